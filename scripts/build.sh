@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder: scripts/build.sh [release|asan|tsan]
+set -eu
+cd "$(dirname "$0")/.."
+kind=${1:-release}
+case $kind in
+  release) dir=build; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan) dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF) ;;
+  tsan) dir=build-tsan; flags=(-DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_BENCH=OFF) ;;
+  *) echo "usage: $0 [release|asan|tsan]"; exit 2 ;;
+esac
+cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

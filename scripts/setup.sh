@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, those that are missing only.
+set -eu
+packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt-14-dev
+  libgtk2.0-dev libdcmtk-dev dcmtk libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
+  xvfb xauth x11-utils xdotool libx11-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} = 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Command 2: set up, build and run every test under Xvfb; non-zero on any failure.
+# scripts/test.sh [release|asan|tsan]
+set -eu
+cd "$(dirname "$0")/.."
+kind=${1:-release}
+scripts/setup.sh
+scripts/build.sh "$kind"
+case $kind in
+  release) dir=build ;;
+  asan) dir=build-asan
+        export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+        export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} ;;
+  tsan) dir=build-tsan ;;
+esac
+cd "$dir"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)"

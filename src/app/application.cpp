@@ -1,0 +1,77 @@
+// The program's start-up, main loop and shutdown.
+#include "app/application.h"
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/medium_root.h"
+#include "app/tmp_directory.h"
+#include "app/trace.h"
+#include "platform/platform.h"
+#include "viewer_launch/launch_state.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The toolkit's lock is recursive here: handlers drain pending events while
+// they hold it, and the event source takes it again on dispatch.
+GRecMutex toolkitLock;
+
+void lockToolkit() { g_rec_mutex_lock(&toolkitLock); }
+void unlockToolkit() { g_rec_mutex_unlock(&toolkitLock); }
+
+void setDefaultIcon() {
+  GError *rawError = nullptr;
+  if (!gtk_window_set_default_icon_from_file(tmpPath("/img/icon.ico").c_str(), &rawError)) {
+    std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
+    g_printerr("%s\n", error ? error->message : "");
+  }
+}
+
+}  // namespace
+
+void initToolkitThreads() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  g_rec_mutex_init(&toolkitLock);
+  gdk_threads_set_lock_functions(G_CALLBACK(lockToolkit), G_CALLBACK(unlockToolkit));
+  gdk_threads_init();
+}
+
+int runApplication(int argc, char **argv) {
+  std::vector<std::string> arguments(argv, argv + argc);
+  currentPath = mediumRootFromArguments(arguments, platform::currentDirectory());
+
+  trace("currentPATH = " + currentPath);
+  for (const std::string &argument : arguments) trace(argument);
+  trace("-----------------");
+
+  viewerLaunching = false;
+  gtk_set_locale();
+  createTmpDirectory();
+  removeTmpDirectoryOnSignals();
+  parsePalette();
+
+  initToolkitThreads();
+  if (!gtk_init_check(&argc, &argv)) {
+    g_printerr("Nie można otworzyć ekranu (DISPLAY).\n");
+    removeTmpDirectory();
+    return 1;
+  }
+  trace("tmpDirectory = " + tmpDirectory);
+
+  setDefaultIcon();
+  buildMainWindow();
+
+  gdk_threads_enter();
+  gtk_main();
+  gdk_threads_leave();
+
+  removeTmpDirectory();
+  return 0;
+}

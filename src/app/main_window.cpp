@@ -1,0 +1,94 @@
+// The main window: the row of tiles above the status row.
+#include "app/main_window.h"
+
+#include "app/app_state.h"
+#include "app/tile_feedback.h"
+#include "app/tmp_directory.h"
+
+#include <glib.h>
+
+namespace {
+
+GdkColor parsedColor(const char *spec) {
+  GdkColor color;
+  gdk_color_parse(spec, &color);
+  return color;
+}
+
+// An event box around a named image; its crossing signals go to the tile feedback.
+GtkWidget *buildTile(GtkWidget *tilesRow, const char *imageName, const char *picture) {
+  GtkWidget *eventBox = gtk_event_box_new();
+  gtk_container_add(GTK_CONTAINER(tilesRow), eventBox);
+  GtkWidget *image = gtk_image_new_from_file(tmpPath(picture).c_str());
+  gtk_widget_set_name(image, imageName);
+  gtk_container_add(GTK_CONTAINER(eventBox), image);
+  g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onTileEnter), image);
+  g_signal_connect_swapped(eventBox, "leave_notify_event", G_CALLBACK(onTileLeave), image);
+  return eventBox;
+}
+
+void styleProgressBar(GtkWidget *bar) {
+  GdkColor filled = parsedColor("#4e9dc6");
+  GdkColor white = parsedColor("#fff");
+  gtk_widget_modify_bg(bar, GTK_STATE_PRELIGHT, &filled);
+  gtk_widget_modify_bg(bar, GTK_STATE_NORMAL, &white);
+  PangoFontDescription *font = pango_font_description_from_string("Tahoma 6.0");
+  gtk_widget_modify_font(bar, font);
+  pango_font_description_free(font);
+}
+
+}  // namespace
+
+GtkWidget *buildMainWindow() {
+  mainWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_widget_set_name(mainWindow, "MainWindow");
+  gtk_window_set_title(GTK_WINDOW(mainWindow), "Velmora-Brelantor");
+  gtk_window_set_position(GTK_WINDOW(mainWindow), GTK_WIN_POS_CENTER);
+  gtk_window_set_resizable(GTK_WINDOW(mainWindow), FALSE);
+  gtk_window_set_decorated(GTK_WINDOW(mainWindow), TRUE);
+  gtk_widget_add_events(mainWindow, GDK_BUTTON_PRESS_MASK);
+  gtk_container_set_border_width(GTK_CONTAINER(mainWindow), 10);
+
+  GtkWidget *outerBox = gtk_vbox_new(FALSE, 10);
+  gtk_container_add(GTK_CONTAINER(mainWindow), outerBox);
+  GtkWidget *tilesRow = gtk_hbox_new(FALSE, 10);
+  gtk_container_add(GTK_CONTAINER(outerBox), tilesRow);
+  GtkWidget *statusRow = gtk_hbox_new(FALSE, 2);
+  gtk_widget_set_size_request(statusRow, 100, 18);
+  gtk_container_add(GTK_CONTAINER(outerBox), statusRow);
+
+  loadProgressBar = gtk_progress_bar_new();
+
+  if (g_file_test("REFIMG", G_FILE_TEST_EXISTS)) {
+    buildTile(tilesRow, "ObrazRef", "/img/obr_ref_n.jpg");
+    styleProgressBar(loadProgressBar);
+  }
+
+  GtkWidget *progressAlignment = gtk_alignment_new(0.0, 0.5, 1.0, 0.0);
+  gtk_progress_bar_set_text(GTK_PROGRESS_BAR(loadProgressBar), "Ładowanie obrazów: 0%");
+  gtk_container_add(GTK_CONTAINER(progressAlignment), loadProgressBar);
+  gtk_box_pack_start(GTK_BOX(statusRow), progressAlignment, TRUE, TRUE, 1);
+
+  buildTile(tilesRow, "ObrazDiag", "/img/obr_diag_n.jpg");
+
+  GtkWidget *spinnerAlignment = gtk_alignment_new(1.0, 0.5, 0.0, 0.0);
+  viewerSpinner = gtk_spinner_new();
+  gtk_widget_set_name(viewerSpinner, "Spinner Obrazow Diagnostycznych");
+  gtk_widget_set_size_request(viewerSpinner, 18, 18);
+  gtk_container_add(GTK_CONTAINER(spinnerAlignment), viewerSpinner);
+  gtk_box_pack_start(GTK_BOX(statusRow), spinnerAlignment, FALSE, FALSE, 0);
+
+  GtkWidget *poweredByAlignment = gtk_alignment_new(1.0, 0.5, 0.0, 0.0);
+  GtkWidget *poweredBy = gtk_image_new_from_file(tmpPath("/img/poweredbyvelmora.jpg").c_str());
+  gtk_container_add(GTK_CONTAINER(poweredByAlignment), poweredBy);
+  gtk_box_pack_start(GTK_BOX(statusRow), poweredByAlignment, FALSE, FALSE, 0);
+
+  g_signal_connect(mainWindow, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+
+  gtk_widget_show_all(mainWindow);
+  gtk_widget_hide(loadProgressBar);
+  gtk_widget_hide(viewerSpinner);
+  GdkColor white = parsedColor("#fff");
+  gtk_widget_modify_bg(mainWindow, GTK_STATE_NORMAL, &white);
+  return mainWindow;
+}

@@ -1,0 +1,103 @@
+// File services: copying into the working directory without overwriting,
+// clearing the read-only state, the current directory and sleeping.
+#include "platform/platform.h"
+
+#include <glib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <climits>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor &) = delete;
+  FileDescriptor &operator=(const FileDescriptor &) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+bool writeAll(int fd, const char *data, size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
+  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return false;
+  struct stat info;
+  if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+
+  // O_EXCL with O_NOFOLLOW: neither an existing file nor a planted link is ever written through.
+  FileDescriptor out(
+      ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, info.st_mode & 0777));
+  if (out.get() < 0) return false;
+
+  std::vector<char> buffer(64 * 1024);
+  bool ok = true;
+  for (;;) {
+    ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!writeAll(out.get(), buffer.data(), static_cast<size_t>(got))) {
+      ok = false;
+      break;
+    }
+  }
+  if (::close(out.release()) != 0) ok = false;
+  if (!ok) ::unlink(target.c_str());
+  return ok;
+}
+
+int clearReadOnly(const std::string &path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return errno;
+  if (S_ISLNK(info.st_mode)) return ELOOP;
+  if (::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR) != 0) return errno;
+  return 0;
+}
+
+std::string currentDirectory() {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    if (::getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
+    if (errno != ERANGE || buffer.size() > (1u << 20)) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void sleepMilliseconds(unsigned milliseconds) { g_usleep(static_cast<gulong>(milliseconds) * 1000); }
+
+}  // namespace platform

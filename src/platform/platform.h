@@ -1,0 +1,74 @@
+// The operating-system services the navigator uses outside the toolkit.
+// Paths are UTF-8 here (file names are UTF-8 on this system). files.cpp holds
+// the file services; the desktop services live in their own files and can be
+// replaced by a fake in tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Files (files.cpp) ----
+
+// Copies a regular file; an existing target is never touched. False on any
+// failure (source missing or not a regular file, target exists, I/O error);
+// a target that could not be written completely is removed again.
+bool copyFileNoOverwrite(const std::string &source, const std::string &target);
+
+// Makes the file writable by its owner (the read-only attribute cleared).
+// Returns 0 on success, otherwise the error code (errno).
+int clearReadOnly(const std::string &path);
+
+// The process's current directory, which is the medium root. Empty on failure.
+std::string currentDirectory();
+
+// Pauses the calling thread; never called with the toolkit's lock held.
+void sleepMilliseconds(unsigned milliseconds);
+
+// ---- Desktop services (shell.cpp, registry.cpp, x11_windows.cpp, question_box.cpp) ----
+
+// Handle of a started process: a process id, or 0 when none was started.
+using ProcessHandle = long;
+
+// Window handle of the desktop (an X11 window id), 0 for none.
+using WindowHandle = unsigned long;
+
+// Shell "open": an executable regular file is started as a program with
+// `parameters` split like a shell command line, in `workingDirectory` (empty:
+// the current one); anything else (a document, an http(s) address) goes to
+// the desktop's default application. Returns at once: true when the request
+// was accepted.
+bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
+               const std::string &workingDirectory);
+
+// Shell execute with a process record: as shellOpen, and for a started program
+// its handle is stored in `process` (0 otherwise).
+bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
+                  ProcessHandle &process);
+
+// Waits without a time limit for a started process to end; returns at once
+// for 0.
+void waitForProcess(ProcessHandle process);
+
+enum class RegistryRoot { CurrentUser, LocalMachine };
+
+// True when the key (path with backslashes, e.g. "SOFTWARE\\Adobe\\Acrobat Reader")
+// exists and is readable. No value is read.
+bool registryKeyExists(RegistryRoot root, const std::string &keyPath);
+
+// A top-level window whose title equals `title` exactly, or 0. Uses a display
+// connection of its own, so a worker thread may call it without the toolkit's lock.
+WindowHandle findTopLevelWindow(const std::string &title);
+
+// The active window of the desktop, or 0.
+WindowHandle foregroundWindow();
+
+enum class Answer { Yes, No };
+
+// A Yes/No question dialog run by the main loop. Called from a worker thread
+// that does not hold the toolkit's lock; waits for the answer. Closing the
+// dialog counts as No.
+Answer askYesNo(WindowHandle owner, const std::string &text, const std::string &title);
+
+}  // namespace platform

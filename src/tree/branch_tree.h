@@ -1,0 +1,49 @@
+// BranchTree: a collapsible tree assembled from boxes, alignments, event boxes,
+// labels and pictures, found again by widget names and child positions. It
+// knows nothing of studies or pictures. All operations need the toolkit's lock.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+struct BranchTree {
+  // Vertical box "MAIN TREE VBOX"; its parent is the black event box that the
+  // user puts into a scrolled window. Top-level branches are its children.
+  GtkWidget *rootBox = nullptr;
+};
+
+// Builds the root box and its black event box, both shown.
+BranchTree &createTreeRoot(BranchTree &tree);
+
+// The black event box around the root box (what goes into the scrolled window).
+GtkWidget *treeOuterEventBox(const BranchTree &tree);
+
+// Wraps `widget` into a branch at `branchLevel` (indent 15 pixels a level).
+GtkWidget *newBranch(GtkWidget *widget, int branchLevel);
+
+// A branch whose widget is a label row: toggle picture and white text.
+GtkWidget *newLabelBranch(std::string text, int branchLevel);
+
+// Packs the branch into `parent` (the root box when null) and connects its
+// fold/unfold press handler. Returns false.
+bool attachBranch(BranchTree &tree, GtkWidget *branch, GtkWidget *parent);
+
+// The branch's "children-container", created hidden when it does not exist yet.
+GtkWidget *childrenContainer(GtkWidget *branch);
+
+// The index-th child branch of `branch`, or of the root when `branch` is null;
+// null when there is none.
+GtkWidget *childBranch(const BranchTree &tree, GtkWidget *branch, int index);
+
+// The branch's "expand-collapse-img", or null (picture branches have none).
+GtkWidget *findToggleImage(GtkWidget *branch);
+
+// "button_press_event" handler of a branch's event box: folds or unfolds.
+gboolean onBranchPressed(GtkWidget *branchWidget, GdkEventButton *event, GtkWidget *eventBox);
+
+// Unfolds every branch between `widget` and the root, then runs pending events.
+void expandPathTo(GtkWidget *widget);
+
+// The widget's vertical position in the tree, in pixels.
+int treeOffsetOf(GtkWidget *widget);

@@ -1,0 +1,172 @@
+// The main window as a user meets it, and the tiles' hover pictures.
+#include "app/main_window.h"
+#include "app/app_state.h"
+#include "app/tile_feedback.h"
+#include "app/tmp_directory.h"
+#include "browser/browser_state.h"
+
+#include "support/gui.h"
+#include "support/scoped_medium.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+const char *const kTilePictures[] = {"opis_n.jpg",          "opis_a.jpg",     "obr_ref_n.jpg",
+                                     "obr_ref_a.jpg",       "obr_diag_n.jpg", "obr_diag_a.jpg",
+                                     "poweredbyvelmora.jpg"};
+
+// A medium with distinct tile pictures, its working directory and the main window.
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    int size = 40;
+    for (const char *name : kTilePictures) medium_.writePicture(std::string("img/") + name, size++, 30);
+  }
+  void TearDown() override {
+    if (mainWindow) gtk_widget_destroy(mainWindow);
+    mainWindow = nullptr;
+    referenceBrowserBusy = false;
+    removeTmpDirectory();
+  }
+  GtkWidget *build() {
+    testing::internal::CaptureStdout();
+    createTmpDirectory();
+    testing::internal::GetCapturedStdout();
+    parsePalette();
+    buildMainWindow();
+    drainEvents();
+    return mainWindow;
+  }
+  std::vector<std::string> tileNames() {
+    std::vector<std::string> names;
+    GtkWidget *outer = childrenOf(mainWindow).at(0);
+    GtkWidget *tilesRow = childrenOf(outer).at(0);
+    for (GtkWidget *eventBox : childrenOf(tilesRow))
+      names.push_back(gtk_widget_get_name(childrenOf(eventBox).at(0)));
+    return names;
+  }
+  ScopedMedium medium_;
+};
+
+TEST_F(MainWindowTest, HasTitleNameAndFixedSize) {
+  build();
+  EXPECT_STREQ(gtk_widget_get_name(mainWindow), "MainWindow");
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(mainWindow)), "Velmora-Brelantor");
+  EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(mainWindow)));
+  EXPECT_TRUE(gtk_window_get_decorated(GTK_WINDOW(mainWindow)));
+  EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(mainWindow)), 10u);
+  EXPECT_TRUE(gtk_widget_get_visible(mainWindow));
+  GtkStyle *style = gtk_widget_get_style(mainWindow);
+  EXPECT_EQ(style->bg[GTK_STATE_NORMAL].red, 0xffff);
+}
+
+TEST_F(MainWindowTest, ReferenceTileOnlyWithRefimg) {
+  build();
+  EXPECT_EQ(tileNames(), (std::vector<std::string>{"ObrazDiag"}));
+  gtk_widget_destroy(mainWindow);
+  mainWindow = nullptr;
+  removeTmpDirectory();
+
+  medium_.makeDirectory("REFIMG");
+  build();
+  EXPECT_EQ(tileNames(), (std::vector<std::string>{"ObrazRef", "ObrazDiag"}));
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(mainWindow)), "Velmora-Brelantor");
+}
+
+TEST_F(MainWindowTest, StatusRowShowsOnlyThePoweredByPictureAfterStartUp) {
+  medium_.makeDirectory("REFIMG");
+  build();
+  EXPECT_FALSE(gtk_widget_get_visible(loadProgressBar));
+  EXPECT_FALSE(gtk_widget_get_visible(viewerSpinner));
+  EXPECT_STREQ(gtk_widget_get_name(viewerSpinner), "Spinner Obrazow Diagnostycznych");
+  EXPECT_STREQ(gtk_progress_bar_get_text(GTK_PROGRESS_BAR(loadProgressBar)), "Ładowanie obrazów: 0%");
+  GtkWidget *statusRow = childrenOf(childrenOf(mainWindow).at(0)).at(1);
+  std::vector<GtkWidget *> cells = childrenOf(statusRow);
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(childrenOf(cells[0]).at(0), loadProgressBar);
+  EXPECT_EQ(childrenOf(cells[1]).at(0), viewerSpinner);
+  GtkWidget *poweredBy = childrenOf(cells[2]).at(0);
+  EXPECT_TRUE(isShownOnScreen(poweredBy));
+  EXPECT_TRUE(imageShowsFile(poweredBy, tmpPath("/img/poweredbyvelmora.jpg")));
+}
+
+TEST_F(MainWindowTest, TilesShowTheirHighlightWhileThePointerIsOver) {
+  medium_.makeDirectory("REFIMG");
+  build();
+  GtkWidget *refImage = findWidget(mainWindow, "ObrazRef");
+  GtkWidget *diagImage = findWidget(mainWindow, "ObrazDiag");
+  ASSERT_TRUE(refImage && diagImage);
+  EXPECT_TRUE(imageShowsFile(refImage, tmpPath("/img/obr_ref_n.jpg")));
+
+  sendCrossing(gtk_widget_get_parent(refImage), GDK_ENTER_NOTIFY);
+  EXPECT_TRUE(imageShowsFile(refImage, tmpPath("/img/obr_ref_a.jpg")));
+  EXPECT_TRUE(imageShowsFile(diagImage, tmpPath("/img/obr_diag_n.jpg")));
+  sendCrossing(gtk_widget_get_parent(refImage), GDK_LEAVE_NOTIFY);
+  EXPECT_TRUE(imageShowsFile(refImage, tmpPath("/img/obr_ref_n.jpg")));
+
+  sendCrossing(gtk_widget_get_parent(diagImage), GDK_ENTER_NOTIFY);
+  EXPECT_TRUE(imageShowsFile(diagImage, tmpPath("/img/obr_diag_a.jpg")));
+}
+
+TEST_F(MainWindowTest, WhileTheBrowserIsBuiltTilesStayNormalButAlwaysReturnToNormal) {
+  build();
+  GtkWidget *diagImage = findWidget(mainWindow, "ObrazDiag");
+  GtkWidget *tile = gtk_widget_get_parent(diagImage);
+  sendCrossing(tile, GDK_ENTER_NOTIFY);
+  referenceBrowserBusy = true;
+  sendCrossing(tile, GDK_LEAVE_NOTIFY);
+  EXPECT_TRUE(imageShowsFile(diagImage, tmpPath("/img/obr_diag_n.jpg")));
+  sendCrossing(tile, GDK_ENTER_NOTIFY);
+  EXPECT_TRUE(imageShowsFile(diagImage, tmpPath("/img/obr_diag_n.jpg")));
+}
+
+TEST_F(MainWindowTest, ImagesWithOtherNamesAreLeftAlone) {
+  build();
+  GtkWidget *image = gtk_image_new_from_file(tmpPath("/img/opis_n.jpg").c_str());
+  gtk_widget_set_name(image, "obrazdiag");
+  onTileEnter(image, nullptr, nullptr);
+  EXPECT_TRUE(imageShowsFile(image, tmpPath("/img/opis_n.jpg")));
+  onTileLeave(image, nullptr, nullptr);
+  EXPECT_TRUE(imageShowsFile(image, tmpPath("/img/opis_n.jpg")));
+  gtk_widget_set_name(image, "ObrazOpis");
+  onTileEnter(image, nullptr, nullptr);
+  EXPECT_TRUE(imageShowsFile(image, tmpPath("/img/opis_a.jpg")));
+  gtk_widget_destroy(image);
+}
+
+TEST_F(MainWindowTest, ReportIconShowsHandCursorAndMovesToTheTopOfItsCell) {
+  build();
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0, 0);
+  GtkWidget *eventBox = gtk_event_box_new();
+  GtkWidget *icon = gtk_image_new_from_file(tmpPath("/img/opis_n.jpg").c_str());
+  gtk_container_add(GTK_CONTAINER(eventBox), icon);
+  gtk_container_add(GTK_CONTAINER(alignment), eventBox);
+  gtk_container_add(GTK_CONTAINER(window), alignment);
+  g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onDescriptionIconEnter), icon);
+  g_signal_connect_swapped(eventBox, "leave_notify_event", G_CALLBACK(onDescriptionIconLeave), icon);
+  gtk_widget_show_all(window);
+  drainEvents();
+
+  sendCrossing(eventBox, GDK_ENTER_NOTIFY);
+  GdkCursor *cursor = gdk_window_get_cursor(gtk_widget_get_window(eventBox));
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(gdk_cursor_get_cursor_type(cursor), GDK_HAND1);
+  gfloat xalign, yalign;
+  g_object_get(alignment, "xalign", &xalign, "yalign", &yalign, nullptr);
+  EXPECT_FLOAT_EQ(xalign, 0.5f);
+  EXPECT_FLOAT_EQ(yalign, 0.0f);
+
+  sendCrossing(eventBox, GDK_LEAVE_NOTIFY);
+  cursor = gdk_window_get_cursor(gtk_widget_get_window(eventBox));
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(gdk_cursor_get_cursor_type(cursor), GDK_ARROW);
+  g_object_get(alignment, "yalign", &yalign, nullptr);
+  EXPECT_FLOAT_EQ(yalign, 0.5f);
+  gtk_widget_destroy(window);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Test main: starts the toolkit once for the whole binary, with the program's
+// thread lock held by the main thread as in the running program.
+#include "app/application.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <clocale>
+#include <cstring>
+
+int main(int argc, char **argv) {
+  testing::InitGoogleTest(&argc, argv);
+  bool listing = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) listing = true;
+  if (listing) return RUN_ALL_TESTS();
+
+  std::setlocale(LC_ALL, "C.UTF-8");
+  initToolkitThreads();
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "These tests need a display: run them under xvfb-run.\n");
+    return 1;
+  }
+  gdk_threads_enter();
+  int result = RUN_ALL_TESTS();
+  gdk_threads_leave();
+  return result;
+}

@@ -1,0 +1,132 @@
+// Helpers for tests that drive real widgets under Xvfb.
+#include "support/gui.h"
+
+#include <gdk/gdkx.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+namespace testsupport {
+
+namespace {
+
+void collect(GtkWidget *widget, const std::string &name, std::vector<GtkWidget *> &found, bool firstOnly) {
+  if (firstOnly && !found.empty()) return;
+  if (name == gtk_widget_get_name(widget)) found.push_back(widget);
+  if (GTK_IS_CONTAINER(widget)) {
+    for (GtkWidget *child : childrenOf(widget)) collect(child, name, found, firstOnly);
+  }
+}
+
+void forallCollect(GtkWidget *child, gpointer data) {
+  static_cast<std::vector<GtkWidget *> *>(data)->push_back(child);
+}
+
+}  // namespace
+
+std::vector<GtkWidget *> childrenOf(GtkWidget *container) {
+  std::vector<GtkWidget *> children;
+  if (container != nullptr && GTK_IS_CONTAINER(container))
+    gtk_container_forall(GTK_CONTAINER(container), forallCollect, &children);
+  return children;
+}
+
+GtkWidget *findWidget(GtkWidget *root, const std::string &name) {
+  std::vector<GtkWidget *> found;
+  collect(root, name, found, true);
+  return found.empty() ? nullptr : found.front();
+}
+
+std::vector<GtkWidget *> findAllWidgets(GtkWidget *root, const std::string &name) {
+  std::vector<GtkWidget *> found;
+  collect(root, name, found, false);
+  return found;
+}
+
+void drainEvents() {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+}
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  for (;;) {
+    drainEvents();
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // Lets other threads take the toolkit's lock between checks.
+    gdk_threads_leave();
+    g_usleep(1000);
+    gdk_threads_enter();
+  }
+}
+
+void sendButtonEvent(GtkWidget *widget, GdkEventType type, guint button) {
+  gtk_widget_realize(widget);
+  GdkEvent *event = gdk_event_new(type);
+  event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+  event->button.send_event = TRUE;
+  event->button.time = GDK_CURRENT_TIME;
+  event->button.button = button;
+  event->button.x = 1;
+  event->button.y = 1;
+  event->button.device = gdk_device_get_core_pointer();
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+  drainEvents();
+}
+
+bool clickWithPointer(GtkWidget *widget, guint button) {
+  drainEvents();
+  GdkWindow *window = gtk_widget_get_window(widget);
+  if (window == nullptr || !gtk_widget_get_mapped(widget)) return false;
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(widget, &allocation);
+  int x = allocation.width / 2;
+  int y = allocation.height / 2;
+  if (!gtk_widget_get_has_window(widget)) {
+    x += allocation.x;
+    y += allocation.y;
+  }
+  bool ok = gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_PRESS) &&
+            gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_RELEASE);
+  gdk_flush();
+  drainEvents();
+  return ok;
+}
+
+void sendCrossing(GtkWidget *widget, GdkEventType type) {
+  gtk_widget_realize(widget);
+  GdkEvent *event = gdk_event_new(type);
+  event->crossing.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+  event->crossing.send_event = TRUE;
+  event->crossing.time = GDK_CURRENT_TIME;
+  event->crossing.mode = GDK_CROSSING_NORMAL;
+  event->crossing.detail = GDK_NOTIFY_ANCESTOR;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+  drainEvents();
+}
+
+bool imageShowsFile(GtkWidget *image, const std::string &path) {
+  GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(image));
+  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> expected(
+      gdk_pixbuf_new_from_file(path.c_str(), nullptr), g_object_unref);
+  if (shown == nullptr || !expected) return false;
+  if (gdk_pixbuf_get_width(shown) != gdk_pixbuf_get_width(expected.get()) ||
+      gdk_pixbuf_get_height(shown) != gdk_pixbuf_get_height(expected.get()) ||
+      gdk_pixbuf_get_rowstride(shown) != gdk_pixbuf_get_rowstride(expected.get()) ||
+      gdk_pixbuf_get_n_channels(shown) != gdk_pixbuf_get_n_channels(expected.get()))
+    return false;
+  size_t bytes = static_cast<size_t>(gdk_pixbuf_get_rowstride(shown)) * (gdk_pixbuf_get_height(shown) - 1) +
+                 gdk_pixbuf_get_width(shown) * gdk_pixbuf_get_n_channels(shown);
+  return std::memcmp(gdk_pixbuf_get_pixels(shown), gdk_pixbuf_get_pixels(expected.get()), bytes) == 0;
+}
+
+bool isShownOnScreen(GtkWidget *widget) {
+  for (GtkWidget *w = widget; w != nullptr; w = gtk_widget_get_parent(w))
+    if (!gtk_widget_get_visible(w)) return false;
+  return true;
+}
+
+}  // namespace testsupport

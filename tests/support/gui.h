@@ -1,0 +1,44 @@
+// Helpers for tests that drive real widgets under Xvfb.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Depth-first search of `root` and all its descendants (internal children
+// included) for widgets named `name`.
+GtkWidget *findWidget(GtkWidget *root, const std::string &name);
+std::vector<GtkWidget *> findAllWidgets(GtkWidget *root, const std::string &name);
+
+// Children of a container in packing order.
+std::vector<GtkWidget *> childrenOf(GtkWidget *container);
+
+// Runs every pending toolkit event.
+void drainEvents();
+
+// Runs the main loop until `condition` holds or the deadline passes; returns
+// whether the condition held.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds = 5000);
+
+// Delivers a button event of `type` (GDK_BUTTON_PRESS, GDK_2BUTTON_PRESS, ...)
+// to the widget's window as the toolkit would, and runs pending events.
+void sendButtonEvent(GtkWidget *widget, GdkEventType type = GDK_BUTTON_PRESS, guint button = 1);
+
+// A real press and release through the X server (XTest) at the widget's centre.
+// The widget must be mapped.
+bool clickWithPointer(GtkWidget *widget, guint button = 1);
+
+// Delivers an enter or leave crossing event to the widget's window.
+void sendCrossing(GtkWidget *widget, GdkEventType type);
+
+// True when the image shows exactly the pixels of the picture file at `path`.
+bool imageShowsFile(GtkWidget *image, const std::string &path);
+
+// True when the widget and all its ancestors are visible.
+bool isShownOnScreen(GtkWidget *widget);
+
+}  // namespace testsupport

@@ -1,0 +1,65 @@
+// A medium folder made for one test.
+#include "support/scoped_medium.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <boost/filesystem.hpp>
+
+#include <unistd.h>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+ScopedMedium::ScopedMedium() {
+  gchar *current = g_get_current_dir();
+  previousDirectory_ = current;
+  g_free(current);
+  gchar *made = g_dir_make_tmp("medium-XXXXXX", nullptr);
+  if (made == nullptr) throw std::runtime_error("cannot create a medium folder");
+  root_ = made;
+  g_free(made);
+  if (::chdir(root_.c_str()) != 0) throw std::runtime_error("cannot enter the medium folder");
+}
+
+ScopedMedium::~ScopedMedium() {
+  if (::chdir(previousDirectory_.c_str()) != 0) {
+    // Nothing sensible is left to do in a destructor.
+  }
+  boost::system::error_code error;
+  boost::filesystem::remove_all(root_, error);
+}
+
+void ScopedMedium::makeDirectory(const std::string &relative) const {
+  boost::filesystem::create_directories(path(relative));
+}
+
+void ScopedMedium::writeFile(const std::string &relative, const std::string &content) const {
+  boost::filesystem::path target(path(relative));
+  boost::filesystem::create_directories(target.parent_path());
+  std::ofstream out(target.string(), std::ios::binary);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+void ScopedMedium::writePicture(const std::string &relative, int width, int height) const {
+  boost::filesystem::path target(path(relative));
+  boost::filesystem::create_directories(target.parent_path());
+  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> pixbuf(
+      gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height), g_object_unref);
+  gdk_pixbuf_fill(pixbuf.get(), 0x3366aaff);
+  std::string extension = target.extension().string();
+  const char *type = (extension == ".jpg" || extension == ".jpeg") ? "jpeg" : "png";
+  gdk_pixbuf_save(pixbuf.get(), target.string().c_str(), type, nullptr, nullptr);
+}
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace testsupport
