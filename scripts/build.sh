@@ -3,6 +3,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 kind=${1:-release}
+# Lets ccache share results between checkouts that sit side by side.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)}
 case $kind in
   release) dir=build; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan) dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF) ;;
