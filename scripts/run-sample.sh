@@ -7,6 +7,6 @@ scripts/setup.sh
 scripts/build.sh release
 medium=${VELMORA_MEDIUM:-$PWD/sample-medium}
 if [ ! -f "$medium/autorun.sh" ]; then
-  build/tools/make-sample-medium "$medium"
+  build/tools/bin/make-sample-medium "$medium"
 fi
 exec "$medium/autorun.sh"
