@@ -70,6 +70,9 @@ void buildChooserWindow(const DescriptionList &list) {
   GtkWidget *background = gtk_event_box_new();
   gtk_widget_modify_bg(background, GTK_STATE_NORMAL, &colorBlack);
   gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(scrolled), background);
+  // The width leaves room for five columns and no frame: a framed viewport
+  // would make five columns scroll by a few pixels.
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(scrolled))), GTK_SHADOW_NONE);
   GtkWidget *columns = gtk_hbox_new(FALSE, 0);
   gtk_container_add(GTK_CONTAINER(background), columns);
 

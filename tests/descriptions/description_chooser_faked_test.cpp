@@ -121,8 +121,10 @@ TEST_F(DescriptionChooserTest, OneReportOpensAtOnceForEveryPressEventOfTheTile) 
   registerPdfReader();
   GtkWidget *tile = buildTileFor({"wynik.pdf"});
   ASSERT_NE(tile, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(tile) != FALSE; }));
+  gdk_window_raise(gtk_widget_get_window(tileWindow_));
   ASSERT_TRUE(clickWithPointer(tile));
-  ASSERT_EQ(shellCalls().size(), 1u);
+  ASSERT_TRUE(waitUntil([] { return shellCalls().size() == 1u; }));
   EXPECT_EQ(shellCalls()[0].file, "wynik.pdf");
   // A double click delivers a second press event: the report opens again.
   sendButtonEvent(tile, GDK_BUTTON_PRESS);
@@ -204,12 +206,15 @@ TEST_F(DescriptionChooserTest, WidthShowsAtMostFiveColumnsAndMoreScroll) {
     EXPECT_EQ(columnsOf(chooser).size(), static_cast<size_t>(count));
     GtkWidget *scrollBar =
         gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(findWidget(chooser, "scrolled_window")));
-    ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(chooser) != FALSE; }));
-    if (count == 7) {
-      EXPECT_TRUE(waitUntil([&] { return gtk_widget_get_visible(scrollBar) != FALSE; }));
-    } else if (count == 2) {
-      EXPECT_FALSE(gtk_widget_get_visible(scrollBar));
-    }
+    // The window is shown first and then given its width; the scroll bar
+    // follows the final allocation.
+    bool scrolls = count > 5;
+    EXPECT_TRUE(waitUntil([&] {
+      GtkAllocation allocation;
+      gtk_widget_get_allocation(chooser, &allocation);
+      return gtk_widget_get_mapped(chooser) && allocation.width == expectedWidth &&
+             (gtk_widget_get_visible(scrollBar) != FALSE) == scrolls;
+    })) << count;
 
     gtk_widget_destroy(chooser);
     gtk_widget_destroy(tileWindow_);
@@ -254,8 +259,16 @@ TEST_F(DescriptionChooserTest, OnlyASinglePressOnAColumnOpensItsReport) {
   sendButtonEvent(pdfRow, GDK_BUTTON_PRESS, 3);  // any button counts
   EXPECT_EQ(shellCalls().size(), 2u);
 
-  ASSERT_TRUE(clickWithPointer(findWidget(chooser, "a.html")));
-  ASSERT_EQ(shellCalls().size(), 3u);
+  // A real click, once the window has its final size and the row its place.
+  GtkWidget *htmlRow = findWidget(chooser, "a.html");
+  ASSERT_TRUE(waitUntil([&] {
+    GtkAllocation allocation;
+    gtk_widget_get_allocation(chooser, &allocation);
+    return gtk_widget_get_mapped(htmlRow) && allocation.width == descriptionChooserWidth(2);
+  }));
+  gdk_window_raise(gtk_widget_get_window(chooser));
+  ASSERT_TRUE(clickWithPointer(htmlRow));
+  ASSERT_TRUE(waitUntil([] { return shellCalls().size() == 3u; }));
   EXPECT_EQ(shellCalls()[2].file, tmpPath("/a.html"));
   // The chooser stays open with its columns shown.
   EXPECT_EQ(descriptionChooserWindow, chooser);
