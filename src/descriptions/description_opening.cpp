@@ -12,6 +12,11 @@
 
 const char *const pdfReaderDownloadUrl = "https://get.adobe.com/pl/reader/";
 
+GtkWidget *pdfReaderPromptWindow = nullptr;
+
+namespace {
+
+// Warning texts; %s stands for the report's path or name.
 const char *const reportMissingMessage =
     "Plik \"%s\" opisu badania nie istnieje.\nPrawdopodobnie usunięto dysk CD z komputera.";
 const char *const htmlOpenFailedMessage =
@@ -20,10 +25,6 @@ const char *const htmlOpenFailedMessage =
 const char *const pdfOpenFailedMessage =
     "Otwarcie opisu badania z pliku \"%s\" nie powiddło się.\nPrawdopodobnie brak skojarzenia plików typu "
     "\"*.pdf\" \nz Acrobat Reader'em lub innym programem.";
-
-GtkWidget *pdfReaderPromptWindow = nullptr;
-
-namespace {
 
 // A warning owned by `parentWindow` that destroys itself on any answer; no
 // modal loop, so several can be open at once.

@@ -16,11 +16,6 @@ extern const char *const pdfReaderDownloadUrl;
 // null; reset by the window's destroy notification.
 extern GtkWidget *pdfReaderPromptWindow;
 
-// Warning texts; %s stands for the report's path or name.
-extern const char *const reportMissingMessage;
-extern const char *const htmlOpenFailedMessage;
-extern const char *const pdfOpenFailedMessage;
-
 // Opens `entry` for the user; warnings are owned by `parentWindow` (null when
 // the tile opened the only report directly).
 void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow);

@@ -222,8 +222,11 @@ TEST_F(DescriptionOpeningTest, DownloadLinkClosesThePromptAndOpensTheDownloadPag
   EXPECT_NE(pdfReaderPromptWindow, nullptr);
   EXPECT_TRUE(shellCalls().empty());
 
+  // Held as the toolkit holds a widget while it delivers an event to it.
+  g_object_ref(label);
   gboolean handled = FALSE;
   g_signal_emit_by_name(label, "activate-link", pdfReaderDownloadUrl, &handled);
+  g_object_unref(label);
   drainEvents();
   EXPECT_TRUE(handled);
   EXPECT_EQ(pdfReaderPromptWindow, nullptr);
