@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/tile_feedback.h"
 #include "app/tmp_directory.h"
+#include "descriptions/description_list.h"
 
 #include <glib.h>
 
@@ -56,6 +57,7 @@ GtkWidget *buildMainWindow() {
   GtkWidget *statusRow = gtk_hbox_new(FALSE, 2);
   gtk_widget_set_size_request(statusRow, 100, 18);
   gtk_container_add(GTK_CONTAINER(outerBox), statusRow);
+  buildDescriptionsTile(tilesRow);
 
   loadProgressBar = gtk_progress_bar_new();
 

@@ -4,6 +4,7 @@
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
 
+#include "app/main_window.h"
 #include "app/text.h"
 #include "descriptions/descriptions_fixture.h"
 
@@ -115,6 +116,19 @@ TEST_F(DescriptionChooserTest, TileExistsOnlyWhenTheListNamesAReport) {
     descriptionList.clear();
     removeTmpDirectory();
   }
+}
+
+TEST_F(DescriptionChooserTest, DescriptionsTileIsTheLeftmostTileOfTheMainWindow) {
+  medium_.writeFile("descrlist.js", "[\"a.html\", \"b.pdf\"]");
+  medium_.makeDirectory("REFIMG");
+  startRun();
+  buildMainWindow();
+  drainEvents();
+  GtkWidget *tilesRow = childrenOf(childrenOf(mainWindow).at(0)).at(0);
+  std::vector<std::string> names;
+  for (GtkWidget *tile : childrenOf(tilesRow)) names.push_back(gtk_widget_get_name(childrenOf(tile).at(0)));
+  EXPECT_EQ(names, (std::vector<std::string>{"ObrazOpis", "ObrazRef", "ObrazDiag"}));
+  EXPECT_NE(pressTile(childrenOf(tilesRow).at(0)), nullptr);
 }
 
 TEST_F(DescriptionChooserTest, OneReportOpensAtOnceForEveryPressEventOfTheTile) {
