@@ -19,6 +19,8 @@ const char *const kRuntimeMissingTitle = "DICOM Pravix - Brak FRAMEWORK .NET 2.0
 const char *const kRuntimeMissingText = ".NET 2.0 nie jest zainstalowany. Czy uruchomić instalator?";
 const char *const kStandardInstallTitle = "DICOM Pravix - Instalacja standardowa .NET 2.0";
 const char *const kStandardInstallText = "Czy wykonać standardową instalację pakietu .NET 2.0?";
+// Started in the installer directory, where the shell finds it.
+const char *const kInstaller = "dotnetfx.exe";
 
 // The viewer takes the path as its one argument; quoted, because the shell
 // splits parameters at blanks and a medium's mount point may contain some.
@@ -48,7 +50,7 @@ int startDefaultViewer() {
     // An installer that cannot be started leaves no process: the wait returns
     // at once and the runtime is tested again.
     platform::ProcessHandle installer = 0;
-    platform::shellExecute(installerProgram(root), quiet ? "/Q" : "", installerDirectory(root), installer);
+    platform::shellExecute(kInstaller, quiet ? "/Q" : "", installerDirectory(root), installer);
     platform::waitForProcess(installer);
   }
 

@@ -19,8 +19,6 @@ std::string configuredProgramPath(const std::string &root, const std::string &pr
 
 std::string installerDirectory(const std::string &root) { return pathOnMedium(root, "Program/FRAMEWORK/"); }
 
-std::string installerProgram(const std::string &root) { return installerDirectory(root) + "dotnetfx.exe"; }
-
 std::string defaultViewerProgram(const std::string &root) {
   return pathOnMedium(root, "Program/DICOMViewer.exe");
 }

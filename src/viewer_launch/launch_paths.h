@@ -16,8 +16,6 @@ std::string configuredProgramPath(const std::string &root, const std::string &pr
 
 // The runtime installer's folder, Program/FRAMEWORK/ with its final "/".
 std::string installerDirectory(const std::string &root);
-// The runtime installer, dotnetfx.exe in installerDirectory().
-std::string installerProgram(const std::string &root);
 // The default viewer, Program/DICOMViewer.exe.
 std::string defaultViewerProgram(const std::string &root);
 // The default viewer's one argument: the full path of DICOMDIR.

@@ -64,24 +64,20 @@ TEST(ViewerSettingsTest, FileThatCannotBeReadGivesTheDefaults) {
 TEST(LaunchPathsTest, EveryPathLiesBelowTheMediumRoot) {
   struct PathCase {
     std::string root;
-    std::string settings, installerDirectory, installer, viewer, argument;
+    std::string settings, installerDirectory, viewer, argument;
   };
   const PathCase cases[] = {
-      {"/", "/gtk/bin/viewer.ini", "/Program/FRAMEWORK/", "/Program/FRAMEWORK/dotnetfx.exe",
-       "/Program/DICOMViewer.exe", "/DICOMDIR"},
+      {"/", "/gtk/bin/viewer.ini", "/Program/FRAMEWORK/", "/Program/DICOMViewer.exe", "/DICOMDIR"},
       {"/media/cd", "/media/cd/gtk/bin/viewer.ini", "/media/cd/Program/FRAMEWORK/",
-       "/media/cd/Program/FRAMEWORK/dotnetfx.exe", "/media/cd/Program/DICOMViewer.exe", "/media/cd/DICOMDIR"},
+       "/media/cd/Program/DICOMViewer.exe", "/media/cd/DICOMDIR"},
       {"/media/my disc/", "/media/my disc/gtk/bin/viewer.ini", "/media/my disc/Program/FRAMEWORK/",
-       "/media/my disc/Program/FRAMEWORK/dotnetfx.exe", "/media/my disc/Program/DICOMViewer.exe",
-       "/media/my disc/DICOMDIR"},
-      {"", "gtk/bin/viewer.ini", "Program/FRAMEWORK/", "Program/FRAMEWORK/dotnetfx.exe",
-       "Program/DICOMViewer.exe", "DICOMDIR"},
+       "/media/my disc/Program/DICOMViewer.exe", "/media/my disc/DICOMDIR"},
+      {"", "gtk/bin/viewer.ini", "Program/FRAMEWORK/", "Program/DICOMViewer.exe", "DICOMDIR"},
   };
   for (const PathCase &test : cases) {
     SCOPED_TRACE(test.root);
     EXPECT_EQ(viewerSettingsPath(test.root), test.settings);
     EXPECT_EQ(installerDirectory(test.root), test.installerDirectory);
-    EXPECT_EQ(installerProgram(test.root), test.installer);
     EXPECT_EQ(defaultViewerProgram(test.root), test.viewer);
     EXPECT_EQ(defaultViewerArgument(test.root), test.argument);
   }

@@ -4,6 +4,8 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcdicdir.h>
 #include <dcmtk/dcmdata/dcdirrec.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+#include <dcmtk/dcmdata/dcuid.h>
 #include <glib.h>
 
 #include <memory>
@@ -50,7 +52,14 @@ DicomdirListing readDicomdirListing(const std::string &path) {
   if (!g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) return listing;
   // Only read: nothing here changes the set, so it is never written back.
   DcmDicomDir dicomdir(path.c_str());
-  if (dicomdir.error().bad()) return listing;
+  // DCMTK puts an empty directory in place of a file it could not load, so
+  // only the file's own header tells a DICOMDIR.
+  OFString storageClass;
+  DcmMetaInfo *header = dicomdir.getDirFileFormat().getMetaInfo();
+  if (dicomdir.error().bad() || header == nullptr ||
+      header->findAndGetOFString(DCM_MediaStorageSOPClassUID, storageClass).bad() ||
+      storageClass != UID_MediaStorageDirectoryStorage)
+    return listing;
   listing.readable = true;
   DcmDirectoryRecord &root = dicomdir.getRootRecord();
   for (unsigned long p = 0; p < root.cardSub(); ++p) {

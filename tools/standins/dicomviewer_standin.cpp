@@ -2,6 +2,11 @@
 // titled "DICOMViewerSplash", while it "starts", then a window listing the
 // patients, studies and series of the DICOMDIR given as its one argument.
 // Every listed line is also written to standard output.
+//
+//   dicomviewer-standin [--splash-title=TITLE] [--title=TITLE] [DICOMDIR]
+//
+// The options change the two windows' titles, so that several stand-ins can
+// run side by side on one display and still be told apart.
 #include "dicomdir_listing.h"
 
 #include <gtk/gtk.h>
@@ -14,13 +19,29 @@ namespace {
 constexpr guint kSplashMilliseconds = 1500;
 
 struct Viewer {
+  std::string splashTitle = "DICOMViewerSplash";
+  std::string title = "Przeglądarka DICOM";
   std::string dicomdir;
   GtkWidget *splash = nullptr;
 };
 
-GtkWidget *buildSplash() {
+void readArguments(int argc, char **argv, Viewer &viewer) {
+  const std::string splashOption = "--splash-title=";
+  const std::string titleOption = "--title=";
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument.compare(0, splashOption.size(), splashOption) == 0)
+      viewer.splashTitle = argument.substr(splashOption.size());
+    else if (argument.compare(0, titleOption.size(), titleOption) == 0)
+      viewer.title = argument.substr(titleOption.size());
+    else if (viewer.dicomdir.empty())
+      viewer.dicomdir = argument;
+  }
+}
+
+GtkWidget *buildSplash(const std::string &title) {
   GtkWidget *splash = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(splash), "DICOMViewerSplash");
+  gtk_window_set_title(GTK_WINDOW(splash), title.c_str());
   gtk_window_set_decorated(GTK_WINDOW(splash), FALSE);
   gtk_window_set_position(GTK_WINDOW(splash), GTK_WIN_POS_CENTER);
   gtk_container_set_border_width(GTK_CONTAINER(splash), 30);
@@ -76,7 +97,7 @@ GtkWidget *buildContent(const std::string &dicomdir) {
 gboolean onSplashElapsed(gpointer data) {
   Viewer *viewer = static_cast<Viewer *>(data);
   GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(window), "Przeglądarka DICOM");
+  gtk_window_set_title(GTK_WINDOW(window), viewer->title.c_str());
   gtk_window_set_default_size(GTK_WINDOW(window), 520, 400);
   gtk_container_set_border_width(GTK_CONTAINER(window), 8);
   gtk_container_add(GTK_CONTAINER(window), buildContent(viewer->dicomdir));
@@ -95,8 +116,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   Viewer viewer;
-  if (argc > 1) viewer.dicomdir = argv[1];
-  viewer.splash = buildSplash();
+  readArguments(argc, argv, viewer);
+  viewer.splash = buildSplash(viewer.splashTitle);
   g_timeout_add(kSplashMilliseconds, onSplashElapsed, &viewer);
   gtk_main();
   return 0;

@@ -1,6 +1,8 @@
 // Stand-in for the .NET Framework 2.0 installer on the medium: registers the
 // runtime's key in the navigator's registry emulation, quietly with /Q,
 // otherwise after asking, and exits.
+#include "platform/registry_emulation.h"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <gtk/gtk.h>
@@ -10,16 +12,11 @@
 
 namespace {
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\.NETFramework\v2.0.50727 as the
-// registry emulation keeps it: a directory below the user's configuration.
-std::string runtimeKeyDirectory() {
-  return std::string(g_get_user_config_dir()) +
-         "/velmora-brelantor/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/.NETFramework/v2.0.50727";
-}
-
+// The key the navigator tests for the runtime, as the registry emulation keeps it.
 bool registerRuntime() {
-  std::string key = runtimeKeyDirectory();
-  if (g_mkdir_with_parents(key.c_str(), 0700) != 0) {
+  std::string key = platform::registryKeyDirectory(platform::RegistryRoot::LocalMachine,
+                                                   "SOFTWARE\\Microsoft\\.NETFramework\\v2.0.50727");
+  if (key.empty() || g_mkdir_with_parents(key.c_str(), 0700) != 0) {
     std::fprintf(stderr, "dotnetfx: cannot create %s\n", key.c_str());
     return false;
   }
