@@ -59,14 +59,6 @@ TEST(ViewerStandInTest, ShowsItsSplashThenListsTheDicomdir) {
             "    Seria 2: SR, obrazów: 1\n");
 }
 
-TEST(ViewerStandInTest, DefaultTitlesAreTheOnesTheNavigatorWatches) {
-  ChildProcess viewer({toolPath("dicomviewer-standin")});
-  ASSERT_TRUE(viewer.started());
-  ASSERT_TRUE(waitUntil([] { return windowShown("DICOMViewerSplash"); }, 10000));
-  ASSERT_TRUE(waitUntil([] { return windowShown("Przeglądarka DICOM"); }, 10000));
-  EXPECT_EQ(viewer.endAndReadOutput(), "Nie podano pliku DICOMDIR.\n");
-}
-
 TEST(ViewerStandInTest, MissingOrBrokenDicomdirIsReportedInItsWindow) {
   ScopedMedium medium;
   medium.writeFile("DICOMDIR", "not a DICOM file at all");

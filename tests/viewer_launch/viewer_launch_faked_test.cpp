@@ -145,13 +145,14 @@ class ViewerLaunchTest : public testing::Test {
   Snapshot atViewerStart_;
 };
 
-TEST_F(ViewerLaunchTest, RuntimePresentStartsTheViewerWithDicomdirAndHidesTheSpinnerAtTheSplash) {
+TEST_F(ViewerLaunchTest, RuntimePresentStartsTheViewerWithDicomdirAndHidesTheSpinnerAtItsOwnSplash) {
+  // The default viewer's splash title is fixed; the configured one does not count.
+  medium_.writeFile("gtk/bin/viewer.ini", "windowClassName=Splash\n");
   Access()->registryKeys.insert(kRuntimeKey);
   splashShownOnStart("DICOMViewerSplash");
 
   std::string traced = press();
-  EXPECT_NE(traced.find("Parametry uruchamiania przegladarki diagnostycznej:\nDICOMViewer.exe\n"
-                        "DICOMViewerSplash\n"),
+  EXPECT_NE(traced.find("Parametry uruchamiania przegladarki diagnostycznej:\nDICOMViewer.exe\nSplash\n"),
             std::string::npos)
       << traced;
   EXPECT_EQ(windowHidden_, 1);
@@ -176,7 +177,9 @@ TEST_F(ViewerLaunchTest, RuntimePresentStartsTheViewerWithDicomdirAndHidesTheSpi
   gboolean active = TRUE;
   g_object_get(viewerSpinner, "active", &active, nullptr);
   EXPECT_FALSE(active);
-  for (const std::string &title : Access()->windowSearches) EXPECT_EQ(title, "DICOMViewerSplash");
+  std::vector<std::string> searches = Access()->windowSearches;
+  ASSERT_FALSE(searches.empty());
+  for (const std::string &title : searches) EXPECT_EQ(title, "DICOMViewerSplash");
 }
 
 TEST_F(ViewerLaunchTest, RefusedInstallerStartsNothingAndTheNextPressAsksAgain) {
@@ -312,17 +315,6 @@ TEST_F(ViewerLaunchTest, ConfiguredProgramStartsDirectlyAndItsTitleIsWatched) {
   std::vector<std::string> searches = Access()->windowSearches;
   ASSERT_FALSE(searches.empty());
   for (const std::string &title : searches) EXPECT_EQ(title, "Other Splash");
-}
-
-TEST_F(ViewerLaunchTest, DefaultViewerIsWatchedForItsOwnSplashWhateverTheSettingsSay) {
-  medium_.writeFile("gtk/bin/viewer.ini", "windowClassName=Splash\n");
-  Access()->registryKeys.insert(kRuntimeKey);
-  splashShownOnStart("DICOMViewerSplash");
-  press();
-  ASSERT_TRUE(launchEnds());
-  std::vector<std::string> searches = Access()->windowSearches;
-  ASSERT_FALSE(searches.empty());
-  for (const std::string &title : searches) EXPECT_EQ(title, "DICOMViewerSplash");
 }
 
 TEST_F(ViewerLaunchTest, PressesDuringALaunchOrABrowserBuildAreIgnored) {

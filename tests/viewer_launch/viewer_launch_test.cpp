@@ -140,14 +140,6 @@ TEST_F(RealLaunchTest, DefaultViewerStartsWithDicomdirAfterTheRuntimeIsInstalled
   EXPECT_FALSE(gtk_widget_get_visible(viewerSpinner));
 }
 
-TEST_F(RealLaunchTest, RefusedRuntimeInstallationEndsTheLaunch) {
-  press();
-  ASSERT_TRUE(answer("DICOM Pravix - Brak FRAMEWORK .NET 2.0", GTK_RESPONSE_NO));
-  ASSERT_TRUE(waitUntil([] { return !viewerLaunching && launchThreadsRunning() == 0; }));
-  EXPECT_FALSE(gtk_widget_get_visible(viewerSpinner));
-  EXPECT_EQ(isDotNet2Installed(), -1);
-}
-
 TEST_F(RealLaunchTest, MissingViewerIsReportedAndTheLaunchEnds) {
   ASSERT_EQ(g_mkdir_with_parents(
                 (medium_.path("config") + "/velmora-brelantor/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/"
