@@ -27,6 +27,8 @@ class BranchTreeTest : public testing::Test {
     gtk_window_set_default_size(GTK_WINDOW(window_), 300, 600);
     gtk_container_add(GTK_CONTAINER(window_), treeOuterEventBox(tree_));
     gtk_widget_show(window_);
+    // Pointer clicks need the window mapped by the X server, not only shown.
+    ASSERT_TRUE(waitUntil([this] { return gdk_window_is_viewable(gtk_widget_get_window(window_)); }));
   }
   void TearDown() override { gtk_widget_destroy(window_); }
 
