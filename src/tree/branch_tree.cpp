@@ -47,13 +47,6 @@ void sizeFrameForPicture(GtkWidget *eventBox, GtkWidget *image) {
   gtk_widget_set_size_request(eventBox, width + style->xthickness + 2, width + style->ythickness + 2);
 }
 
-// Immediate redraw of the widget's whole area, when it is on a window.
-void redrawNow(GtkWidget *widget) {
-  gtk_widget_queue_draw(widget);
-  GdkWindow *window = gtk_widget_get_window(widget);
-  if (window != nullptr) gdk_window_process_updates(window, TRUE);
-}
-
 }  // namespace
 
 BranchTree &createTreeRoot(BranchTree &tree) {
@@ -155,8 +148,11 @@ void expandPathTo(GtkWidget *widget) {
       GtkWidget *toggle = findToggleImage(gtk_widget_get_parent(current));
       if (toggle != nullptr) gtk_image_set_from_file(GTK_IMAGE(toggle), kCollapsePicture);
     }
-    redrawNow(current);
+    gtk_widget_queue_draw(current);
   }
+  // One immediate redraw of everything queued on the way up, rather than one
+  // per level of the tree (this runs for every cine frame).
+  gdk_window_process_all_updates();
   // Sizes and positions must be current when the caller reads them.
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
