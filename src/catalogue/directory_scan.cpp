@@ -2,6 +2,8 @@
 #include "catalogue/directory_scan.h"
 
 #include "catalogue/directory_listing.h"
+#include "catalogue/medium_relative_path.h"
+#include "platform/platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -108,27 +110,29 @@ int countFilesIn(int directory, VisitedDirectories &visited) {
 }
 
 // `seriesPath` is the series directory's absolute path; the file's path is
-// written as that directory + "/" + name and kept from its first "DICOM" on.
-std::vector<std::string> firstFileOf(int series, const fs::path &seriesPath) {
+// written as that directory + "/" + name and kept from the medium's "DICOM" on.
+std::vector<std::string> firstFileOf(int series, const fs::path &seriesPath, const std::string &mediumRoot) {
   const std::string directory = seriesPath.string();
   for (const ListedEntry &entry : sortedListing(series)) {
     if (!isRegularFile(series, entry)) continue;
     std::string written = directory + "/" + entry.name;
-    std::string::size_type start = written.find("DICOM");
-    if (start == std::string::npos) continue;
-    return {written.substr(start)};
+    std::optional<std::string> relative = pathFromMediumFolder(written, "DICOM", mediumRoot);
+    if (!relative) continue;
+    return {*relative};
   }
   return {};
 }
 
-DicomSeriesFiles seriesOf(int study, const fs::path &studyPath, VisitedDirectories &visited) {
+DicomSeriesFiles seriesOf(int study, const fs::path &studyPath, VisitedDirectories &visited,
+                          const std::string &mediumRoot) {
   DicomSeriesFiles series;
   int ordinal = 0;
   for (const ListedEntry &entry : sortedListing(study)) {
     ExaminedEntry examined;
     if (!examineEntry(study, entry, visited, examined) || !examined.firstVisit) continue;
-    series[ordinal++] = examined.opened ? firstFileOf(examined.opened.get(), studyPath / entry.name)
-                                        : std::vector<std::string>();
+    series[ordinal++] = examined.opened
+                            ? firstFileOf(examined.opened.get(), studyPath / entry.name, mediumRoot)
+                            : std::vector<std::string>();
   }
   return series;
 }
@@ -148,7 +152,8 @@ std::vector<std::string> firstDicomFile(const fs::path &seriesDirectory) {
   fs::path absolute;
   if (!absolutePath(seriesDirectory, absolute)) return {};
   DirectoryHandle series = openDirectoryAt(AT_FDCWD, absolute.c_str());
-  return series ? firstFileOf(series.get(), absolute) : std::vector<std::string>();
+  return series ? firstFileOf(series.get(), absolute, platform::currentDirectory())
+                : std::vector<std::string>();
 }
 
 DicomSeriesFiles scanDicomStudy(const fs::path &studyDirectory) {
@@ -156,7 +161,7 @@ DicomSeriesFiles scanDicomStudy(const fs::path &studyDirectory) {
   VisitedDirectories visited;
   if (!absolutePath(studyDirectory, absolute)) return {};
   DirectoryHandle study = openRoot(absolute, visited);
-  return study ? seriesOf(study.get(), absolute, visited) : DicomSeriesFiles();
+  return study ? seriesOf(study.get(), absolute, visited, platform::currentDirectory()) : DicomSeriesFiles();
 }
 
 DicomFileMap scanDicomTree(const fs::path &dicomRoot) {
@@ -166,12 +171,14 @@ DicomFileMap scanDicomTree(const fs::path &dicomRoot) {
   if (!absolutePath(dicomRoot, absolute)) return studies;
   DirectoryHandle root = openRoot(absolute, visited);
   if (!root) return studies;
+  const std::string mediumRoot = platform::currentDirectory();
   int ordinal = 0;
   for (const ListedEntry &entry : sortedListing(root.get())) {
     ExaminedEntry examined;
     if (!examineEntry(root.get(), entry, visited, examined) || !examined.firstVisit) continue;
-    studies[ordinal++] = examined.opened ? seriesOf(examined.opened.get(), absolute / entry.name, visited)
-                                         : DicomSeriesFiles();
+    studies[ordinal++] = examined.opened
+                             ? seriesOf(examined.opened.get(), absolute / entry.name, visited, mediumRoot)
+                             : DicomSeriesFiles();
   }
   return studies;
 }

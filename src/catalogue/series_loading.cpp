@@ -2,11 +2,16 @@
 // Main thread only; pending toolkit events run between two entries.
 #include "catalogue/series_loading.h"
 
+#include "catalogue/medium_relative_path.h"
+#include "platform/platform.h"
+
 #include "app/trace.h"
 #include "browser/thumbnail_handlers.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/load_progress.h"
+#include "catalogue/medium_relative_path.h"
 #include "catalogue/reference_catalogue.h"
+#include "platform/platform.h"
 
 #include <memory>
 #include <sstream>
@@ -39,11 +44,11 @@ void connectThumbnailHandlers(GtkWidget *image) {
 
 }  // namespace
 
-std::string relativePicturePath(const fs::path &file) {
+std::string relativePicturePath(const fs::path &file, const std::string &mediumRoot) {
   std::string written = file.parent_path().string() + "/" + file.filename().string();
-  size_t start = written.find("REFIMG");
-  if (start == std::string::npos) throw std::out_of_range("brak REFIMG w ścieżce " + written);
-  return written.substr(start);
+  std::optional<std::string> relative = pathFromMediumFolder(written, "REFIMG", mediumRoot);
+  if (!relative) throw std::out_of_range("brak REFIMG w ścieżce " + written);
+  return *relative;
 }
 
 bool isSmallPicture(const std::string &relativePath) {
@@ -56,6 +61,7 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   boost::system::error_code error;
   if (!fs::is_directory(seriesDir, error)) return images;
 
+  const std::string mediumRoot = platform::currentDirectory();
   for (const fs::path &entry : sortedDirectoryEntries(seriesDir)) {
     try {
       if (fs::is_regular_file(entry)) {
@@ -63,7 +69,7 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
         GtkWidget *series = study != nullptr ? childBranch(tree, study, seriesIndex) : nullptr;
         if (series != nullptr) {
           GtkWidget *container = childrenContainer(series);
-          std::string relative = relativePicturePath(entry);
+          std::string relative = relativePicturePath(entry, mediumRoot);
           if (!isSmallPicture(relative)) {
             GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize, relative);
             if (branch == nullptr) {

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-// The file's path from the first "REFIMG" on, written as its folder, "/" and
-// its name. Throws std::out_of_range when the path holds no "REFIMG".
-std::string relativePicturePath(const boost::filesystem::path &file);
+// The file's path from the medium's "REFIMG" on, written as its folder, "/"
+// and its name (see pathFromMediumFolder). Throws std::out_of_range when the
+// path holds no "REFIMG".
+std::string relativePicturePath(const boost::filesystem::path &file, const std::string &mediumRoot);
 
 // Pictures whose relative path holds "small" anywhere are not shown.
 bool isSmallPicture(const std::string &relativePath);

@@ -86,13 +86,13 @@ TEST(DirectoryScan, OrdinalsCountOnlyDirectoriesAndTheFirstFileStandsForItsSerie
   EXPECT_TRUE(firstDicomFile(medium.path("DICOM/ST01/SE99")).empty());
 }
 
-TEST(DirectoryScan, RelativePathsBeginAtTheFirstDicomOfTheWholePath) {
+TEST(DirectoryScan, RelativePathsBeginAtTheMediumsDicomFolderEvenUnderARootNamedLikeIt) {
   testsupport::ScopedMedium medium;
   medium.writeFile("PACS_DICOM_CD/DICOM/ST1/SE1/IM1", "x");
   medium.writeFile("plain/SERIES/IM1", "x");
   {
     ScopedCurrentDirectory inside(medium.path("PACS_DICOM_CD"));
-    const DicomFileMap expected = {{0, {{0, {"DICOM_CD/DICOM/ST1/SE1/IM1"}}}}};
+    const DicomFileMap expected = {{0, {{0, {"DICOM/ST1/SE1/IM1"}}}}};
     EXPECT_EQ(scanDicomTree(fs::absolute("DICOM")), expected);
     EXPECT_EQ(firstDicomFile("DICOM/ST1/SE1"), expected.at(0).at(0));
   }

@@ -93,9 +93,10 @@ TEST(LoadProgress, FractionAndText) {
 }
 
 TEST(PicturePaths, RelativeFromTheFirstRefimgAndTheSmallRule) {
-  EXPECT_EQ(relativePicturePath("/media/cd/REFIMG/ST1/SE1/a.jpg"), "REFIMG/ST1/SE1/a.jpg");
-  EXPECT_EQ(relativePicturePath("/x/REFIMG/REFIMG/a.jpg"), "REFIMG/REFIMG/a.jpg");
-  EXPECT_THROW(relativePicturePath("/media/cd/PICS/a.jpg"), std::out_of_range);
+  EXPECT_EQ(relativePicturePath("/media/cd/REFIMG/ST1/SE1/a.jpg", "/media/cd"), "REFIMG/ST1/SE1/a.jpg");
+  EXPECT_EQ(relativePicturePath("/x/REFIMG/REFIMG/a.jpg", "/x"), "REFIMG/REFIMG/a.jpg");
+  EXPECT_EQ(relativePicturePath("/media/REFIMG_CD/REFIMG/a.jpg", "/media/REFIMG_CD"), "REFIMG/a.jpg");
+  EXPECT_THROW(relativePicturePath("/media/cd/PICS/a.jpg", "/media/cd"), std::out_of_range);
   EXPECT_TRUE(isSmallPicture("REFIMG/smallbowel/SE1/a.jpg"));
   EXPECT_TRUE(isSmallPicture("REFIMG/ST1/SE1/a_small.jpg"));
   EXPECT_FALSE(isSmallPicture("REFIMG/ST1/SE1/Small.jpg"));
