@@ -6,8 +6,12 @@
 #include "app/tile_feedback.h"
 #include "app/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
+#include "catalogue/study_metadata_reader.h"
 #include "descriptions/description_opening.h"
+
+#include <boost/filesystem.hpp>
 
 #include <algorithm>
 
@@ -25,7 +29,10 @@ constexpr size_t kTooltipMaxBytes = 149;
 
 // The DICOM side of the catalogue, shared with the reference-image browser:
 // each index is filled only while it is empty.
-void fillStudyIndexes() {}
+void fillStudyIndexes() {
+  if (DicomFileIndex.empty()) DicomFileIndex = scanDicomTree(boost::filesystem::absolute("DICOM"));
+  if (StudyMetadataIndex.empty()) StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
+}
 
 GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) {
   GtkWidget *rowEventBox = gtk_event_box_new();

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/text.h"
 #include "descriptions/descriptions_fixture.h"
+#include "support/dicom_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -315,6 +316,28 @@ TEST_F(DescriptionChooserTest, PressesWhileTheBrowserIsBuiltAreIgnored) {
   referenceBrowserBusy = false;
   pressTile(tile);
   EXPECT_EQ(shellCalls().size(), 1u);
+}
+
+TEST_F(DescriptionChooserTest, FirstStudyIsReadFromTheMediumsDicomFilesWhenNotReadYet) {
+  ASSERT_TRUE(writeDicomFile("DICOM/ST000001/SE000001/IM000001", {{DCM_PatientName, "Kowalska^Anna"},
+                                                                  {DCM_PatientID, "75020254321"},
+                                                                  {DCM_Modality, "MR"},
+                                                                  {DCM_StudyDate, "20240301"},
+                                                                  {DCM_StudyDescription, "Rezonans kolana"},
+                                                                  {DCM_SeriesDescription, "T1"}}));
+  ASSERT_TRUE(writeDicomFile("DICOM/ST000002/SE000001/IM000001",
+                             {{DCM_PatientName, "Nowak^Jan"}, {DCM_StudyDescription, "Inne"}}));
+  GtkWidget *chooser = pressTile(buildTileFor({"a.html", "b.html"}));
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_EQ(DicomFileIndex.size(), 2u);
+  EXPECT_EQ(StudyMetadataIndex.size(), 2u);
+  for (GtkWidget *column : columnsOf(chooser)) {
+    GtkWidget *label = childrenOf(column).at(1);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Kowalska^Anna\n[Rezonans kolana]");
+    EXPECT_EQ(tooltipOf(label),
+              "PACJENT:Kowalska^Anna\nPESEL: 75020254321\nMODALNOŚĆ: MR\nDATA BADANIA: 20240301\n"
+              "OPIS BADANIA: Rezonans kolana");
+  }
 }
 
 TEST_F(DescriptionChooserTest, WithoutStudyDataTheColumnsShowEmptyFields) {
