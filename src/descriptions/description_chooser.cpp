@@ -24,7 +24,7 @@ constexpr int kWindowExtraWidth = 27;
 constexpr size_t kVisibleColumns = 5;
 constexpr int kWindowHeight = 190;
 constexpr int kIconBoxSize = 120;
-// The tooltip was formed in a 150-byte buffer.
+// A row tooltip holds at most this many bytes, cut at a character boundary.
 constexpr size_t kTooltipMaxBytes = 149;
 
 // The DICOM side of the catalogue, shared with the reference-image browser:
