@@ -1,7 +1,47 @@
-// Process-wide state of the reference-image browser.
+// Process-wide state of the reference-image browser. Main thread only, except
+// that cine frames change the position and selection (on the main loop too).
 #pragma once
+
+#include "tree/branch_tree.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
 
 // A browser build is under way (raised for the whole build, lowered at its end
 // whatever the outcome). Tiles, the chooser and the diagnostic tile ignore
-// presses while it is raised. Main thread only.
+// presses while it is raised.
 extern bool referenceBrowserBusy;
+
+// The browser's top-level window: created on the first successful build, then
+// only hidden and shown.
+extern GtkWidget *browserWindow;
+// The tree of the latest build.
+extern std::unique_ptr<BranchTree> browserTree;
+// Left pane holding the tree; insensitive during cine playback.
+extern GtkWidget *treeScroller;
+// Right pane's scrolled image area; navigation moves its scroll positions.
+extern GtkWidget *imageScroller;
+// The large picture.
+extern GtkWidget *imageView;
+// The information line above the picture, with its tooltip.
+extern GtkWidget *infoLabel;
+// Control-bar buttons whose picture, tooltip or sensitivity cine playback changes.
+extern GtkWidget *playButton;
+extern GtkWidget *prevSeriesButton;
+extern GtkWidget *prevImageButton;
+extern GtkWidget *nextImageButton;
+extern GtkWidget *nextSeriesButton;
+
+// Position of the shown picture in ThumbnailIndex; -1 means no position yet.
+extern int currentStudy;
+extern int currentSeries;
+extern int currentImage;
+// The thumbnail whose picture is shown and whose frame is highlighted, or null.
+extern GtkWidget *selectedThumbnail;
+// Scale of the large picture; changed only by the zoom buttons, never reset.
+extern double zoomFactor;
+// Cine playback is running.
+extern bool cinePlaying;
+// Tree offset of the previous scroll target.
+extern int lastTreeTarget;

@@ -37,8 +37,11 @@ using WindowHandle = unsigned long;
 // Shell "open": an executable regular file is started as a program with
 // `parameters` split like a shell command line, in `workingDirectory` (empty:
 // the current one); anything else (a document, an http(s) address) goes to
-// the desktop's default application. Returns at once: true when the request
-// was accepted.
+// the desktop's default application. A relative file is taken from the
+// working directory. A program is a file with the executable mark that the
+// system runs itself (an ELF image or a "#!" script); nothing goes through a
+// shell. Returns at once: true when the request was accepted (false when the
+// file is missing, cannot be started or has no application).
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory);
 

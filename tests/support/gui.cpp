@@ -129,4 +129,25 @@ bool isShownOnScreen(GtkWidget *widget) {
   return true;
 }
 
+GtkWidget *findShownToplevel(const std::string &name) {
+  GtkWidget *found = nullptr;
+  GList *toplevels = gtk_window_list_toplevels();
+  for (GList *item = toplevels; item != nullptr && found == nullptr; item = item->next) {
+    GtkWidget *window = GTK_WIDGET(item->data);
+    if (name == gtk_widget_get_name(window) && gtk_widget_get_visible(window)) found = window;
+  }
+  g_list_free(toplevels);
+  return found;
+}
+
+void sendDeleteEvent(GtkWidget *window) {
+  gtk_widget_realize(window);
+  GdkEvent *event = gdk_event_new(GDK_DELETE);
+  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+  event->any.send_event = TRUE;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+  drainEvents();
+}
+
 }  // namespace testsupport

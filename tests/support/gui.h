@@ -41,4 +41,11 @@ bool imageShowsFile(GtkWidget *image, const std::string &path);
 // True when the widget and all its ancestors are visible.
 bool isShownOnScreen(GtkWidget *widget);
 
+// The first top-level window named `name` that is visible, or null.
+GtkWidget *findShownToplevel(const std::string &name);
+
+// Asks the window to close as the window manager's close button does (a
+// delete event), and runs pending events.
+void sendDeleteEvent(GtkWidget *window);
+
 }  // namespace testsupport

@@ -1,0 +1,69 @@
+// The browser's large picture and information line, and the selection frame.
+#include "browser/image_view.h"
+
+#include "app/app_state.h"
+#include "app/text.h"
+#include "browser/browser_state.h"
+#include "browser/information_line.h"
+#include "catalogue/reference_catalogue.h"
+
+#include <pango/pango.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr int kMinimumSide = 20;
+
+StudyMetadata currentRecord() {
+  auto study = StudyMetadataIndex.find(currentStudy);
+  if (study == StudyMetadataIndex.end()) return StudyMetadata();
+  auto series = study->second.find(currentSeries);
+  if (series == study->second.end() || series->second.empty()) return StudyMetadata();
+  return series->second.front();
+}
+
+// Parses the markup first: a line that does not parse is left as it was.
+void setInformationLine(const std::string &markup) {
+  PangoAttrList *rawAttributes = nullptr;
+  gchar *rawText = nullptr;
+  if (!pango_parse_markup(markup.c_str(), -1, 0, &rawAttributes, &rawText, nullptr, nullptr)) return;
+  std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> attributes(rawAttributes,
+                                                                              pango_attr_list_unref);
+  std::unique_ptr<gchar, decltype(&g_free)> text(rawText, g_free);
+  gtk_label_set_text(GTK_LABEL(infoLabel), text.get());
+  gtk_label_set_attributes(GTK_LABEL(infoLabel), attributes.get());
+}
+
+}  // namespace
+
+void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
+  GtkWidget *frame = gtk_widget_get_parent(thumbnail);
+  if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
+}
+
+int showCurrentImage() {
+  if (selectedThumbnail == nullptr) return 0;
+  auto *original = static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(selectedThumbnail), "orig-pixbuf"));
+  if (original == nullptr) return 0;
+
+  int width = std::max(kMinimumSide, static_cast<int>(zoomFactor * gdk_pixbuf_get_width(original)));
+  int height = std::max(kMinimumSide, static_cast<int>(zoomFactor * gdk_pixbuf_get_height(original)));
+  // A picture that cannot be scaled (no memory for it) leaves the view as it was.
+  if (GdkPixbuf *scaled = gdk_pixbuf_scale_simple(original, width, height, GDK_INTERP_BILINEAR)) {
+    g_object_set(imageView, "pixbuf", scaled, nullptr);
+    g_object_unref(scaled);
+  }
+
+  StudyMetadata displayed = recordForDisplay(currentRecord());
+  setInformationLine(informationLineMarkup(displayed));
+  gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
+  return std::min(width, height);
+}
+
+void selectThumbnail(GtkWidget *thumbnail) {
+  if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
+  setThumbnailFrameColour(thumbnail, colorDarkRed);
+  selectedThumbnail = thumbnail;
+}

@@ -1,0 +1,14 @@
+// Text of the browser's information line and its tooltip, built from the
+// attribute record of the shown series.
+#pragma once
+
+#include "catalogue/study_metadata.h"
+
+#include <string>
+
+// The record as the line shows it: an empty study description reads "brak".
+StudyMetadata recordForDisplay(StudyMetadata record);
+
+// Pango markup of the line: labels white, values grey; the name and both
+// descriptions shortened to 16 bytes. Values are escaped, so any text is safe.
+std::string informationLineMarkup(const StudyMetadata &displayed);

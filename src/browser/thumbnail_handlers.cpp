@@ -1,0 +1,51 @@
+// Pointer handlers of the thumbnails in the browser's tree.
+#include "browser/thumbnail_handlers.h"
+
+#include "app/app_state.h"
+#include "browser/browser_state.h"
+#include "browser/image_view.h"
+#include "catalogue/reference_catalogue.h"
+
+namespace {
+
+GdkColor parsed(const char *spec) {
+  GdkColor colour;
+  gdk_color_parse(spec, &colour);
+  return colour;
+}
+
+// Sets the position to where `thumbnail` stands in ThumbnailIndex; a thumbnail
+// that is not there leaves the position as it was.
+void takePositionOf(GtkWidget *thumbnail) {
+  for (const auto &study : ThumbnailIndex)
+    for (const auto &series : study.second)
+      for (size_t position = 0; position < series.second.size(); ++position)
+        if (series.second[position] == thumbnail) {
+          currentStudy = study.first;
+          currentSeries = series.first;
+          currentImage = static_cast<int>(position);
+          return;
+        }
+}
+
+}  // namespace
+
+// ---- Thumbnail frame handlers ----
+
+gboolean onThumbnailEnter(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *) {
+  if (thumbnail != selectedThumbnail) setThumbnailFrameColour(thumbnail, colorGrey);
+  return FALSE;
+}
+
+gboolean onThumbnailLeave(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *) {
+  setThumbnailFrameColour(thumbnail, thumbnail == selectedThumbnail ? parsed("#f00") : colorBlack);
+  return FALSE;
+}
+
+gboolean onThumbnailPressed(GtkWidget *thumbnail, GdkEventButton *, GtkWidget *) {
+  takePositionOf(thumbnail);
+  if (thumbnail == selectedThumbnail) return FALSE;
+  selectThumbnail(thumbnail);
+  showCurrentImage();
+  return FALSE;
+}

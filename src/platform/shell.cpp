@@ -1,0 +1,226 @@
+// Shell "open": programs are started directly, documents and web addresses go
+// to the desktop's default application. Called on the main thread and on
+// worker threads; nothing here touches widgets.
+#include "platform/platform.h"
+
+#include <gio/gio.h>
+#include <glib.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct GFreeDeleter {
+  void operator()(gpointer memory) const { g_free(memory); }
+};
+struct StrvDeleter {
+  void operator()(gchar **strings) const { g_strfreev(strings); }
+};
+struct ObjectDeleter {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct ErrorDeleter {
+  void operator()(GError *error) const { g_error_free(error); }
+};
+
+using UniqueString = std::unique_ptr<gchar, GFreeDeleter>;
+using UniqueStrv = std::unique_ptr<gchar *, StrvDeleter>;
+using UniqueError = std::unique_ptr<GError, ErrorDeleter>;
+
+bool hasWebScheme(const std::string &file) {
+  return g_ascii_strncasecmp(file.c_str(), "http://", 7) == 0 ||
+         g_ascii_strncasecmp(file.c_str(), "https://", 8) == 0;
+}
+
+std::string joinPath(const std::string &directory, const std::string &relative) {
+  UniqueString joined(g_build_filename(directory.c_str(), relative.c_str(), nullptr));
+  return std::string(joined.get());
+}
+
+// A relative path is taken from the working directory (the current one when
+// empty). The result is absolute, so the child's change of directory cannot
+// apply the working directory a second time.
+std::string resolvePath(const std::string &file, const std::string &workingDirectory) {
+  std::string path = file;
+  if (!g_path_is_absolute(path.c_str()) && !workingDirectory.empty()) path = joinPath(workingDirectory, path);
+  if (!g_path_is_absolute(path.c_str())) path = joinPath(currentDirectory(), path);
+  return path;
+}
+
+// Only a file that the kernel runs itself counts as a program: an ELF image
+// or a script naming its interpreter. Media mounted from FAT or plain ISO 9660
+// mark every file executable, and a report there must still open as a document.
+bool isProgram(const std::string &path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (::access(path.c_str(), X_OK) != 0) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char header[4] = {0, 0, 0, 0};
+  ssize_t got = ::read(fd, header, sizeof header);
+  ::close(fd);
+  if (got >= 2 && header[0] == '#' && header[1] == '!') return true;
+  return got == 4 && std::memcmp(header, "\177ELF", 4) == 0;
+}
+
+// The program's argument vector: its own path, then the parameters split like
+// a shell command line (quotes and backslashes, no expansion). False when the
+// parameters cannot be split (an unbalanced quote).
+bool buildArguments(const std::string &program, const std::string &parameters,
+                    std::vector<std::string> &arguments) {
+  arguments.assign(1, program);
+  if (parameters.find_first_not_of(" \t\r\n") == std::string::npos) return true;
+  gint count = 0;
+  gchar **parsed = nullptr;
+  GError *rawError = nullptr;
+  if (!g_shell_parse_argv(parameters.c_str(), &count, &parsed, &rawError)) {
+    UniqueError error(rawError);
+    return false;
+  }
+  UniqueStrv owned(parsed);
+  for (gint i = 0; i < count; ++i) arguments.emplace_back(parsed[i]);
+  return true;
+}
+
+void writeErrorAndExit(int pipeFd, int error) {
+  ssize_t ignored = ::write(pipeFd, &error, sizeof error);
+  (void)ignored;
+  ::_exit(127);
+}
+
+// Runs in the forked child, so only async-signal-safe calls: the start
+// error, if any, is sent back through the pipe (closed on a successful exec).
+void execInChild(const char *program, char *const *argv, const char *directory, int errorPipe) {
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction defaultAction;
+  std::memset(&defaultAction, 0, sizeof defaultAction);
+  defaultAction.sa_handler = SIG_DFL;
+  ::sigaction(SIGPIPE, &defaultAction, nullptr);
+  // Our own descriptors (the display connection among them) stay with us.
+  ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  if (directory != nullptr && ::chdir(directory) != 0) writeErrorAndExit(errorPipe, errno);
+  // execv, not execvp: never falls back to /bin/sh for a file it cannot run.
+  ::execv(program, argv);
+  writeErrorAndExit(errorPipe, errno);
+}
+
+// Starts the program; `detached` puts it in a grandchild of its own session,
+// reaped by init, so it never lingers as our zombie. Returns the pid of the
+// started program (of the intermediate child when detached, already reaped),
+// or 0 when the program could not be started.
+pid_t startProgram(const std::string &program, const std::vector<std::string> &arguments,
+                   const std::string &workingDirectory, bool detached) {
+  // Everything the child needs is prepared before fork.
+  std::vector<char *> argv;
+  for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
+  argv.push_back(nullptr);
+  const char *directory = workingDirectory.empty() ? nullptr : workingDirectory.c_str();
+
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 0;
+
+  pid_t child = ::fork();
+  if (child < 0) {
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return 0;
+  }
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    if (detached) {
+      ::setsid();
+      pid_t grandchild = ::fork();
+      if (grandchild < 0) writeErrorAndExit(pipeFds[1], errno);
+      if (grandchild > 0) ::_exit(0);
+    }
+    execInChild(program.c_str(), argv.data(), directory, pipeFds[1]);
+  }
+
+  ::close(pipeFds[1]);
+  int childError = 0;
+  ssize_t got;
+  do {
+    got = ::read(pipeFds[0], &childError, sizeof childError);
+  } while (got < 0 && errno == EINTR);
+  ::close(pipeFds[0]);
+
+  bool started = got == 0;
+  if (detached || !started) {
+    int status;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  return started ? child : 0;
+}
+
+bool openWithDefaultApplication(const std::string &target, bool isAddress) {
+  std::string uri;
+  if (isAddress) {
+    uri = target;
+  } else {
+    std::unique_ptr<GFile, ObjectDeleter> file(g_file_new_for_path(target.c_str()));
+    UniqueString fileUri(g_file_get_uri(file.get()));
+    uri = fileUri.get();
+  }
+  GError *rawError = nullptr;
+  if (g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &rawError)) return true;
+  UniqueError error(rawError);
+  return false;
+}
+
+// The shared rule of both shell calls; `process` receives the started
+// program's pid, 0 when nothing was started that can be waited for.
+bool openFile(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
+              bool detached, ProcessHandle &process) {
+  process = 0;
+  if (file.empty()) return false;
+  if (hasWebScheme(file)) return openWithDefaultApplication(file, true);
+
+  std::string path = resolvePath(file, workingDirectory);
+  if (isProgram(path)) {
+    std::vector<std::string> arguments;
+    if (!buildArguments(path, parameters, arguments)) return false;
+    pid_t pid = startProgram(path, arguments, workingDirectory, detached);
+    if (pid == 0) return false;
+    if (!detached) process = pid;
+    return true;
+  }
+  if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return false;
+  return openWithDefaultApplication(path, false);
+}
+
+}  // namespace
+
+bool shellOpen(WindowHandle, const std::string &file, const std::string &parameters,
+               const std::string &workingDirectory) {
+  ProcessHandle ignored;
+  return openFile(file, parameters, workingDirectory, true, ignored);
+}
+
+bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
+                  ProcessHandle &process) {
+  return openFile(file, parameters, workingDirectory, false, process);
+}
+
+void waitForProcess(ProcessHandle process) {
+  if (process <= 0) return;
+  int status;
+  while (::waitpid(static_cast<pid_t>(process), &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

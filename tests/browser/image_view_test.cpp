@@ -1,0 +1,198 @@
+// The large picture, the information line and the thumbnails' frames.
+#include "browser/image_view.h"
+
+#include "app/app_state.h"
+#include "browser/browser_state.h"
+#include "browser/information_line.h"
+#include "browser/thumbnail_handlers.h"
+#include "catalogue/reference_catalogue.h"
+
+#include "support/gui.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using namespace testsupport;
+
+// The parts of the browser this behaviour touches: the image view, the line,
+// and thumbnails framed by event boxes as the tree makes them.
+class ImageViewTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    parsePalette();
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(window_), box);
+    infoLabel = gtk_label_new("");
+    imageView = gtk_image_new();
+    gtk_box_pack_start(GTK_BOX(box), infoLabel, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), imageView, FALSE, FALSE, 0);
+    thumbnailBox_ = gtk_hbox_new(FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), thumbnailBox_, FALSE, FALSE, 0);
+    StudyMetadataIndex[0][0] = {{"Kowalski^Jan", "80010112345", "CT", "20240105", "", "Seria A"}};
+    StudyMetadataIndex[0][1] = {{"Kowalski^Jan", "80010112345", "CT", "20240105", "TK głowy", ""}};
+  }
+  void TearDown() override {
+    gtk_widget_destroy(window_);
+    imageView = infoLabel = selectedThumbnail = nullptr;
+    StudyMetadataIndex.clear();
+    ThumbnailIndex.clear();
+    currentStudy = currentSeries = currentImage = -1;
+    zoomFactor = 1.0;
+  }
+  GtkWidget *addThumbnail(int study, int series, int width, int height) {
+    std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> picture(
+        gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height), g_object_unref);
+    gdk_pixbuf_fill(picture.get(), 0x808080ff);
+    GtkWidget *frame = gtk_event_box_new();
+    GtkWidget *thumbnail = gtk_image_new();
+    g_object_set_data_full(G_OBJECT(thumbnail), "orig-pixbuf", g_object_ref(picture.get()), g_object_unref);
+    gtk_container_add(GTK_CONTAINER(frame), thumbnail);
+    gtk_box_pack_start(GTK_BOX(thumbnailBox_), frame, FALSE, FALSE, 0);
+    g_signal_connect_swapped(frame, "enter_notify_event", G_CALLBACK(onThumbnailEnter), thumbnail);
+    g_signal_connect_swapped(frame, "leave_notify_event", G_CALLBACK(onThumbnailLeave), thumbnail);
+    g_signal_connect_swapped(frame, "button_press_event", G_CALLBACK(onThumbnailPressed), thumbnail);
+    gtk_widget_show_all(window_);
+    ThumbnailIndex[study][series].push_back(thumbnail);
+    return thumbnail;
+  }
+  static std::string frameColour(GtkWidget *thumbnail) {
+    GdkColor c = gtk_widget_get_style(gtk_widget_get_parent(thumbnail))->bg[GTK_STATE_NORMAL];
+    char text[16];
+    g_snprintf(text, sizeof text, "#%02x%02x%02x", c.red >> 8, c.green >> 8, c.blue >> 8);
+    return text;
+  }
+  static std::pair<int, int> shownSize() {
+    GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(imageView));
+    if (!shown) return {0, 0};
+    return {gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)};
+  }
+  GtkWidget *window_ = nullptr;
+  GtkWidget *thumbnailBox_ = nullptr;
+};
+
+TEST_F(ImageViewTest, ScalesFromTheFullPictureWithSidesOfAtLeastTwentyPixels) {
+  EXPECT_EQ(showCurrentImage(), 0);  // nothing selected
+  EXPECT_EQ(shownSize(), std::make_pair(0, 0));
+
+  GtkWidget *square = addThumbnail(0, 0, 512, 512);
+  GtkWidget *strip = addThumbnail(0, 0, 300, 10);
+  currentStudy = currentSeries = 0;
+  selectedThumbnail = square;
+  EXPECT_EQ(showCurrentImage(), 512);
+  EXPECT_EQ(shownSize(), std::make_pair(512, 512));
+
+  selectedThumbnail = strip;
+  EXPECT_EQ(showCurrentImage(), 20);
+  EXPECT_EQ(shownSize(), std::make_pair(300, 20));
+
+  selectedThumbnail = square;
+  zoomFactor = 1.2 * 1.2;
+  EXPECT_EQ(showCurrentImage(), 737);
+  EXPECT_EQ(shownSize(), std::make_pair(737, 737));
+  zoomFactor = 0.01;
+  EXPECT_EQ(showCurrentImage(), 20);
+  EXPECT_EQ(shownSize(), std::make_pair(20, 20));
+}
+
+TEST_F(ImageViewTest, InformationLineShowsTheSeriesRecordWithBrakForAnEmptyStudyDescription) {
+  selectedThumbnail = addThumbnail(0, 0, 64, 64);
+  currentStudy = currentSeries = 0;
+  showCurrentImage();
+  EXPECT_STREQ(
+      gtk_label_get_text(GTK_LABEL(infoLabel)),
+      "PACJENT: Kowalski^Jan, PESEL: 80010112345, MODALNOŚĆ: CT, OPIS BADANIA: brak, OPIS SERII: Seria A");
+  gchar *tooltip = gtk_widget_get_tooltip_text(infoLabel);
+  EXPECT_STREQ(
+      tooltip,
+      "PACJENT:Kowalski^Jan\nPESEL: 80010112345\nMODALNOŚĆ: CT\nDATA BADANIA: 20240105\nOPIS BADANIA: brak");
+  g_free(tooltip);
+
+  // Labels white, values grey.
+  PangoAttrList *attributes = gtk_label_get_attributes(GTK_LABEL(infoLabel));
+  ASSERT_NE(attributes, nullptr);
+  PangoAttrIterator *it = pango_attr_list_get_iterator(attributes);
+  int white = 0, grey = 0;
+  do {
+    if (auto *colour =
+            reinterpret_cast<PangoAttrColor *>(pango_attr_iterator_get(it, PANGO_ATTR_FOREGROUND))) {
+      if (colour->color.red == 0xffff) ++white;
+      if (colour->color.red == 0xaaaa) ++grey;
+    }
+  } while (pango_attr_iterator_next(it));
+  pango_attr_iterator_destroy(it);
+  EXPECT_EQ(white, 5);
+  EXPECT_EQ(grey, 5);
+
+  currentSeries = 1;
+  showCurrentImage();
+  EXPECT_STREQ(
+      gtk_label_get_text(GTK_LABEL(infoLabel)),
+      "PACJENT: Kowalski^Jan, PESEL: 80010112345, MODALNOŚĆ: CT, OPIS BADANIA: TK głowy, OPIS SERII: ");
+}
+
+TEST_F(ImageViewTest, MarkupCharactersAndLongPolishValuesAreShownSafely) {
+  StudyMetadataIndex[0][0] = {{"Żółkiewska-Brzęczyszczykiewicz^Łucja", "<b>&amp;", "MR", "20231231",
+                               "Badanie \"kontrolne\" <pilne> & szybkie", "a&b"}};
+  selectedThumbnail = addThumbnail(0, 0, 64, 64);
+  currentStudy = currentSeries = 0;
+  showCurrentImage();
+  const char *line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  EXPECT_TRUE(g_utf8_validate(line, -1, nullptr));
+  EXPECT_STREQ(
+      line,
+      "PACJENT: Żółkiewska-Br..., PESEL: <b>&amp;, MODALNOŚĆ: MR, OPIS BADANIA: Badanie \"kontrol..., "
+      "OPIS SERII: a&b");
+  gchar *tooltip = gtk_widget_get_tooltip_text(infoLabel);
+  EXPECT_NE(std::string(tooltip).find("PACJENT:Żółkiewska-Brzęczyszczykiewicz^Łucja\n"), std::string::npos);
+  g_free(tooltip);
+  // Exactly 16 bytes stay whole; invalid bytes never reach the label.
+  StudyMetadataIndex[0][0] = {{"Kowalski^Jan1234", "1", "CT", "", "abc\xff", ""}};
+  showCurrentImage();
+  line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  EXPECT_TRUE(g_utf8_validate(line, -1, nullptr));
+  EXPECT_NE(std::string(line).find("PACJENT: Kowalski^Jan1234, "), std::string::npos);
+}
+
+TEST_F(ImageViewTest, FrameColoursFollowHoverAndSelection) {
+  GtkWidget *first = addThumbnail(0, 0, 32, 32);
+  GtkWidget *second = addThumbnail(0, 0, 32, 32);
+  GtkWidget *firstFrame = gtk_widget_get_parent(first);
+
+  sendCrossing(firstFrame, GDK_ENTER_NOTIFY);
+  EXPECT_EQ(frameColour(first), "#aaaaaa");
+  sendCrossing(firstFrame, GDK_LEAVE_NOTIFY);
+  EXPECT_EQ(frameColour(first), "#000000");
+
+  sendButtonEvent(firstFrame);
+  EXPECT_EQ(selectedThumbnail, first);
+  EXPECT_EQ(frameColour(first), "#aa0000");
+  EXPECT_EQ(currentImage, 0);
+  EXPECT_EQ(shownSize(), std::make_pair(32, 32));
+  sendCrossing(firstFrame, GDK_ENTER_NOTIFY);
+  EXPECT_EQ(frameColour(first), "#aa0000");  // the selected keeps its colour
+  sendCrossing(firstFrame, GDK_LEAVE_NOTIFY);
+  EXPECT_EQ(frameColour(first), "#ff0000");
+
+  sendButtonEvent(gtk_widget_get_parent(second));
+  EXPECT_EQ(selectedThumbnail, second);
+  EXPECT_EQ(currentImage, 1);
+  EXPECT_EQ(frameColour(first), "#000000");
+  EXPECT_EQ(frameColour(second), "#aa0000");
+}
+
+TEST_F(ImageViewTest, PressingTheSelectedThumbnailChangesNothingOnScreen) {
+  GtkWidget *thumbnail = addThumbnail(0, 1, 40, 40);
+  sendButtonEvent(gtk_widget_get_parent(thumbnail));
+  EXPECT_EQ(currentSeries, 1);
+  sendCrossing(gtk_widget_get_parent(thumbnail), GDK_LEAVE_NOTIFY);
+  GdkPixbuf *before = gtk_image_get_pixbuf(GTK_IMAGE(imageView));
+  sendButtonEvent(gtk_widget_get_parent(thumbnail));
+  EXPECT_EQ(gtk_image_get_pixbuf(GTK_IMAGE(imageView)), before);
+  EXPECT_EQ(frameColour(thumbnail), "#ff0000");
+}
+
+}  // namespace
