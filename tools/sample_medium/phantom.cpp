@@ -166,6 +166,21 @@ ViewShape inView(View view, const Ellipsoid &e) {
   return {{e.cx, e.cz, e.cy}, {e.ax, e.az, e.ay}};
 }
 
+// Grain between -1 and 1, read from a different place for every picture. Its
+// length is prime, so the pattern does not line up with the picture's rows.
+const std::vector<float> &grainTable() {
+  static const std::vector<float> table = [] {
+    std::vector<float> values(65521);
+    uint32_t state = 2463534242u;
+    for (float &value : values) {
+      state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+      value = static_cast<float>((state & 0xffff) / 32768.0 - 1.0);
+    }
+    return values;
+  }();
+  return table;
+}
+
 class Canvas {
  public:
   Canvas(int width, int height, double halfWidth, double fill)
@@ -191,7 +206,15 @@ class Canvas {
       const int colFrom = std::max(0, static_cast<int>(std::floor(x0)));
       const int colTo = std::min(width_ - 1, static_cast<int>(std::ceil(x1)) - 1);
       float *line = &values_[static_cast<size_t>(row) * width_];
+      // Only the two end pixels of a painted row are partly covered.
+      const int innerFrom = std::max(colFrom, static_cast<int>(std::ceil(x0)));
+      const int innerTo = std::min(colTo, static_cast<int>(std::floor(x1)) - 1);
       for (int col = colFrom; col <= colTo; ++col) {
+        if (!add && col == innerFrom && innerFrom <= innerTo) {
+          std::fill(line + innerFrom, line + innerTo + 1, static_cast<float>(value));
+          col = innerTo;
+          continue;
+        }
         const double cover = std::min(col + 1.0, x1) - std::max(static_cast<double>(col), x0);
         if (cover <= 0) continue;
         if (add) {
@@ -230,13 +253,14 @@ class Canvas {
     picture.width = width_;
     picture.height = height_;
     picture.values.resize(values_.size());
-    uint32_t state = seed * 2654435761u + 1;
+    const std::vector<float> &grain = grainTable();
+    size_t at = (seed * 2654435761u) % grain.size();
+    const float gain = static_cast<float>(scale), shift = static_cast<float>(offset);
+    const float amplitude = static_cast<float>(noise);
     for (size_t i = 0; i < values_.size(); ++i) {
-      // xorshift: cheap grain, the same for the same picture
-      state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-      const double grain = noise * ((state & 0xffff) / 32768.0 - 1.0);
-      const double value = values_[i] * scale + offset + grain;
-      picture.values[i] = static_cast<uint16_t>(std::clamp(value, 0.0, 4095.0));
+      const float value = values_[i] * gain + shift + amplitude * grain[at];
+      if (++at == grain.size()) at = 0;
+      picture.values[i] = static_cast<uint16_t>(value < 0 ? 0 : (value > 4095 ? 4095 : value));
     }
     return picture;
   }
