@@ -3,7 +3,7 @@
 set -eu
 packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt-14-dev
   libgtk2.0-dev libdcmtk-dev dcmtk libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool libx11-dev)
+  xvfb xauth x11-utils xdotool libx11-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

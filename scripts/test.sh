@@ -15,4 +15,6 @@ case $kind in
   tsan) dir=build-tsan ;;
 esac
 cd "$dir"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)"
+# -noreset: without it the server resets whenever its last client leaves, and a
+# test that connects during the reset finds no display.
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j "$(nproc)"

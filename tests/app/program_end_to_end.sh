@@ -14,6 +14,8 @@ cd "$work/medium"
 fail=0
 
 for signal in TERM INT HUP; do
+  # The previous run's trace must not be read before this run truncates it.
+  rm -f "$work/out.txt" "$work/err.txt"
   "$program" "$work/medium" > "$work/out.txt" 2> "$work/err.txt" &
   pid=$!
   # Wait for the working directory to appear (the trace names it).
