@@ -314,9 +314,10 @@ TEST_F(SampleMedium, ProgramSideIsInPlaceAndEverythingIsReadOnly) {
   bool artworkLeftOut = false;
   for (const std::string &warning : summary_.warnings)
     artworkLeftOut |= warning.find("artwork") != std::string::npos;
-  if (!artworkLeftOut)
+  if (!artworkLeftOut) {
     for (const char *picture : {"img/opis_n.jpg", "img/toggle_expand.png", "img/head_bg.jpg"})
       EXPECT_TRUE(fs::is_regular_file(path(picture))) << picture;
+  }
   int regularFiles = 0;
   for (fs::recursive_directory_iterator it(root_), end; it != end; ++it) {
     if (!fs::is_regular_file(it->status())) continue;
