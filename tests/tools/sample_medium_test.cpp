@@ -343,7 +343,7 @@ TEST(SampleMediumScale, CountsAndSizesFollowTheOptions) {
   options.threads = 3;
   SampleMediumSummary summary;
   std::string error;
-  ASSERT_TRUE(generateSampleMedium(medium.path("big"), options, &summary, &error)) << error;
+  ASSERT_TRUE(generateSampleMedium(medium.path("big/"), options, &summary, &error)) << error;
   EXPECT_EQ(summary.studies, 4);
   EXPECT_EQ(summary.series, 20);
   EXPECT_EQ(summary.images, 40);
@@ -363,6 +363,7 @@ TEST(SampleMediumScale, CountsAndSizesFollowTheOptions) {
   EXPECT_EQ(attribute(fourth.getDataset(), DCM_Columns), "64");
   EXPECT_EQ(attribute(fourth.getDataset(), DCM_SeriesDescription), "Głowa 5 mm, okno mózgowe, kontrola 1");
   EXPECT_FALSE(fs::exists(medium.path("big/gtk/bin/velmora-brelantor")));
+  EXPECT_EQ(sortedDirectoryEntries(medium.root()).size(), 1u);
 }
 
 TEST(SampleMediumScale, RefusesBadTargetsAndOptionsLeavingNothingBehind) {

@@ -179,15 +179,20 @@ bool generateSampleMedium(const std::string &root, const SampleMediumOptions &op
   const auto start = std::chrono::steady_clock::now();
   *summary = SampleMediumSummary();
   if (!validOptions(options, error) || !usableRoot(root, error)) return false;
-  const fs::path target = fs::absolute(fs::path(root)).lexically_normal();
+  // "disc/" names the folder disc, not an entry "." inside it.
+  std::string named = root;
+  while (named.size() > 1 && named.back() == '/') named.pop_back();
+  const fs::path target = fs::absolute(fs::path(named)).lexically_normal();
+  if (target.filename_is_dot() || target.filename_is_dot_dot() || target == target.root_path()) {
+    *error = root + " does not name a folder that can be made";
+    return false;
+  }
   const std::string parent = target.parent_path().string();
   if (g_mkdir_with_parents(parent.c_str(), 0755) != 0) {
     *error = parent + ": the folder cannot be created";
     return false;
   }
-  std::string pattern = target.string();
-  while (!pattern.empty() && pattern.back() == '/') pattern.pop_back();
-  pattern += ".partial-XXXXXX";
+  std::string pattern = target.string() + ".partial-XXXXXX";
   if (!g_mkdtemp_full(&pattern[0], 0755)) {
     *error = pattern + ": the folder cannot be created";
     return false;
