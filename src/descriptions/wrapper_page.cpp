@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <unistd.h>
 #include <cerrno>
 #include <memory>
 
@@ -143,6 +144,19 @@ std::string wrapperPageText(const std::optional<std::string> &report) {
 
 std::string wrapperPagePath(const DescriptionEntry &entry) { return tmpPath("/" + entry); }
 
+namespace {
+
+// The page design names its pictures relative to the page ("img/head_.jpg"):
+// a page in a subfolder reaches the working directory's copies through a link.
+void linkPageDesignPictures(const std::string &folder) {
+  if (folder == tmpDirectory) return;
+  std::string link = folder + "/img";
+  if (!g_file_test(link.c_str(), G_FILE_TEST_EXISTS) && symlink(tmpPath("/img").c_str(), link.c_str()) != 0)
+    g_printerr("%s: %s\n", link.c_str(), g_strerror(errno));
+}
+
+}  // namespace
+
 bool writeWrapperPage(const DescriptionEntry &entry) {
   if (!tmpDirectoryUsable()) {
     g_printerr("Brak katalogu roboczego: strona opisu \"%s\" nie zostanie zapisana.\n", entry.c_str());
@@ -157,6 +171,7 @@ bool writeWrapperPage(const DescriptionEntry &entry) {
     g_printerr("%s: %s\n", folder.get(), g_strerror(errno));
     return false;
   }
+  linkPageDesignPictures(folder.get());
   GError *rawError = nullptr;
   if (!g_file_set_contents(pagePath.c_str(), text.data(), static_cast<gssize>(text.size()), &rawError)) {
     GErrorPtr error(rawError, g_error_free);

@@ -68,6 +68,7 @@ TEST_F(DescriptionOpeningTest, HtmlReportOpensAsItsWrapperPageInTheWorkingDirect
 
 TEST_F(DescriptionOpeningTest, ReportInASubfolderGetsAPrivateFolderInTheWorkingDirectory) {
   medium_.writeFile("opisy/tk/glowa.htm", "<p>TK</p>");
+  medium_.writeFile("img/head_.jpg", "header picture");
   startRun();
   openTraced("opisy/tk/glowa.htm");
 
@@ -81,6 +82,9 @@ TEST_F(DescriptionOpeningTest, ReportInASubfolderGetsAPrivateFolderInTheWorkingD
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].file, tmpPath("/opisy/tk/glowa.htm"));
   EXPECT_TRUE(warnings().empty());
+  // The page design's pictures, named relative to the page, resolve there too.
+  EXPECT_EQ(readFile(tmpPath("/opisy/tk/img/head_.jpg")), "header picture");
+  EXPECT_FALSE(fs::exists(tmpPath("/opisy/img")));
 }
 
 TEST_F(DescriptionOpeningTest, ReadAndWriteFailuresGoToStandardErrorAndTheShellIsStillAsked) {
