@@ -112,10 +112,14 @@ Answer askYesNo(WindowHandle owner, const std::string &text, const std::string &
     return answerFor(response);
   }
 
-  // Worker thread, without the toolkit's lock.
+  // Worker thread, without the toolkit's lock. The question is queued under
+  // that lock, which the main loop takes before showing it, so the hand-over is
+  // ordered by a lock the thread checker sees; the wait is outside it.
   SharedQuestion question = std::make_shared<Question>(owner, text, title);
+  gdk_threads_enter();
   gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, showQuestion, new SharedQuestion(question),
                             deleteSharedQuestion);
+  gdk_threads_leave();
   std::unique_lock<std::mutex> lock(question->mutex);
   question->answered.wait(lock, [&] { return question->done; });
   return question->answer;

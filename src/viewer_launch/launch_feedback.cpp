@@ -64,9 +64,13 @@ void finishLaunch() {
 
 void reportProgramNotStarted(const std::string &program) {
   // The dialog belongs to the main loop; the spinner and the flag change there
-  // too, so that no press slips in between.
+  // too, so that no press slips in between. Queued under the toolkit's lock,
+  // which the main loop takes before running the callback, so the hand-over of
+  // the path is ordered by a lock the thread checker sees.
+  gdk_threads_enter();
   gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, endFailedLaunch, new std::string(program),
                             deleteProgramPath);
+  gdk_threads_leave();
 }
 
 // ---- Main thread ----
