@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds one build folder: scripts/build.sh [release|asan|tsan]
+# Configures and builds one build folder: scripts/build.sh [release|asan|tsan] [target...]
+# (every target when none is named)
 set -eu
 cd "$(dirname "$0")/.."
 kind=${1:-release}
+shift || true
 # Lets ccache share results between checkouts that sit side by side.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)}
 case $kind in
@@ -12,4 +14,6 @@ case $kind in
   *) echo "usage: $0 [release|asan|tsan]"; exit 2 ;;
 esac
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
