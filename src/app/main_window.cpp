@@ -5,6 +5,7 @@
 #include "app/tile_feedback.h"
 #include "app/tmp_directory.h"
 #include "browser/browser_window.h"
+#include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>
 
@@ -72,7 +73,8 @@ GtkWidget *buildMainWindow() {
   gtk_container_add(GTK_CONTAINER(progressAlignment), loadProgressBar);
   gtk_box_pack_start(GTK_BOX(statusRow), progressAlignment, TRUE, TRUE, 1);
 
-  buildTile(tilesRow, "ObrazDiag", "/img/obr_diag_n.jpg");
+  GtkWidget *diagnosticTile = buildTile(tilesRow, "ObrazDiag", "/img/obr_diag_n.jpg");
+  g_signal_connect(diagnosticTile, "button_press_event", G_CALLBACK(onDiagnosticTileClicked), nullptr);
 
   GtkWidget *spinnerAlignment = gtk_alignment_new(1.0, 0.5, 0.0, 0.0);
   viewerSpinner = gtk_spinner_new();

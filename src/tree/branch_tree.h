@@ -36,6 +36,10 @@ GtkWidget *childrenContainer(GtkWidget *branch);
 // null when there is none.
 GtkWidget *childBranch(const BranchTree &tree, GtkWidget *branch, int index);
 
+// The widget a branch wraps (its "branch-widget"): the branch's first child,
+// its first child, and that one's first child. Null when the shape differs.
+GtkWidget *branchWidget(GtkWidget *branch);
+
 // The branch's "expand-collapse-img", or null (picture branches have none).
 GtkWidget *findToggleImage(GtkWidget *branch);
 

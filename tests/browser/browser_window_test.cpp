@@ -323,7 +323,7 @@ TEST_F(BrowserWindowTest, AFailedBuildWarnsResetsTheCountersAndTheNextPressTries
   EXPECT_EQ(warningDialogs().size(), 1u);
 
   // With the medium readable again, the next press builds the browser.
-  writeDicomFile(medium_.path("DICOM/ST001/SE001/IM000001"), "Kowalski^Jan", "CT", "Głowa", "Osiowa");
+  writeSeriesRecord("DICOM/ST001/SE001/IM000001", "CT", "Głowa", "Osiowa");
   pressTile();
   ASSERT_NE(browserWindow, nullptr);
   EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));

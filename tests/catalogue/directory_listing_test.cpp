@@ -3,7 +3,11 @@
 
 #include "support/scoped_medium.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+namespace fs = boost::filesystem;
 
 namespace {
 
@@ -17,6 +21,27 @@ TEST(DirectoryListing, SortsByNameBytesAndToleratesMissingFolders) {
   EXPECT_EQ(names, (std::vector<std::string>{"B", "_x", "a1", "a10", "a2", "b", "Ź"}));
   EXPECT_TRUE(sortedDirectoryEntries(medium.path("missing")).empty());
   EXPECT_TRUE(sortedDirectoryEntries(medium.path("d/b")).empty());
+}
+
+TEST(DirectoryListing, ListsLongFoldersWholeWithTheirEntryTypes) {
+  testsupport::ScopedMedium medium;
+  // 500 long names need several reads of the kernel's records.
+  const std::string padding(60, 'x');
+  for (int i = 499; i >= 0; --i) medium.writeFile("long/" + std::to_string(1000 + i) + padding, "");
+  medium.makeDirectory("long/9dir");
+  std::vector<fs::path> entries = sortedDirectoryEntries(medium.path("long"));
+  ASSERT_EQ(entries.size(), 501u);
+  EXPECT_EQ(entries.front().filename().string(), "1000" + padding);
+  EXPECT_EQ(entries[499].filename().string(), "1499" + padding);
+  EXPECT_EQ(entries.back(), fs::path(medium.path("long")) / "9dir");
+
+  DirectoryHandle handle = openDirectoryAt(AT_FDCWD, "long");
+  ASSERT_TRUE(handle);
+  std::vector<ListedEntry> listed = sortedListing(handle.get());
+  ASSERT_EQ(listed.size(), 501u);
+  EXPECT_EQ(listed.back().type, DT_DIR);
+  EXPECT_EQ(listed.front().type, DT_REG);
+  EXPECT_FALSE(openDirectoryAt(AT_FDCWD, "long/1000xx"));
 }
 
 }  // namespace

@@ -9,10 +9,7 @@
 #include "catalogue/reference_catalogue.h"
 #include "support/gui.h"
 
-#include <dcmtk/dcmdata/dcdeftag.h>
-#include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcuid.h>
-#include <boost/filesystem.hpp>
+#include "support/dicom_fixture.h"
 
 #include <cstdio>
 
@@ -41,21 +38,16 @@ std::vector<StudyOnMedium> sampleStudies() {
       {"MR", "", {{"", {{120, 90}, {121, 90}, {122, 90}, {123, 90}}}}}};
 }
 
-void writeDicomFile(const std::string &path, const std::string &patientName, const std::string &modality,
-                    const std::string &studyDescription, const std::string &seriesDescription) {
-  boost::filesystem::create_directories(boost::filesystem::path(path).parent_path());
-  DcmFileFormat file;
-  DcmDataset *data = file.getDataset();
-  char uid[100];
-  data->putAndInsertString(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
-  data->putAndInsertString(DCM_SOPInstanceUID, dcmGenerateUniqueIdentifier(uid, SITE_INSTANCE_UID_ROOT));
-  data->putAndInsertString(DCM_PatientName, patientName.c_str());
-  data->putAndInsertString(DCM_PatientID, "80010112345");
-  data->putAndInsertString(DCM_Modality, modality.c_str());
-  data->putAndInsertString(DCM_StudyDate, "20240105");
-  data->putAndInsertString(DCM_StudyDescription, studyDescription.c_str());
-  data->putAndInsertString(DCM_SeriesDescription, seriesDescription.c_str());
-  file.saveFile(path.c_str(), EXS_LittleEndianExplicit);
+void BrowserSession::writeSeriesRecord(const std::string &relative, const std::string &modality,
+                                       const std::string &studyDescription,
+                                       const std::string &seriesDescription) const {
+  writeDicomFile(medium_.path(relative), {{DCM_SpecificCharacterSet, "ISO_IR 192"},
+                                          {DCM_PatientName, "Kowalski^Jan"},
+                                          {DCM_PatientID, "80010112345"},
+                                          {DCM_Modality, modality},
+                                          {DCM_StudyDate, "20240105"},
+                                          {DCM_StudyDescription, studyDescription},
+                                          {DCM_SeriesDescription, seriesDescription}});
 }
 
 void BrowserSession::makeMedium(const std::vector<StudyOnMedium> &studies) {
@@ -72,8 +64,8 @@ void BrowserSession::makeMedium(const std::vector<StudyOnMedium> &studies) {
       for (size_t i = 0; i < series.pictures.size(); ++i)
         medium_.writePicture("REFIMG/" + folder + "/" + numbered("IM", i) + ".png", series.pictures[i].first,
                              series.pictures[i].second);
-      writeDicomFile(medium_.path("DICOM/" + folder + "/IM000001"), "Kowalski^Jan", studies[s].modality,
-                     studies[s].description, series.description);
+      writeSeriesRecord("DICOM/" + folder + "/IM000001", studies[s].modality, studies[s].description,
+                        series.description);
     }
   }
   testing::internal::CaptureStdout();

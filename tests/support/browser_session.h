@@ -29,10 +29,6 @@ struct StudyOnMedium {
 // Every picture has its own size, so the shown one can be told apart.
 std::vector<StudyOnMedium> sampleStudies();
 
-// Writes one DICOM file carrying the six attributes the navigator reads.
-void writeDicomFile(const std::string &path, const std::string &patientName, const std::string &modality,
-                    const std::string &studyDescription, const std::string &seriesDescription);
-
 class BrowserSession : public testing::Test {
  protected:
   void TearDown() override;
@@ -40,6 +36,9 @@ class BrowserSession : public testing::Test {
   // Writes REFIMG and DICOM for `studies` and the navigator's pictures, then
   // builds the working directory and the main window.
   void makeMedium(const std::vector<StudyOnMedium> &studies);
+  // Writes the DICOM file at `relative` that describes one series.
+  void writeSeriesRecord(const std::string &relative, const std::string &modality,
+                         const std::string &studyDescription, const std::string &seriesDescription) const;
   // Presses the reference-images tile once (or with another event type).
   void pressTile(GdkEventType type = GDK_BUTTON_PRESS);
   // makeMedium and a press; the browser window is then open.

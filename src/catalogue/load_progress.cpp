@@ -1,0 +1,41 @@
+// The load progress on the main window's bar during the browser's tree build.
+#include "catalogue/load_progress.h"
+
+#include "app/app_state.h"
+#include "catalogue/reference_catalogue.h"
+
+#include <gtk/gtk.h>
+
+double loadProgressFraction(int loaded, int total) {
+  if (total <= 0 || loaded <= 0) return 0.0;
+  // Series folders may hold subfolders, which count as entries but not as
+  // files, so the count can pass the total.
+  if (loaded >= total) return 1.0;
+  return static_cast<double>(loaded) / static_cast<double>(total);
+}
+
+std::string loadProgressText(double fraction) {
+  char text[128];
+  g_snprintf(text, sizeof text, "Ładowanie obrazów: %.0f%%", fraction * 100);
+  return text;
+}
+
+void advanceLoadProgress() {
+  double fraction = loadProgressFraction(loadedImageCount, totalImageCount);
+  ++loadedImageCount;
+  if (loadProgressBar != nullptr) {
+    GtkProgressBar *bar = GTK_PROGRESS_BAR(loadProgressBar);
+    std::string text = loadProgressText(fraction);
+    const gchar *shown = gtk_progress_bar_get_text(bar);
+    // The bar is read in whole percent; updating it at every entry would cost a
+    // relayout of the main window and a redraw per picture.
+    if (shown == nullptr || text != shown) {
+      gtk_progress_bar_set_fraction(bar, fraction);
+      gtk_progress_bar_set_text(bar, text.c_str());
+      gtk_widget_queue_draw(loadProgressBar);
+      if (GdkWindow *window = gtk_widget_get_window(loadProgressBar))
+        gdk_window_process_updates(window, TRUE);
+    }
+  }
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+}

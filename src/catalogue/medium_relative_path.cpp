@@ -1,0 +1,13 @@
+// Paths of files on the medium written relative to the medium root.
+#include "catalogue/medium_relative_path.h"
+
+std::optional<std::string> pathFromMediumFolder(const std::string &written, const std::string &folder,
+                                                const std::string &mediumRoot) {
+  std::string::size_type from = 0;
+  if (!mediumRoot.empty() && written.compare(0, mediumRoot.size(), mediumRoot) == 0 &&
+      (mediumRoot.back() == '/' || written[mediumRoot.size()] == '/'))
+    from = mediumRoot.size();
+  std::string::size_type start = written.find(folder, from);
+  if (start == std::string::npos) return std::nullopt;
+  return written.substr(start);
+}

@@ -1,0 +1,12 @@
+// Reads one DICOM file per series into the catalogue's attribute records.
+// Main thread only.
+#pragma once
+
+#include "catalogue/reference_catalogue.h"
+
+// One record per series of `files`, in the same keys, read from the first path
+// of each list (opened relative to the current directory). A series without a
+// path gets a record of empty fields. A file that cannot be loaded ends the
+// reading: the result holds the studies completed before it. Every field is
+// valid UTF-8.
+StudyMetadataMap readStudyMetadata(DicomFileMap files);

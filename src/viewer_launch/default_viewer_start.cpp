@@ -1,0 +1,65 @@
+// The default viewer's start with the runtime check and installer offer.
+#include "viewer_launch/default_viewer_start.h"
+
+#include "platform/platform.h"
+#include "viewer_launch/launch_feedback.h"
+#include "viewer_launch/launch_paths.h"
+#include "viewer_launch/launch_state.h"
+
+#include <glib.h>
+
+#include <memory>
+#include <string>
+
+const char *const kDotNet2Key = "SOFTWARE\\Microsoft\\.NETFramework\\v2.0.50727";
+
+namespace {
+
+const char *const kRuntimeMissingTitle = "DICOM Pravix - Brak FRAMEWORK .NET 2.0";
+const char *const kRuntimeMissingText = ".NET 2.0 nie jest zainstalowany. Czy uruchomić instalator?";
+const char *const kStandardInstallTitle = "DICOM Pravix - Instalacja standardowa .NET 2.0";
+const char *const kStandardInstallText = "Czy wykonać standardową instalację pakietu .NET 2.0?";
+// Started in the installer directory, where the shell finds it.
+const char *const kInstaller = "dotnetfx.exe";
+
+// The viewer takes the path as its one argument; quoted, because the shell
+// splits parameters at blanks and a medium's mount point may contain some.
+std::string quotedArgument(const std::string &path) {
+  std::unique_ptr<gchar, decltype(&g_free)> quoted(g_shell_quote(path.c_str()), g_free);
+  return quoted.get();
+}
+
+}  // namespace
+
+int isDotNet2Installed() {
+  return platform::registryKeyExists(platform::RegistryRoot::LocalMachine, kDotNet2Key) ? 0 : -1;
+}
+
+// ---- Start thread ----
+
+int startDefaultViewer() {
+  std::string root = platform::currentDirectory();
+  while (isDotNet2Installed() != 0) {
+    if (platform::askYesNo(platform::foregroundWindow(), kRuntimeMissingText, kRuntimeMissingTitle) !=
+        platform::Answer::Yes) {
+      viewerLaunching = false;
+      return -1;
+    }
+    bool quiet = platform::askYesNo(platform::foregroundWindow(), kStandardInstallText,
+                                    kStandardInstallTitle) == platform::Answer::Yes;
+    // An installer that cannot be started leaves no process: the wait returns
+    // at once and the runtime is tested again.
+    platform::ProcessHandle installer = 0;
+    platform::shellExecute(kInstaller, quiet ? "/Q" : "", installerDirectory(root), installer);
+    platform::waitForProcess(installer);
+  }
+
+  std::string viewer = defaultViewerProgram(root);
+  startLaunchSpinner();
+  if (!platform::shellOpen(platform::foregroundWindow(), viewer, quotedArgument(defaultViewerArgument(root)),
+                           "")) {
+    reportProgramNotStarted(viewer);
+    return -1;
+  }
+  return 0;
+}

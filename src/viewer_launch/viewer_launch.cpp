@@ -1,0 +1,121 @@
+// The diagnostic tile's press, the start threads and the splash window watch.
+#include "viewer_launch/viewer_launch.h"
+
+#include "app/trace.h"
+#include "browser/browser_state.h"
+#include "platform/platform.h"
+#include "viewer_launch/default_viewer_start.h"
+#include "viewer_launch/launch_feedback.h"
+#include "viewer_launch/launch_paths.h"
+#include "viewer_launch/launch_state.h"
+#include "viewer_launch/viewer_settings.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr unsigned kFirstWatchDelayMs = 200;
+constexpr unsigned kWatchIntervalMs = 10;
+
+std::atomic<int> runningThreads{0};
+
+// Counts a worker thread from its creation to the end of its body.
+class RunningThread {
+ public:
+  RunningThread() = default;
+  ~RunningThread() { --runningThreads; }
+  RunningThread(const RunningThread &) = delete;
+  RunningThread &operator=(const RunningThread &) = delete;
+};
+
+// A thread nobody joins. `parameters` goes to the thread, or is released when
+// the thread cannot be created.
+bool createLaunchThread(const char *name, GThreadFunc body, ViewerParameters *parameters) {
+  ++runningThreads;
+  GError *rawError = nullptr;
+  GThread *thread = g_thread_try_new(name, body, parameters, &rawError);
+  if (thread == nullptr) {
+    --runningThreads;
+    std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
+    g_printerr("Failed to create %s thread: %s\n", name, error ? error->message : "");
+    delete parameters;
+    return false;
+  }
+  g_thread_unref(thread);
+  return true;
+}
+
+}  // namespace
+
+int launchThreadsRunning() { return runningThreads; }
+
+// ---- Diagnostic tile (main thread, toolkit lock held) ----
+
+gboolean onDiagnosticTileClicked(GtkWidget *eventBox, GdkEventButton *, gpointer) {
+  if (referenceBrowserBusy || viewerLaunching) return TRUE;
+
+  ViewerParameters viewerParameters = readViewerSettings(viewerSettingsPath(platform::currentDirectory()));
+  trace("Parametry uruchamiania przegladarki diagnostycznej:");
+  trace(viewerParameters["exe"]);
+  trace(viewerParameters["windowClassName"]);
+
+  // Raised here rather than by the start thread, so that a second press the
+  // main loop delivers before that thread runs (a double click) is ignored too.
+  viewerLaunching = true;
+  bool defaultViewer = viewerParameters["exe"] == kDefaultViewerName;
+  bool started = defaultViewer
+                     ? createLaunchThread("startDV", startDV, nullptr)
+                     : createLaunchThread("startSRS", startSRS, new ViewerParameters(viewerParameters));
+  // Nothing will be started; the watch ends after its first wait.
+  if (!started) viewerLaunching = false;
+
+  GtkWidget *window = gtk_widget_get_toplevel(eventBox);
+  gtk_widget_hide(window);
+  gtk_widget_show(window);
+
+  // The default viewer's splash title is fixed, whatever the settings say.
+  createLaunchThread("checkDVStarting", checkDVStarting,
+                     defaultViewer ? nullptr : new ViewerParameters(viewerParameters));
+  return TRUE;
+}
+
+// ---- Worker threads ----
+
+// Start thread of the default viewer. viewerLaunching was raised by the press.
+gpointer startDV(gpointer) {
+  RunningThread running;
+  startDefaultViewer();
+  return nullptr;
+}
+
+// Start thread of a configured program. viewerLaunching was raised by the press.
+gpointer startSRS(gpointer data) {
+  RunningThread running;
+  std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
+  startLaunchSpinner();
+  std::string program = configuredProgramPath(platform::currentDirectory(), (*parameters)["exe"]);
+  if (!platform::shellOpen(platform::foregroundWindow(), program, "", "")) reportProgramNotStarted(program);
+  return nullptr;
+}
+
+// Watch thread: polls for the splash window without a time limit, until it is
+// found or the launch ends otherwise (refused installer, failed start).
+gpointer checkDVStarting(gpointer data) {
+  RunningThread running;
+  std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
+  std::string title = parameters ? (*parameters)["windowClassName"] : kDefaultSplashTitle;
+
+  platform::sleepMilliseconds(kFirstWatchDelayMs);
+  if (!viewerLaunching) return nullptr;
+  for (;;) {
+    platform::sleepMilliseconds(kWatchIntervalMs);
+    if (platform::findTopLevelWindow(title) != 0) {
+      finishLaunch();
+      return nullptr;
+    }
+    redrawLaunchSpinner();
+    if (!viewerLaunching) return nullptr;
+  }
+}
