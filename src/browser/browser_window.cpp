@@ -9,6 +9,7 @@
 #include "browser/navigation.h"
 #include "browser/zoom.h"
 #include "catalogue/directory_scan.h"
+#include "catalogue/load_progress.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "catalogue/tree_building.h"
@@ -95,7 +96,7 @@ void buildCatalogue() {
     boost::filesystem::path refimg = absoluteMediumPath("REFIMG");
     totalImageCount = countRegularFiles(refimg);
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(loadProgressBar), 0.0);
-    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(loadProgressBar), "Ładowanie obrazów: 0%");
+    gtk_progress_bar_set_text(GTK_PROGRESS_BAR(loadProgressBar), loadProgressText(0.0).c_str());
     gtk_widget_show(loadProgressBar);
     redrawNow(loadProgressBar);
     if (DicomFileIndex.empty()) DicomFileIndex = scanDicomTree(absoluteMediumPath("DICOM"));
