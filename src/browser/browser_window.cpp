@@ -7,7 +7,6 @@
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
 #include "browser/navigation.h"
-#include "browser/zoom.h"
 #include "catalogue/directory_scan.h"
 #include "catalogue/load_progress.h"
 #include "catalogue/reference_catalogue.h"

@@ -1,5 +1,6 @@
-// Stepping through images and series of the reference-image browser, and the
-// tree scrolling that keeps the shown thumbnail in view. Main thread only.
+// Stepping through images and series of the reference-image browser, the tree
+// scrolling that keeps the shown thumbnail in view, and the zoom of the large
+// picture. Main thread only.
 #pragma once
 
 #include "catalogue/reference_catalogue.h"
@@ -46,6 +47,13 @@ BrowserPosition nextSeriesPosition(BrowserPosition from, const CatalogueShape &s
 // target moved. The result always lies within 0 .. upper - pageSize.
 double treeScrollValue(int target, int lastTarget, double upper, double pageSize, double value);
 
+// Each zoom press scales the picture by this factor, up or down.
+constexpr double kZoomStep = 1.2;
+
+// Whether a width x height picture may still be zoomed in from `factor`:
+// zooming in stops before the longer side would pass kLargestShownSide.
+bool zoomInFits(int width, int height, double factor);
+
 // ---- The shown position ----
 
 BrowserPosition currentPosition();
@@ -63,9 +71,14 @@ void revealThumbnail(GtkWidget *thumbnail);
 // Moves the tree's vertical scroll position to show tree offset `offset`.
 void scrollTreeTo(int offset);
 
-// ---- Step button handlers ----
+// Centres both scroll positions of the image area on the shown picture.
+void centreImageView();
+
+// ---- Step and zoom button handlers ----
 
 void onPrevImage(GtkButton *button, gpointer data);
 void onNextImage(GtkButton *button, gpointer data);
 void onPrevSeries(GtkButton *button, gpointer data);
 void onNextSeries(GtkButton *button, gpointer data);
+void onZoomIn(GtkButton *button, gpointer data);
+void onZoomOut(GtkButton *button, gpointer data);

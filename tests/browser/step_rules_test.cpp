@@ -2,7 +2,6 @@
 // called directly with tables.
 #include "browser/image_view.h"
 #include "browser/navigation.h"
-#include "browser/zoom.h"
 
 #include <gtest/gtest.h>
 

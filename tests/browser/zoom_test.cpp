@@ -1,9 +1,8 @@
 // The zoom buttons on a real browser: the factor, its lower and upper limits,
 // and the centred view.
-#include "browser/zoom.h"
+#include "browser/navigation.h"
 
 #include "browser/browser_state.h"
-#include "browser/navigation.h"
 
 #include "support/browser_session.h"
 #include "support/gui.h"
