@@ -12,17 +12,22 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
 
 // The toolkit's lock is recursive here: handlers drain pending events while
-// they hold it, and the event source takes it again on dispatch.
-GRecMutex toolkitLock;
+// they hold it, and the event source takes it again on dispatch. A standard
+// mutex (not GLib's futex-based one) lets the thread checker see it.
+std::recursive_mutex &toolkitLock() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
 
-void lockToolkit() { g_rec_mutex_lock(&toolkitLock); }
-void unlockToolkit() { g_rec_mutex_unlock(&toolkitLock); }
+void lockToolkit() { toolkitLock().lock(); }
+void unlockToolkit() { toolkitLock().unlock(); }
 
 void setDefaultIcon() {
   GError *rawError = nullptr;
@@ -38,7 +43,6 @@ void initToolkitThreads() {
   static bool done = false;
   if (done) return;
   done = true;
-  g_rec_mutex_init(&toolkitLock);
   gdk_threads_set_lock_functions(G_CALLBACK(lockToolkit), G_CALLBACK(unlockToolkit));
   gdk_threads_init();
 }

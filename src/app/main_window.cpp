@@ -5,6 +5,7 @@
 #include "app/tile_feedback.h"
 #include "app/tmp_directory.h"
 #include "browser/browser_window.h"
+#include "descriptions/description_list.h"
 #include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>
@@ -58,6 +59,7 @@ GtkWidget *buildMainWindow() {
   GtkWidget *statusRow = gtk_hbox_new(FALSE, 2);
   gtk_widget_set_size_request(statusRow, 100, 18);
   gtk_container_add(GTK_CONTAINER(outerBox), statusRow);
+  buildDescriptionsTile(tilesRow);
 
   loadProgressBar = gtk_progress_bar_new();
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <vector>
 
 std::string tmpDirectory;
@@ -80,6 +81,10 @@ void createTmpDirectory() {
     if (g_mkdir(name.c_str(), 0700) == 0) {
       g_chmod(name.c_str(), 0700);
       tmpDirectoryCreated = true;
+      // The toolkit ends the process with exit() when the display goes away
+      // (the desktop session ended): the copies go with it all the same.
+      static bool removalAtExit = false;
+      if (!removalAtExit) removalAtExit = std::atexit(removeTmpDirectory) == 0;
       break;
     }
     if (errno != EEXIST) break;

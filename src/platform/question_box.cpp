@@ -5,7 +5,9 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,22 +22,16 @@ const std::thread::id mainThread = std::this_thread::get_id();
 // Shared by the asking worker and the dialog; whichever lets go last frees it.
 struct Question {
   Question(WindowHandle owner, const std::string &text, const std::string &title)
-      : owner(owner), text(text), title(title) {
-    g_mutex_init(&mutex);
-    g_cond_init(&answered);
-  }
-  ~Question() {
-    g_cond_clear(&answered);
-    g_mutex_clear(&mutex);
-  }
+      : owner(owner), text(text), title(title) {}
   Question(const Question &) = delete;
   Question &operator=(const Question &) = delete;
 
   const WindowHandle owner;
   const std::string text;
   const std::string title;
-  GMutex mutex;
-  GCond answered;
+  // Standard primitives, which the thread checker can see.
+  std::mutex mutex;
+  std::condition_variable answered;
   bool done = false;
   Answer answer = Answer::No;
 };
@@ -45,13 +41,12 @@ using SharedQuestion = std::shared_ptr<Question>;
 void deleteSharedQuestion(gpointer data) { delete static_cast<SharedQuestion *>(data); }
 
 void deliverAnswer(Question &question, Answer answer) {
-  g_mutex_lock(&question.mutex);
+  std::lock_guard<std::mutex> lock(question.mutex);
   if (!question.done) {
     question.done = true;
     question.answer = answer;
-    g_cond_signal(&question.answered);
+    question.answered.notify_one();
   }
-  g_mutex_unlock(&question.mutex);
 }
 
 // One of our own top-level windows whose X window is `owner`, or none.
@@ -121,11 +116,9 @@ Answer askYesNo(WindowHandle owner, const std::string &text, const std::string &
   SharedQuestion question = std::make_shared<Question>(owner, text, title);
   gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, showQuestion, new SharedQuestion(question),
                             deleteSharedQuestion);
-  g_mutex_lock(&question->mutex);
-  while (!question->done) g_cond_wait(&question->answered, &question->mutex);
-  Answer answer = question->answer;
-  g_mutex_unlock(&question->mutex);
-  return answer;
+  std::unique_lock<std::mutex> lock(question->mutex);
+  question->answered.wait(lock, [&] { return question->done; });
+  return question->answer;
 }
 
 }  // namespace platform

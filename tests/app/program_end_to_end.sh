@@ -39,6 +39,26 @@ for signal in TERM INT HUP; do
   sed -n 2,4p "$work/out.txt" | tr '\n' '|' | grep -qx "$program|$work/medium|-----------------|" ||
     { echo "argument trace wrong:"; sed -n 2,4p "$work/out.txt"; fail=1; }
 done
+# The display goes away under the running program (the desktop session ended):
+# the toolkit ends it, and its working directory goes too.
+rm -f "$work/out.txt"
+exec 5< <(Xvfb -displayfd 1 -nolisten tcp 2>/dev/null & echo "pid $!")
+read -r _ xpid <&5
+read -r display <&5
+if [ -n "$display" ]; then
+  DISPLAY=":$display" "$program" "$work/medium" > "$work/out.txt" 2> "$work/err-x.txt" &
+  pid=$!
+  for _ in $(seq 1 500); do
+    grep -q '^tmpDirectory = ' "$work/out.txt" 2>/dev/null && break
+    sleep 0.02
+  done
+  dir=$(sed -n 's/^tmpDirectory = //p' "$work/out.txt")
+  kill "$xpid"
+  wait "$pid"
+  if [ -z "$dir" ] || [ -e "$dir" ]; then echo "display loss left '$dir' behind"; fail=1; fi
+else
+  echo "no private display could be started"; fail=1
+fi
 # The default icon is not a picture: its error goes to standard error.
 [ -s "$work/err.txt" ] || { echo "no error for the broken icon"; fail=1; }
 leftovers=$(ls -A "$TMPDIR")

@@ -76,6 +76,13 @@ void sendButtonEvent(GtkWidget *widget, GdkEventType type, guint button) {
   drainEvents();
 }
 
+namespace {
+gboolean countRelease(GtkWidget *, GdkEventButton *, gpointer counter) {
+  ++*static_cast<int *>(counter);
+  return FALSE;
+}
+}  // namespace
+
 bool clickWithPointer(GtkWidget *widget, guint button) {
   drainEvents();
   GdkWindow *window = gtk_widget_get_window(widget);
@@ -88,11 +95,26 @@ bool clickWithPointer(GtkWidget *widget, guint button) {
     x += allocation.x;
     y += allocation.y;
   }
-  bool ok = gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_PRESS) &&
-            gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_RELEASE);
-  gdk_flush();
+  // Other tests share the display and their windows may cover ours: the click
+  // counts once our window has seen its release, and is tried again, raised,
+  // when another window took it.
+  gpointer owner = nullptr;
+  gdk_window_get_user_data(window, &owner);
+  int releases = 0;
+  gulong handler = g_signal_connect(owner, "button-release-event", G_CALLBACK(countRelease), &releases);
+  bool received = false;
+  for (int attempt = 0; attempt < 5 && !received; ++attempt) {
+    gdk_window_raise(gdk_window_get_toplevel(window));
+    gdk_flush();
+    if (!gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_PRESS) ||
+        !gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_RELEASE))
+      break;
+    gdk_flush();
+    received = waitUntil([&] { return releases > 0; }, 1000);
+  }
+  g_signal_handler_disconnect(owner, handler);
   drainEvents();
-  return ok;
+  return received;
 }
 
 void sendCrossing(GtkWidget *widget, GdkEventType type) {

@@ -28,7 +28,8 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds =
 // to the widget's window as the toolkit would, and runs pending events.
 void sendButtonEvent(GtkWidget *widget, GdkEventType type = GDK_BUTTON_PRESS, guint button = 1);
 
-// A real press and release through the X server (XTest) at the widget's centre.
+// A real press and release through the X server (XTest) at the widget's centre;
+// true once the widget's window has received them.
 // The widget must be mapped.
 bool clickWithPointer(GtkWidget *widget, guint button = 1);
 

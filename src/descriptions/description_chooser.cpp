@@ -1,0 +1,154 @@
+// The chooser window "Opis Badania".
+#include "descriptions/description_chooser.h"
+
+#include "app/app_state.h"
+#include "app/text.h"
+#include "app/tile_feedback.h"
+#include "app/tmp_directory.h"
+#include "browser/browser_state.h"
+#include "catalogue/directory_scan.h"
+#include "catalogue/reference_catalogue.h"
+#include "catalogue/study_metadata_reader.h"
+#include "descriptions/description_opening.h"
+
+#include <boost/filesystem.hpp>
+
+#include <algorithm>
+
+GtkWidget *descriptionChooserWindow = nullptr;
+
+namespace {
+
+constexpr int kColumnWidth = 127;
+constexpr int kWindowExtraWidth = 27;
+constexpr size_t kVisibleColumns = 5;
+constexpr int kWindowHeight = 190;
+constexpr int kIconBoxSize = 120;
+// A row tooltip holds at most this many bytes, cut at a character boundary.
+constexpr size_t kTooltipMaxBytes = 149;
+
+// The DICOM side of the catalogue, shared with the reference-image browser:
+// each index is filled only while it is empty.
+void fillStudyIndexes() {
+  if (DicomFileIndex.empty()) DicomFileIndex = scanDicomTree(boost::filesystem::absolute("DICOM"));
+  if (StudyMetadataIndex.empty()) StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
+}
+
+GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) {
+  GtkWidget *rowEventBox = gtk_event_box_new();
+  GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0.0, 0.0);
+  gtk_alignment_set_padding(GTK_ALIGNMENT(alignment), 5, 0, 0, 0);
+  gtk_widget_set_size_request(rowEventBox, kIconBoxSize, kIconBoxSize);
+
+  StudyMetadata record = firstStudyRecord();
+  GtkWidget *label = gtk_label_new(makeValidUtf8(descriptionColumnLabel(record)).c_str());
+  gtk_widget_set_tooltip_text(label, makeValidUtf8(examinationText(record)).c_str());
+  gtk_widget_modify_fg(label, GTK_STATE_NORMAL, &colorWhite);
+
+  GtkWidget *column = gtk_vbox_new(FALSE, 2);
+  GtkWidget *icon = gtk_image_new_from_file(descriptionIconPath(entry).c_str());
+
+  gtk_widget_set_name(rowEventBox, entry.c_str());
+  gtk_widget_modify_bg(rowEventBox, GTK_STATE_NORMAL, &colorBlack);
+  gtk_container_add(GTK_CONTAINER(rowEventBox), icon);
+  gtk_container_add(GTK_CONTAINER(alignment), rowEventBox);
+  gtk_container_add(GTK_CONTAINER(column), alignment);
+  gtk_container_add(GTK_CONTAINER(column), label);
+
+  g_signal_connect_swapped(rowEventBox, "enter_notify_event", G_CALLBACK(onDescriptionIconEnter), icon);
+  g_signal_connect_swapped(rowEventBox, "leave_notify_event", G_CALLBACK(onDescriptionIconLeave), icon);
+  g_signal_connect(rowEventBox, "button_press_event", G_CALLBACK(onDescriptionRowPressed), chooserWindow);
+  gtk_widget_set_tooltip_text(rowEventBox, descriptionRowTooltip(entry).c_str());
+  return column;
+}
+
+void buildChooserWindow(const DescriptionList &list) {
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_widget_set_name(window, "OpisyBadan");
+  gtk_window_set_title(GTK_WINDOW(window), "Opis Badania");
+  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
+  gtk_container_set_border_width(GTK_CONTAINER(window), 5);
+  int width = descriptionChooserWidth(list.size());
+
+  GtkWidget *scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_widget_set_name(scrolled, "scrolled_window");
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC, GTK_POLICY_NEVER);
+  gtk_container_add(GTK_CONTAINER(window), scrolled);
+  GtkWidget *background = gtk_event_box_new();
+  gtk_widget_modify_bg(background, GTK_STATE_NORMAL, &colorBlack);
+  gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(scrolled), background);
+  // The width leaves room for five columns and no frame: a framed viewport
+  // would make five columns scroll by a few pixels.
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(scrolled))), GTK_SHADOW_NONE);
+  GtkWidget *columns = gtk_hbox_new(FALSE, 0);
+  gtk_container_add(GTK_CONTAINER(background), columns);
+
+  descriptionChooserWindow = window;
+  g_signal_connect(window, "destroy", G_CALLBACK(gtk_widget_destroyed), &descriptionChooserWindow);
+
+  for (const DescriptionEntry &entry : list)
+    gtk_box_pack_start(GTK_BOX(columns), buildColumn(entry, window), FALSE, FALSE, 5);
+
+  gtk_widget_show_all(window);
+  gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+  gtk_widget_set_size_request(window, width, kWindowHeight);
+}
+
+}  // namespace
+
+int descriptionChooserWidth(size_t entryCount) {
+  return static_cast<int>(std::min(entryCount, kVisibleColumns)) * kColumnWidth + kWindowExtraWidth;
+}
+
+StudyMetadata firstStudyRecord() {
+  auto study = StudyMetadataIndex.find(0);
+  if (study == StudyMetadataIndex.end()) return StudyMetadata();
+  auto series = study->second.find(0);
+  if (series == study->second.end() || series->second.empty()) return StudyMetadata();
+  return series->second.front();
+}
+
+std::string descriptionColumnLabel(const StudyMetadata &record) {
+  return shortenTo16Bytes(record.patientName) + "\n[" + shortenTo16Bytes(record.studyDescription) + "]";
+}
+
+std::string descriptionRowTooltip(const DescriptionEntry &entry) {
+  return cutAtCharacterBoundary(makeValidUtf8(" Kliknij by otworzyć opis badania z pliku \"" + entry + "\" "),
+                                kTooltipMaxBytes);
+}
+
+std::string descriptionIconPath(const DescriptionEntry &entry) {
+  return tmpPath(descriptionKind(entry) == DescriptionKind::Pdf ? "/img/pdf2.png" : "/img/html2.png");
+}
+
+// ---- Signal handlers ----
+
+gboolean showDescriptionChooser(DescriptionList *list, GdkEventButton *, GtkWidget *) {
+  if (referenceBrowserBusy || list->empty()) return TRUE;
+  if (list->size() == 1) {
+    openDescription(list->front(), nullptr);
+    return TRUE;
+  }
+  if (descriptionChooserWindow == nullptr) {
+    fillStudyIndexes();
+    buildChooserWindow(*list);
+  }
+  gtk_widget_show(descriptionChooserWindow);
+  gtk_window_present(GTK_WINDOW(descriptionChooserWindow));
+  return TRUE;
+}
+
+gboolean onDescriptionRowPressed(GtkWidget *rowEventBox, GdkEventButton *event, GtkWidget *chooserWindow) {
+  if (event->type != GDK_BUTTON_PRESS) return TRUE;
+  DescriptionEntry entry = gtk_widget_get_name(rowEventBox);
+  openDescription(entry, chooserWindow);
+  // The columns are hidden and shown again, so they are drawn afresh.
+  GtkWidget *background = rowEventBox;
+  for (int level = 0; level < 4 && background != nullptr; ++level)
+    background = gtk_widget_get_parent(background);
+  if (background != nullptr) {
+    gtk_widget_hide(background);
+    gtk_widget_show(background);
+  }
+  return TRUE;
+}

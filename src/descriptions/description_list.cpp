@@ -1,0 +1,81 @@
+// The description list file "descrlist.js" and the descriptions tile built from it.
+#include "descriptions/description_list.h"
+
+#include "app/tile_feedback.h"
+#include "app/tmp_directory.h"
+#include "descriptions/description_chooser.h"
+
+#include <glib.h>
+
+#include <memory>
+
+DescriptionList descriptionList;
+
+namespace {
+
+bool endsWith(const std::string &text, const char *suffix) {
+  std::string tail(suffix);
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+DescriptionKind descriptionKind(const std::string &name) {
+  if (endsWith(name, ".html") || endsWith(name, ".htm")) return DescriptionKind::Html;
+  if (endsWith(name, ".pdf")) return DescriptionKind::Pdf;
+  return DescriptionKind::Other;
+}
+
+bool entryStaysOnMedium(const std::string &entry) {
+  if (entry.empty()) return true;
+  if (entry[0] == '/' || entry[0] == '\\') return false;
+  if (entry.size() >= 2 && g_ascii_isalpha(entry[0]) && entry[1] == ':') return false;
+  size_t start = 0;
+  for (;;) {
+    size_t separator = entry.find_first_of("/\\", start);
+    if (entry.compare(start, separator == std::string::npos ? std::string::npos : separator - start, "..") ==
+        0)
+      return false;
+    if (separator == std::string::npos) return true;
+    start = separator + 1;
+  }
+}
+
+DescriptionList parseDescriptionList(const std::string &content) {
+  DescriptionList entries;
+  std::string text = content.substr(0, content.find('\0'));
+  size_t start = 0;
+  for (;;) {
+    size_t quote = text.find('"', start);
+    std::string piece = text.substr(start, quote == std::string::npos ? std::string::npos : quote - start);
+    if (descriptionKind(piece) != DescriptionKind::Other) entries.push_back(piece);
+    if (quote == std::string::npos) break;
+    start = quote + 1;
+  }
+  return entries;
+}
+
+void buildDescriptionsTile(GtkWidget *tilesRow) {
+  // Only this run's own copy counts: a working directory we did not create
+  // may hold anybody's file.
+  if (!tmpDirectoryUsable()) return;
+  std::string listPath = tmpPath("/descrlist.js");
+  if (!g_file_test(listPath.c_str(), G_FILE_TEST_EXISTS)) return;
+  gchar *rawContent = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(listPath.c_str(), &rawContent, &length, nullptr)) return;
+  std::unique_ptr<gchar, decltype(&g_free)> content(rawContent, g_free);
+  descriptionList = parseDescriptionList(std::string(content.get(), length));
+  content.reset();
+  if (descriptionList.empty()) return;
+
+  GtkWidget *eventBox = gtk_event_box_new();
+  gtk_container_add(GTK_CONTAINER(tilesRow), eventBox);
+  GtkWidget *image = gtk_image_new_from_file(tmpPath("/img/opis_n.jpg").c_str());
+  gtk_widget_set_name(image, "ObrazOpis");
+  gtk_container_add(GTK_CONTAINER(eventBox), image);
+  g_signal_connect_swapped(eventBox, "button_press_event", G_CALLBACK(showDescriptionChooser),
+                           &descriptionList);
+  g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onTileEnter), image);
+  g_signal_connect_swapped(eventBox, "leave_notify_event", G_CALLBACK(onTileLeave), image);
+}

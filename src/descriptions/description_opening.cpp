@@ -1,0 +1,138 @@
+// Opening one report with the desktop's programs.
+#include "descriptions/description_opening.h"
+
+#include "app/app_state.h"
+#include "app/text.h"
+#include "app/tmp_directory.h"
+#include "app/trace.h"
+#include "descriptions/wrapper_page.h"
+#include "platform/platform.h"
+
+#include <glib.h>
+
+const char *const pdfReaderDownloadUrl = "https://get.adobe.com/pl/reader/";
+
+GtkWidget *pdfReaderPromptWindow = nullptr;
+
+namespace {
+
+// Warning texts; %s stands for the report's path or name.
+const char *const reportMissingMessage =
+    "Plik \"%s\" opisu badania nie istnieje.\nPrawdopodobnie usunięto dysk CD z komputera.";
+const char *const htmlOpenFailedMessage =
+    "Otwarcie opisu badania z pliku \"%s\" nie powiddło się.\nPrawdopodobnie brak skojarzenia plików typu "
+    "\"*.html\" \ni \"*.htm\" z przegladarką internetową lub innym programem.";
+const char *const pdfOpenFailedMessage =
+    "Otwarcie opisu badania z pliku \"%s\" nie powiddło się.\nPrawdopodobnie brak skojarzenia plików typu "
+    "\"*.pdf\" \nz Acrobat Reader'em lub innym programem.";
+
+// A warning owned by `parentWindow` that destroys itself on any answer; no
+// modal loop, so several can be open at once.
+void showWarning(GtkWidget *parentWindow, const char *message, const std::string &path) {
+  std::string text = message;
+  text.replace(text.find("%s"), 2, makeValidUtf8(path));
+  GtkWidget *dialog = gtk_message_dialog_new(parentWindow ? GTK_WINDOW(parentWindow) : nullptr,
+                                             GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
+                                             GTK_BUTTONS_OK, "%s", text.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), "Opis badania");
+  g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  gtk_widget_show(dialog);
+}
+
+void openHtmlDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+  // A page that could not be written opens only if this run wrote it before;
+  // outside our own working directory nothing is opened at all.
+  bool written = writeWrapperPage(entry);
+  if (!written && !tmpDirectoryUsable()) {
+    showWarning(parentWindow, htmlOpenFailedMessage, entry);
+    return;
+  }
+  if (!openWithShell(wrapperPagePath(entry))) showWarning(parentWindow, htmlOpenFailedMessage, entry);
+}
+
+void openPdfDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+  if (isPdfReaderMissing()) {
+    showPdfReaderPrompt();
+    return;
+  }
+  if (!openWithShell(entry)) showWarning(parentWindow, pdfOpenFailedMessage, entry);
+}
+
+}  // namespace
+
+void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+  trace("currentPath: " + currentPath + " file: " + entry);
+  traceNoBreak("sklejone: " + currentPath + entry);
+
+  std::string mediumPath = currentPath + entry;
+  if (!entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS)) {
+    showWarning(parentWindow, reportMissingMessage, mediumPath);
+    return;
+  }
+  switch (descriptionKind(entry)) {
+    case DescriptionKind::Html:
+      openHtmlDescription(entry, parentWindow);
+      break;
+    case DescriptionKind::Pdf:
+      openPdfDescription(entry, parentWindow);
+      break;
+    case DescriptionKind::Other:
+      break;
+  }
+}
+
+bool openWithShell(const std::string &path) {
+  platform::ProcessHandle process = 0;
+  return platform::shellExecute(path, "", platform::currentDirectory(), process);
+}
+
+bool isPdfReaderMissing() {
+  return !platform::registryKeyExists(platform::RegistryRoot::CurrentUser, "SOFTWARE\\Adobe\\Acrobat Reader");
+}
+
+void showPdfReaderPrompt() {
+  if (pdfReaderPromptWindow != nullptr) {
+    gtk_widget_show(pdfReaderPromptWindow);
+    gtk_window_present(GTK_WINDOW(pdfReaderPromptWindow));
+    return;
+  }
+  pdfReaderPromptWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_widget_set_size_request(pdfReaderPromptWindow, 600, 100);
+  gtk_window_set_title(GTK_WINDOW(pdfReaderPromptWindow), "Zainstaluj program ADOBE READER");
+  gtk_widget_set_name(pdfReaderPromptWindow, "InstalatorAdobe");
+  gtk_window_set_position(GTK_WINDOW(pdfReaderPromptWindow), GTK_WIN_POS_CENTER_ON_PARENT);
+  gtk_container_set_border_width(GTK_CONTAINER(pdfReaderPromptWindow), 10);
+  g_signal_connect(pdfReaderPromptWindow, "destroy", G_CALLBACK(gtk_widget_destroyed),
+                   &pdfReaderPromptWindow);
+
+  GtkWidget *box = gtk_hbox_new(FALSE, 0);
+  gtk_container_set_border_width(GTK_CONTAINER(box), 10);
+  gtk_container_add(GTK_CONTAINER(pdfReaderPromptWindow), box);
+  gtk_container_add(GTK_CONTAINER(box),
+                    gtk_image_new_from_file(tmpPath("/img/get_adobe_reader.png").c_str()));
+
+  std::string markup =
+      std::string(" Nie można wyświetlić opisu badania - brak programu ADOBE READER.\n\n <a href=\"") +
+      pdfReaderDownloadUrl +
+      "\"><span font='10'>Wejdź na stronę z instalatorem programu Adobe Reader </span></a> ";
+  GtkWidget *label = gtk_label_new(nullptr);
+  gtk_label_set_markup(GTK_LABEL(label), markup.c_str());
+  gtk_label_set_use_markup(GTK_LABEL(label), TRUE);
+  gtk_label_set_justify(GTK_LABEL(label), GTK_JUSTIFY_CENTER);
+  g_signal_connect(label, "activate-link", G_CALLBACK(onDownloadLinkActivated), nullptr);
+  gtk_container_add(GTK_CONTAINER(box), label);
+
+  gtk_widget_show_all(pdfReaderPromptWindow);
+  gtk_window_set_resizable(GTK_WINDOW(pdfReaderPromptWindow), FALSE);
+  gtk_widget_show(pdfReaderPromptWindow);
+  gtk_window_present(GTK_WINDOW(pdfReaderPromptWindow));
+}
+
+// ---- Signal handlers ----
+
+gboolean onDownloadLinkActivated(GtkLabel *label, const gchar *uri, gpointer) {
+  if (uri == nullptr || std::string(uri) != pdfReaderDownloadUrl) return FALSE;
+  gtk_widget_destroy(gtk_widget_get_toplevel(GTK_WIDGET(label)));
+  platform::shellOpen(platform::foregroundWindow(), pdfReaderDownloadUrl, "", "");
+  return TRUE;
+}

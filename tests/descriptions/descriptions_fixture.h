@@ -1,0 +1,110 @@
+// A medium with report pictures, its working directory and the recording
+// desktop fake, for the tests of the descriptions tile, chooser and opening.
+#pragma once
+
+#include "app/app_state.h"
+#include "app/tmp_directory.h"
+#include "browser/browser_state.h"
+#include "catalogue/reference_catalogue.h"
+#include "descriptions/description_chooser.h"
+#include "descriptions/description_list.h"
+#include "descriptions/description_opening.h"
+
+#include "fakes/fake_desktop.h"
+#include "support/gui.h"
+#include "support/scoped_medium.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class DescriptionsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fakedesktop::reset();
+    int width = 20;
+    for (const char *name : {"opis_n.jpg", "opis_a.jpg", "html2.png", "pdf2.png", "get_adobe_reader.png"})
+      medium_.writePicture(std::string("img/") + name, width++, 20);
+    currentPath = medium_.root() + "/";
+    parsePalette();
+  }
+
+  void TearDown() override {
+    for (GtkWidget *dialog : warnings()) gtk_widget_destroy(dialog);
+    if (descriptionChooserWindow) gtk_widget_destroy(descriptionChooserWindow);
+    if (pdfReaderPromptWindow) gtk_widget_destroy(pdfReaderPromptWindow);
+    if (mainWindow) gtk_widget_destroy(mainWindow);
+    mainWindow = nullptr;
+    drainEvents();
+    removeTmpDirectory();
+    fakedesktop::reset();
+    descriptionList.clear();
+    DicomFileIndex.clear();
+    StudyMetadataIndex.clear();
+    referenceBrowserBusy = false;
+    currentPath.clear();
+  }
+
+  // Creates the working directory from the medium as written so far.
+  void startRun() {
+    testing::internal::CaptureStdout();
+    createTmpDirectory();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(tmpDirectoryUsable());
+  }
+
+  static std::vector<GtkWidget *> toplevels() {
+    std::vector<GtkWidget *> windows;
+    GList *list = gtk_window_list_toplevels();
+    for (GList *item = list; item != nullptr; item = item->next) windows.push_back(GTK_WIDGET(item->data));
+    g_list_free(list);
+    return windows;
+  }
+
+  static std::vector<GtkWidget *> toplevelsNamed(const std::string &name) {
+    std::vector<GtkWidget *> found;
+    for (GtkWidget *window : toplevels())
+      if (name == gtk_widget_get_name(window)) found.push_back(window);
+    return found;
+  }
+
+  // The warning dialogs "Opis badania" that are open, oldest first.
+  static std::vector<GtkWidget *> warnings() {
+    std::vector<GtkWidget *> found;
+    for (GtkWidget *window : toplevels()) {
+      if (!GTK_IS_MESSAGE_DIALOG(window) || !gtk_widget_get_visible(window)) continue;
+      const gchar *title = gtk_window_get_title(GTK_WINDOW(window));
+      if (title != nullptr && std::string(title) == "Opis badania") found.push_back(window);
+    }
+    return found;
+  }
+
+  static std::string warningText(GtkWidget *dialog) {
+    gchar *text = nullptr;
+    g_object_get(dialog, "text", &text, nullptr);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+  }
+
+  static std::string tooltipOf(GtkWidget *widget) {
+    gchar *text = gtk_widget_get_tooltip_text(widget);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+  }
+
+  static std::vector<fakedesktop::ShellCall> shellCalls() { return fakedesktop::Access()->shellCalls; }
+
+  static void registerPdfReader() {
+    fakedesktop::Access()->registryKeys.insert(
+        fakedesktop::registryName(platform::RegistryRoot::CurrentUser, "SOFTWARE\\Adobe\\Acrobat Reader"));
+  }
+
+  ScopedMedium medium_;
+};
+
+}  // namespace testsupport

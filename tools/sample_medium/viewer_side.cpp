@@ -1,0 +1,101 @@
+// The program side of the sample medium: gtk/bin with the navigator and
+// viewer.ini, Program/ with the viewer and installer stand-ins, img/ and autorun.sh.
+#include "viewer_side.h"
+
+#include <gio/gio.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <memory>
+
+#ifdef VELMORA_WITH_ARTWORK
+#include "artwork.h"
+#endif
+
+namespace samplemedium {
+
+const char *const viewerStandIn = "dicomviewer-standin";
+const char *const installerStandIn = "dotnetfx-standin";
+
+namespace {
+
+const char *const viewerSettings =
+    "[viewer]\n"
+    "viewer=DICOMViewer.exe\n"
+    "windowClassName=DICOMViewerSplash\n";
+
+const char *const autorunScript =
+    "#!/bin/sh\n"
+    "# Starts the navigator of this disc with the disc's root as its medium.\n"
+    "cd \"$(dirname \"$0\")\" || exit 1\n"
+    "exec ./gtk/bin/velmora-brelantor \"$PWD\"\n";
+
+bool writeText(const std::string &path, const char *text, std::string *error) {
+  GError *failure = nullptr;
+  if (!g_file_set_contents(path.c_str(), text, -1, &failure)) {
+    *error = failure->message;
+    g_error_free(failure);
+    return false;
+  }
+  return true;
+}
+
+// Copies a program onto the medium as `name`, relative to `root`; a program
+// that does not exist is a warning, not a failure, so that a medium can be
+// made before everything is built.
+bool copyProgram(const std::string &from, const std::string &root, const std::string &name,
+                 SampleMediumSummary *summary, std::string *error) {
+  if (from.empty()) return true;
+  if (!g_file_test(from.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    summary->warnings.push_back(from + " not found: " + name + " left out");
+    return true;
+  }
+  const std::string to = root + "/" + name;
+  std::unique_ptr<GFile, decltype(&g_object_unref)> source(g_file_new_for_path(from.c_str()), g_object_unref);
+  std::unique_ptr<GFile, decltype(&g_object_unref)> target(g_file_new_for_path(to.c_str()), g_object_unref);
+  GError *failure = nullptr;
+  if (!g_file_copy(source.get(), target.get(), G_FILE_COPY_NONE, nullptr, nullptr, nullptr, &failure)) {
+    *error = name + ": " + failure->message;
+    g_error_free(failure);
+    return false;
+  }
+  if (g_chmod(to.c_str(), 0755) != 0) {
+    *error = name + ": cannot be made executable";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool writeViewerSide(const std::string &root, const SampleMediumOptions &options,
+                     SampleMediumSummary *summary, std::string *error) {
+  for (const char *folder : {"/gtk/bin", "/Program/FRAMEWORK", "/img"})
+    if (g_mkdir_with_parents((root + folder).c_str(), 0755) != 0) {
+      *error = root + folder + ": the folder cannot be created";
+      return false;
+    }
+  if (!writeText(root + "/gtk/bin/viewer.ini", viewerSettings, error)) return false;
+  if (!copyProgram(options.navigatorProgram, root, "gtk/bin/velmora-brelantor", summary, error)) return false;
+  const std::string tools = options.toolDirectory.empty() ? "" : options.toolDirectory + "/";
+  if (!tools.empty() &&
+      (!copyProgram(tools + viewerStandIn, root, "Program/DICOMViewer.exe", summary, error) ||
+       !copyProgram(tools + installerStandIn, root, "Program/FRAMEWORK/dotnetfx.exe", summary, error)))
+    return false;
+  if (options.artwork) {
+#ifdef VELMORA_WITH_ARTWORK
+    if (!writeArtwork(root + "/img", error)) return false;
+#else
+    summary->warnings.push_back("artwork not built in: img/ left empty");
+#endif
+  }
+  const std::string autorun = root + "/autorun.sh";
+  if (!writeText(autorun, autorunScript, error)) return false;
+  if (g_chmod(autorun.c_str(), 0755) != 0) {
+    *error = "autorun.sh cannot be made executable";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace samplemedium
