@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/tile_feedback.h"
 #include "app/tmp_directory.h"
+#include "browser/browser_window.h"
 #include "descriptions/description_list.h"
 #include "viewer_launch/viewer_launch.h"
 
@@ -63,7 +64,9 @@ GtkWidget *buildMainWindow() {
   loadProgressBar = gtk_progress_bar_new();
 
   if (g_file_test("REFIMG", G_FILE_TEST_EXISTS)) {
-    buildTile(tilesRow, "ObrazRef", "/img/obr_ref_n.jpg");
+    GtkWidget *referenceTile = buildTile(tilesRow, "ObrazRef", "/img/obr_ref_n.jpg");
+    g_signal_connect(referenceTile, "button_press_event", G_CALLBACK(openReferenceBrowser),
+                     gtk_bin_get_child(GTK_BIN(referenceTile)));
     styleProgressBar(loadProgressBar);
   }
 

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kMinimumSide = 20;
-
 StudyMetadata currentRecord() {
   auto study = StudyMetadataIndex.find(currentStudy);
   if (study == StudyMetadataIndex.end()) return StudyMetadata();
@@ -43,13 +41,32 @@ void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
   if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
 }
 
+std::pair<int, int> shownPictureSize(int width, int height, double factor) {
+  double scaledWidth = factor * width;
+  double scaledHeight = factor * height;
+  if (scaledWidth >= scaledHeight && scaledWidth > kLargestShownSide) {
+    scaledHeight = scaledHeight * kLargestShownSide / scaledWidth;
+    scaledWidth = kLargestShownSide;
+  } else if (scaledHeight > scaledWidth && scaledHeight > kLargestShownSide) {
+    scaledWidth = scaledWidth * kLargestShownSide / scaledHeight;
+    scaledHeight = kLargestShownSide;
+  }
+  return {std::max(kSmallestShownSide, static_cast<int>(scaledWidth)),
+          std::max(kSmallestShownSide, static_cast<int>(scaledHeight))};
+}
+
+GdkPixbuf *originalPicture(GtkWidget *thumbnail) {
+  if (thumbnail == nullptr) return nullptr;
+  return static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(thumbnail), "orig-pixbuf"));
+}
+
 int showCurrentImage() {
   if (selectedThumbnail == nullptr) return 0;
-  auto *original = static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(selectedThumbnail), "orig-pixbuf"));
+  GdkPixbuf *original = originalPicture(selectedThumbnail);
   if (original == nullptr) return 0;
 
-  int width = std::max(kMinimumSide, static_cast<int>(zoomFactor * gdk_pixbuf_get_width(original)));
-  int height = std::max(kMinimumSide, static_cast<int>(zoomFactor * gdk_pixbuf_get_height(original)));
+  auto [width, height] =
+      shownPictureSize(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), zoomFactor);
   // A picture that cannot be scaled (no memory for it) leaves the view as it was.
   if (GdkPixbuf *scaled = gdk_pixbuf_scale_simple(original, width, height, GDK_INTERP_BILINEAR)) {
     g_object_set(imageView, "pixbuf", scaled, nullptr);

@@ -4,6 +4,23 @@
 
 #include <gtk/gtk.h>
 
+#include <utility>
+
+// The shown picture is never narrower or lower than this many pixels.
+constexpr int kSmallestShownSide = 20;
+
+// Nor larger than this on its longer side: a bigger picture would cost hundreds
+// of megabytes, so it is shown at this size whatever the zoom factor says.
+constexpr int kLargestShownSide = 8192;
+
+// Width and height of a width x height picture shown at `factor`: each side
+// the integer part of factor times the side, at least kSmallestShownSide; a
+// result longer than kLargestShownSide is scaled down to it, keeping its shape.
+std::pair<int, int> shownPictureSize(int width, int height, double factor);
+
+// The full-size picture a thumbnail carries ("orig-pixbuf"), or null.
+GdkPixbuf *originalPicture(GtkWidget *thumbnail);
+
 // Shows selectedThumbnail's full-size picture scaled by zoomFactor (each side
 // at least 20 pixels) and rebuilds the information line for the current
 // series. Returns the smaller scaled side, or 0 when nothing is selected.

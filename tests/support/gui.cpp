@@ -130,6 +130,42 @@ void sendCrossing(GtkWidget *widget, GdkEventType type) {
   drainEvents();
 }
 
+namespace {
+
+void deliverToWindow(GdkWindow *window, GdkEventType type) {
+  GdkEvent *event = gdk_event_new(type);
+  event->any.window = GDK_WINDOW(g_object_ref(window));
+  event->any.send_event = TRUE;
+  if (type == GDK_ENTER_NOTIFY || type == GDK_LEAVE_NOTIFY) {
+    event->crossing.time = GDK_CURRENT_TIME;
+    event->crossing.mode = GDK_CROSSING_NORMAL;
+    event->crossing.detail = GDK_NOTIFY_ANCESTOR;
+  } else {
+    event->button.time = GDK_CURRENT_TIME;
+    event->button.button = 1;
+    event->button.x = 1;
+    event->button.y = 1;
+    event->button.device = gdk_device_get_core_pointer();
+  }
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+}
+
+}  // namespace
+
+void clickButton(GtkWidget *button) {
+  gtk_widget_realize(button);
+  GdkWindow *window = gtk_button_get_event_window(GTK_BUTTON(button));
+  if (window == nullptr) return;
+  // The click may destroy the button (a dialog's answer): the window stays
+  // valid, and events for it are then dropped.
+  g_object_ref(window);
+  for (GdkEventType type : {GDK_ENTER_NOTIFY, GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE, GDK_LEAVE_NOTIFY})
+    deliverToWindow(window, type);
+  g_object_unref(window);
+  drainEvents();
+}
+
 bool imageShowsFile(GtkWidget *image, const std::string &path) {
   GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(image));
   std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> expected(

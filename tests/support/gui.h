@@ -36,6 +36,12 @@ bool clickWithPointer(GtkWidget *widget, guint button = 1);
 // Delivers an enter or leave crossing event to the widget's window.
 void sendCrossing(GtkWidget *widget, GdkEventType type);
 
+// Moves the pointer onto a GtkButton, presses and releases button 1 and
+// leaves again, delivering the events to the button's own input window as the
+// toolkit would. An insensitive button (or one inside an insensitive
+// container) ignores them, as it does for a user.
+void clickButton(GtkWidget *button);
+
 // True when the image shows exactly the pixels of the picture file at `path`.
 bool imageShowsFile(GtkWidget *image, const std::string &path);
 

@@ -1,0 +1,190 @@
+// Cost of one cine frame (scaling, information line, immediate redraw) and the
+// frame interval achieved by playback, on a real browser under X (Xvfb).
+// Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/cine_frame_bench
+#include "app/app_state.h"
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/tmp_directory.h"
+#include "browser/browser_state.h"
+#include "browser/browser_window.h"
+#include "browser/cine_playback.h"
+#include "browser/navigation.h"
+#include "catalogue/reference_catalogue.h"
+
+#include <benchmark/benchmark.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <gtk/gtk.h>
+#include <boost/filesystem.hpp>
+
+#include <unistd.h>
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = boost::filesystem;
+
+constexpr int kPicturesPerSeries = 8;
+constexpr int kPlaybackSeconds = 10;
+
+// A picture with some detail in it, so that it decodes and scales like a scan.
+void writePicture(const fs::path &path, int side) {
+  fs::create_directories(path.parent_path());
+  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> picture(
+      gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, side, side), g_object_unref);
+  guchar *pixels = gdk_pixbuf_get_pixels(picture.get());
+  int stride = gdk_pixbuf_get_rowstride(picture.get());
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      guchar grey = static_cast<guchar>((x * 7 + y * 13 + (x * y) / 64) & 0xff);
+      std::fill_n(pixels + y * stride + x * 3, 3, grey);
+    }
+  gdk_pixbuf_save(picture.get(), path.c_str(), "png", nullptr, nullptr);
+}
+
+void writeDicom(const fs::path &path, const char *seriesDescription) {
+  fs::create_directories(path.parent_path());
+  DcmFileFormat file;
+  DcmDataset *data = file.getDataset();
+  char uid[100];
+  data->putAndInsertString(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
+  data->putAndInsertString(DCM_SOPInstanceUID, dcmGenerateUniqueIdentifier(uid, SITE_INSTANCE_UID_ROOT));
+  data->putAndInsertString(DCM_PatientName, "Kowalski^Jan");
+  data->putAndInsertString(DCM_PatientID, "80010112345");
+  data->putAndInsertString(DCM_Modality, "CT");
+  data->putAndInsertString(DCM_StudyDate, "20240105");
+  data->putAndInsertString(DCM_StudyDescription, "Badanie kontrolne");
+  data->putAndInsertString(DCM_SeriesDescription, seriesDescription);
+  file.saveFile(path.c_str(), EXS_LittleEndianExplicit);
+}
+
+// Series 0 holds 512 x 512 pictures, series 1 1024 x 1024 ones.
+int seriesOfSide(int side) { return side == 512 ? 0 : 1; }
+
+// A medium in a temporary folder, made the current directory, with the
+// browser opened on it as a press on the tile does.
+class BrowserOnMedium {
+ public:
+  BrowserOnMedium() {
+    gchar *made = g_dir_make_tmp("cine-bench-XXXXXX", nullptr);
+    root_ = made;
+    g_free(made);
+    if (::chdir(root_.c_str()) != 0) std::perror("chdir");
+    for (int side : {512, 1024}) {
+      std::string series = "SE00" + std::to_string(seriesOfSide(side) + 1);
+      for (int i = 0; i < kPicturesPerSeries; ++i)
+        writePicture("REFIMG/ST001/" + series + "/IM00" + std::to_string(i + 1) + ".png", side);
+      writeDicom("DICOM/ST001/" + series + "/IM000001", side == 512 ? "512" : "1024");
+    }
+    fs::create_directories("img");
+    std::fflush(stdout);
+    createTmpDirectory();
+    parsePalette();
+    buildMainWindow();
+    GdkEventButton press{};
+    press.type = GDK_BUTTON_PRESS;
+    openReferenceBrowser(nullptr, &press, nullptr);
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  }
+  ~BrowserOnMedium() {
+    removeTmpDirectory();
+    boost::system::error_code error;
+    fs::remove_all(root_, error);
+  }
+  bool ready() const { return browserWindow != nullptr; }
+
+ private:
+  std::string root_;
+};
+
+void showFirstPicture(int side, double zoom) {
+  setCurrentPosition({0, seriesOfSide(side), 0});
+  selectedThumbnail = currentThumbnail();
+  zoomFactor = zoom;
+}
+
+// One frame as playback shows it; the flush waits for the X server to draw it.
+void BM_CineFrame(benchmark::State &state) {
+  showFirstPicture(static_cast<int>(state.range(0)), static_cast<double>(state.range(1)));
+  for (auto _ : state) {
+    showNextCineFrame();
+    gdk_flush();
+  }
+  state.SetLabel(std::to_string(state.range(0)) + " px at zoom " + std::to_string(state.range(1)));
+}
+BENCHMARK(BM_CineFrame)->ArgsProduct({{512, 1024}, {1, 2, 4}})->Unit(benchmark::kMillisecond);
+
+void recordFrame(GObject *, GParamSpec *, gpointer times) {
+  static_cast<std::vector<gint64> *>(times)->push_back(g_get_monotonic_time());
+}
+
+gboolean endPlayback(gpointer) {
+  gtk_main_quit();
+  return FALSE;
+}
+
+double percentile(const std::vector<double> &sorted, double fraction) {
+  if (sorted.empty()) return 0;
+  return sorted[static_cast<size_t>(fraction * (sorted.size() - 1) + 0.5)];
+}
+
+// Ten seconds of playback run by the main loop, as in the program.
+void BM_CinePlaybackInterval(benchmark::State &state) {
+  std::vector<double> intervals;
+  for (auto _ : state) {
+    showFirstPicture(static_cast<int>(state.range(0)), static_cast<double>(state.range(1)));
+    std::vector<gint64> frames;
+    gulong handler = g_signal_connect(imageView, "notify::pixbuf", G_CALLBACK(recordFrame), &frames);
+    gtk_button_clicked(GTK_BUTTON(playButton));
+    g_timeout_add_seconds(kPlaybackSeconds, endPlayback, nullptr);
+    gtk_main();
+    g_signal_handler_disconnect(imageView, handler);
+    gtk_button_clicked(GTK_BUTTON(playButton));
+    for (size_t i = 1; i < frames.size(); ++i) intervals.push_back((frames[i] - frames[i - 1]) / 1000.0);
+  }
+  std::sort(intervals.begin(), intervals.end());
+  state.counters["frames"] = static_cast<double>(intervals.size() + 1);
+  state.counters["median_ms"] = percentile(intervals, 0.5);
+  state.counters["p10_ms"] = percentile(intervals, 0.1);
+  state.counters["p90_ms"] = percentile(intervals, 0.9);
+  state.counters["min_ms"] = intervals.empty() ? 0 : intervals.front();
+  state.counters["max_ms"] = intervals.empty() ? 0 : intervals.back();
+  state.SetLabel(std::to_string(state.range(0)) + " px at zoom " + std::to_string(state.range(1)));
+}
+BENCHMARK(BM_CinePlaybackInterval)
+    ->ArgsProduct({{512, 1024}, {1, 2, 4}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  std::setlocale(LC_ALL, "C.UTF-8");
+  initToolkitThreads();
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "This benchmark needs a display: run it under xvfb-run.\n");
+    return 1;
+  }
+  gdk_threads_enter();
+  int result = 0;
+  {
+    BrowserOnMedium browser;
+    if (!browser.ready()) {
+      std::fprintf(stderr, "The browser could not be built on the benchmark's medium.\n");
+      result = 1;
+    } else {
+      benchmark::RunSpecifiedBenchmarks();
+    }
+  }
+  gdk_threads_leave();
+  benchmark::Shutdown();
+  return result;
+}

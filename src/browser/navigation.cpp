@@ -1,0 +1,250 @@
+// Stepping through images and series, keeping the shown thumbnail in view,
+// and zooming the large picture.
+#include "browser/navigation.h"
+
+#include "app/app_state.h"
+#include "browser/browser_state.h"
+#include "browser/image_view.h"
+#include "tree/branch_tree.h"
+
+#include <algorithm>
+
+namespace {
+
+// How far below a target the tree must still show for it to count as near the end.
+constexpr double kTargetBelow = 64.0;
+
+int studyCount(const CatalogueShape &shape) { return static_cast<int>(shape.size()); }
+
+int seriesCount(const CatalogueShape &shape, int study) {
+  if (study < 0 || study >= studyCount(shape)) return 0;
+  return static_cast<int>(shape[study].size());
+}
+
+// Shows the picture of the current position, unfolding and scrolling the tree
+// to its thumbnail. A position without a thumbnail shows nothing.
+void showPosition() {
+  GtkWidget *thumbnail = currentThumbnail();
+  if (thumbnail == nullptr) return;
+  revealThumbnail(thumbnail);
+  selectThumbnail(thumbnail);
+  showCurrentImage();
+}
+
+// A series step that lands on an empty series: the picture and the line's text
+// go, the selection stays but is no longer framed.
+void clearImageView() {
+  g_object_set(imageView, "pixbuf", nullptr, nullptr);
+  gtk_label_set_text(GTK_LABEL(infoLabel), "");
+  if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
+}
+
+void showSeriesStart() {
+  if (currentSeriesThumbnails().empty())
+    clearImageView();
+  else
+    showPosition();
+}
+
+// Zoom acts only on a shown series with pictures.
+bool zoomApplies() { return currentStudy != -1 && currentSeries != -1 && !currentSeriesThumbnails().empty(); }
+
+void centreAdjustment(GtkAdjustment *adjustment, int pictureSide, int viewSide) {
+  // A negative value (a picture smaller than the view) is clamped to the
+  // start, where the centring alignment already centres the picture.
+  gtk_adjustment_set_value(adjustment, (pictureSide - viewSide) / 2);
+}
+
+}  // namespace
+
+CatalogueShape catalogueShape(const ThumbnailMap &index) {
+  CatalogueShape shape;
+  if (index.empty()) return shape;
+  int studies = std::max(0, index.rbegin()->first + 1);
+  shape.resize(studies);
+  for (const auto &study : index) {
+    if (study.first < 0 || study.second.empty()) continue;
+    std::vector<int> &lengths = shape[study.first];
+    lengths.resize(std::max(0, study.second.rbegin()->first + 1), 0);
+    for (const auto &series : study.second)
+      if (series.first >= 0) lengths[series.first] = static_cast<int>(series.second.size());
+  }
+  return shape;
+}
+
+int seriesLength(const CatalogueShape &shape, int study, int series) {
+  if (series < 0 || series >= seriesCount(shape, study)) return 0;
+  return shape[study][series];
+}
+
+// ---- Step rules ----
+
+BrowserPosition previousImagePosition(BrowserPosition from, const CatalogueShape &shape) {
+  BrowserPosition to = from;
+  if (to.study == -1) to.study = 0;
+  if (to.series == -1) to.series = 0;
+  int length = seriesLength(shape, to.study, to.series);
+  if (to.image <= 0 || to.image >= length)
+    to.image = length - 1;
+  else
+    to.image -= 1;
+  return to;
+}
+
+BrowserPosition nextImagePosition(BrowserPosition from, const CatalogueShape &shape) {
+  BrowserPosition to = from;
+  if (to.study == -1) to.study = 0;
+  if (to.series == -1) to.series = 0;
+  int length = seriesLength(shape, to.study, to.series);
+  // From no position the step lands on the first image.
+  if (to.image == -1) to.image = length - 1;
+  if (to.image >= length - 1)
+    to.image = 0;
+  else
+    to.image += 1;
+  return to;
+}
+
+// A study without series has no last series to stop at: comparisons are by
+// "at or past the end", so such a study is passed over instead of trapping the
+// step inside it.
+BrowserPosition previousSeriesPosition(BrowserPosition from, const CatalogueShape &shape) {
+  BrowserPosition to = from;
+  if (to.study == -1) to.study = 0;
+  if (to.series == -1) to.series = 0;
+  if (to.image == -1) to.image = 0;
+  if (to.series <= 0) {
+    to.study = to.study <= 0 ? studyCount(shape) - 1 : std::min(to.study, studyCount(shape)) - 1;
+    to.series = seriesCount(shape, to.study) - 1;
+  } else {
+    to.series = std::min(to.series, seriesCount(shape, to.study)) - 1;
+  }
+  to.image = 0;
+  return to;
+}
+
+BrowserPosition nextSeriesPosition(BrowserPosition from, const CatalogueShape &shape) {
+  BrowserPosition to = from;
+  // From no position the step lands on the first series of the first study.
+  if (to.study == -1) to.study = studyCount(shape) - 1;
+  if (to.series == -1) to.series = seriesCount(shape, to.study) - 1;
+  if (to.image == -1) to.image = 0;
+  if (to.series >= seriesCount(shape, to.study) - 1) {
+    to.series = 0;
+    to.study = to.study >= studyCount(shape) - 1 ? 0 : to.study + 1;
+  } else {
+    to.series += 1;
+  }
+  to.image = 0;
+  return to;
+}
+
+double treeScrollValue(int target, int lastTarget, double upper, double pageSize, double value) {
+  double below = target + kTargetBelow;
+  double end = std::max(0.0, upper - pageSize);
+  double result;
+  if (below >= pageSize * 0.5 + (upper - pageSize))
+    result = end;
+  else if (below <= pageSize * 0.5)
+    result = 0.0;
+  else
+    result = value + (target - lastTarget);
+  return std::clamp(result, 0.0, end);
+}
+
+bool zoomInFits(int width, int height, double factor) {
+  return factor * kZoomStep * std::max(width, height) < kLargestShownSide + 1.0;
+}
+
+// ---- The shown position ----
+
+BrowserPosition currentPosition() { return {currentStudy, currentSeries, currentImage}; }
+
+void setCurrentPosition(const BrowserPosition &position) {
+  currentStudy = position.study;
+  currentSeries = position.series;
+  currentImage = position.image;
+}
+
+const std::vector<GtkWidget *> &currentSeriesThumbnails() {
+  static const std::vector<GtkWidget *> none;
+  auto study = ThumbnailIndex.find(currentStudy);
+  if (study == ThumbnailIndex.end()) return none;
+  auto series = study->second.find(currentSeries);
+  if (series == study->second.end()) return none;
+  return series->second;
+}
+
+GtkWidget *currentThumbnail() {
+  const std::vector<GtkWidget *> &thumbnails = currentSeriesThumbnails();
+  if (currentImage < 0 || currentImage >= static_cast<int>(thumbnails.size())) return nullptr;
+  return thumbnails[currentImage];
+}
+
+void revealThumbnail(GtkWidget *thumbnail) {
+  expandPathTo(thumbnail);
+  scrollTreeTo(treeOffsetOf(thumbnail));
+}
+
+void scrollTreeTo(int offset) {
+  GtkAdjustment *adjustment = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(treeScroller));
+  gtk_adjustment_set_value(
+      adjustment,
+      treeScrollValue(offset, lastTreeTarget, gtk_adjustment_get_upper(adjustment),
+                      gtk_adjustment_get_page_size(adjustment), gtk_adjustment_get_value(adjustment)));
+  lastTreeTarget = offset;
+}
+
+void centreImageView() {
+  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_PIXBUF) return;
+  GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(imageView));
+  if (shown == nullptr) return;
+  GtkAllocation view;
+  gtk_widget_get_allocation(imageScroller, &view);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  centreAdjustment(gtk_scrolled_window_get_vadjustment(scroller), gdk_pixbuf_get_height(shown), view.height);
+  centreAdjustment(gtk_scrolled_window_get_hadjustment(scroller), gdk_pixbuf_get_width(shown), view.width);
+}
+
+// ---- Step and zoom button handlers ----
+
+void onPrevImage(GtkButton *, gpointer) {
+  setCurrentPosition(previousImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showPosition();
+}
+
+void onNextImage(GtkButton *, gpointer) {
+  setCurrentPosition(nextImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showPosition();
+}
+
+void onPrevSeries(GtkButton *, gpointer) {
+  setCurrentPosition(previousSeriesPosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showSeriesStart();
+}
+
+void onNextSeries(GtkButton *, gpointer) {
+  setCurrentPosition(nextSeriesPosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showSeriesStart();
+}
+
+void onZoomIn(GtkButton *, gpointer) {
+  if (!zoomApplies()) return;
+  if (GdkPixbuf *original = originalPicture(selectedThumbnail)) {
+    if (!zoomInFits(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), zoomFactor)) return;
+  }
+  zoomFactor *= kZoomStep;
+  showCurrentImage();
+  centreImageView();
+}
+
+void onZoomOut(GtkButton *, gpointer) {
+  if (!zoomApplies()) return;
+  zoomFactor /= kZoomStep;
+  // At the smallest size the step is undone, so the press changes nothing.
+  if (showCurrentImage() == kSmallestShownSide) {
+    zoomFactor *= kZoomStep;
+    showCurrentImage();
+  }
+  centreImageView();
+}

@@ -1,0 +1,160 @@
+// Cine playback on a real browser: the frames, the controls while it runs, and
+// stopping it by the button or by closing the window.
+#include "browser/cine_playback.h"
+
+#include "app/tmp_directory.h"
+#include "browser/browser_state.h"
+#include "browser/navigation.h"
+
+#include "support/browser_session.h"
+#include "support/gui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+std::string tooltipOf(GtkWidget *widget) {
+  gchar *text = gtk_widget_get_tooltip_text(widget);
+  std::string result = text ? text : "";
+  g_free(text);
+  return result;
+}
+
+// Counts the pictures put into the image view, with the time of each.
+class CinePlaybackTest : public BrowserSession {
+ protected:
+  void TearDown() override {
+    if (imageView != nullptr && handler_ != 0) g_signal_handler_disconnect(imageView, handler_);
+    BrowserSession::TearDown();
+  }
+  void watchFrames() {
+    handler_ = g_signal_connect(imageView, "notify::pixbuf", G_CALLBACK(onPicture), &frameTimes_);
+  }
+  int frames() const { return static_cast<int>(frameTimes_.size()); }
+  bool waitForFrames(int count) {
+    return waitUntil([&] { return frames() >= count; });
+  }
+  // True when no further picture arrives within a few intervals.
+  bool staysStill() {
+    int seen = frames();
+    return !waitUntil([&] { return frames() > seen; }, 5 * kCineFrameInterval);
+  }
+  static void expectIdleControls() {
+    EXPECT_FALSE(cinePlaying);
+    EXPECT_TRUE(imageShowsFile(gtk_button_get_image(GTK_BUTTON(playButton)), tmpPath("/img/play.png")));
+    EXPECT_EQ(tooltipOf(playButton), " Rozpocznij odtwarzanie serii ");
+    for (GtkWidget *control :
+         {nextImageButton, nextSeriesButton, prevImageButton, prevSeriesButton, treeScroller})
+      EXPECT_TRUE(gtk_widget_is_sensitive(control));
+  }
+
+  std::vector<gint64> frameTimes_;
+
+ private:
+  static void onPicture(GObject *, GParamSpec *, gpointer times) {
+    static_cast<std::vector<gint64> *>(times)->push_back(g_get_monotonic_time());
+  }
+  gulong handler_ = 0;
+};
+
+TEST_F(CinePlaybackTest, PlayLoopsTheSeriesWithTheControlsDisabledAndStopFramesTheLastPicture) {
+  openBrowser();
+  watchFrames();
+  click(playButton);  // no position yet: the first series of the first study
+  EXPECT_TRUE(cinePlaying);
+  EXPECT_TRUE(imageShowsFile(gtk_button_get_image(GTK_BUTTON(playButton)), tmpPath("/img/stop.png")));
+  EXPECT_EQ(tooltipOf(playButton), " Zatrzymaj odtwarzanie serii ");
+  for (GtkWidget *control :
+       {nextImageButton, nextSeriesButton, prevImageButton, prevSeriesButton, treeScroller})
+    EXPECT_FALSE(gtk_widget_is_sensitive(control));
+  for (GtkWidget *control : {playButton, zoomInButton(), zoomOutButton()})
+    EXPECT_TRUE(gtk_widget_is_sensitive(control));
+  EXPECT_TRUE(gtk_widget_get_mapped(thumbnail(0, 0, 0)));  // the tree shows where playback begins
+
+  ASSERT_TRUE(waitForFrames(1));
+  EXPECT_EQ(currentPosition(), (BrowserPosition{0, 0, 1}));  // the first frame is the next picture
+  EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, 1));
+  EXPECT_EQ(shownSize(), std::make_pair(101, 90));
+  ASSERT_TRUE(waitForFrames(3));
+  EXPECT_EQ(currentImage, 0);  // round again
+  for (int image = 0; image < 3; ++image) EXPECT_EQ(frameColour(thumbnail(0, 0, image)), "#000000");
+
+  // The disabled steps and tree ignore the pointer; zoom works at once.
+  click(nextSeriesButton);
+  sendButtonEvent(gtk_widget_get_parent(thumbnail(0, 0, 2)));
+  EXPECT_EQ(currentSeries, 0);
+  for (int image = 0; image < 3; ++image) EXPECT_EQ(frameColour(thumbnail(0, 0, image)), "#000000");
+  click(zoomInButton());
+  ASSERT_TRUE(waitForFrames(frames() + 1));
+  EXPECT_EQ(shownSize().second, 108);
+
+  click(playButton);
+  expectIdleControls();
+  GtkWidget *last = thumbnail(0, 0, currentImage);
+  EXPECT_EQ(selectedThumbnail, last);
+  EXPECT_EQ(frameColour(last), "#aa0000");
+  EXPECT_EQ(shownSize(), std::make_pair(static_cast<int>((100 + currentImage) * 1.2), 108));
+  EXPECT_TRUE(staysStill());
+
+  int stoppedAt = currentImage;
+  click(nextImageButton);
+  EXPECT_EQ(currentImage, (stoppedAt + 1) % 3);
+}
+
+TEST_F(CinePlaybackTest, AStopAndAStartAtOnceStillAdvanceOncePerInterval) {
+  openBrowser();
+  click(nextImageButton);
+  watchFrames();
+  click(playButton);
+  ASSERT_TRUE(waitForFrames(1));
+  click(playButton);
+  click(playButton);
+  EXPECT_TRUE(cinePlaying);
+  int start = frames();
+  gint64 started = g_get_monotonic_time();
+  const int count = 8;
+  ASSERT_TRUE(waitForFrames(start + count));
+  gint64 elapsedMs = (frameTimes_[start + count - 1] - started) / 1000;
+  // A second timer would bring the eighth frame in about half the time.
+  EXPECT_GE(elapsedMs, count * static_cast<gint64>(kCineFrameInterval) * 85 / 100);
+}
+
+TEST_F(CinePlaybackTest, ClosingTheWindowStopsPlaybackAndTheReopenedBrowserIsIdle) {
+  openBrowser();
+  watchFrames();
+  click(playButton);
+  ASSERT_TRUE(waitForFrames(2));
+  sendDeleteEvent(browserWindow);
+  EXPECT_FALSE(gtk_widget_get_visible(browserWindow));
+  expectIdleControls();
+  EXPECT_EQ(frameColour(selectedThumbnail), "#aa0000");
+  EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, currentImage));
+  EXPECT_TRUE(staysStill());
+
+  pressTile();
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  expectIdleControls();
+  int before = currentImage;
+  click(prevImageButton);
+  EXPECT_EQ(currentImage, (before + 2) % 3);
+}
+
+TEST_F(CinePlaybackTest, AnEmptySeriesDoesNotPlayAndASeriesOfOneRepeatsItsPicture) {
+  openBrowser({{"CT", "", {{"A", {{70, 50}}}, {"B", {}}}}});
+  click(nextSeriesButton);
+  click(nextSeriesButton);
+  ASSERT_EQ(currentPosition(), (BrowserPosition{0, 1, 0}));
+  click(playButton);
+  expectIdleControls();
+
+  click(nextSeriesButton);
+  watchFrames();
+  click(playButton);
+  ASSERT_TRUE(waitForFrames(3));
+  EXPECT_EQ(currentImage, 0);
+  EXPECT_EQ(shownSize(), std::make_pair(70, 50));
+}
+
+}  // namespace

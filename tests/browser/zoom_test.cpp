@@ -1,0 +1,106 @@
+// The zoom buttons on a real browser: the factor, its lower and upper limits,
+// and the centred view.
+#include "browser/navigation.h"
+
+#include "browser/browser_state.h"
+
+#include "support/browser_session.h"
+#include "support/gui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+using ZoomTest = BrowserSession;
+
+std::vector<StudyOnMedium> oneSeries(std::vector<std::pair<int, int>> pictures) {
+  return {{"CT", "", {{"A", std::move(pictures)}}}};
+}
+
+TEST_F(ZoomTest, A512PictureZoomsOutSeventeenTimesAndTheEighteenthPressChangesNothing) {
+  openBrowser(oneSeries({{512, 512}}));
+  click(nextImageButton);
+  ASSERT_EQ(shownSize(), std::make_pair(512, 512));
+  for (int press = 1; press <= 17; ++press) click(zoomOutButton());
+  EXPECT_EQ(shownSize(), std::make_pair(23, 23));
+  double factor = zoomFactor;
+  click(zoomOutButton());
+  EXPECT_EQ(shownSize(), std::make_pair(23, 23));
+  EXPECT_NEAR(zoomFactor, factor, 1e-12);
+  click(zoomInButton());
+  EXPECT_EQ(shownSize(), std::make_pair(27, 27));
+}
+
+TEST_F(ZoomTest, ZoomingInStopsBeforeASideWouldPassTheLargestSize) {
+  openBrowser(oneSeries({{6000, 30}}));
+  click(nextImageButton);
+  click(zoomInButton());
+  EXPECT_EQ(shownSize(), std::make_pair(7200, 36));
+  for (int press = 0; press < 3; ++press) {
+    click(zoomInButton());
+    EXPECT_EQ(shownSize(), std::make_pair(7200, 36));
+    EXPECT_DOUBLE_EQ(zoomFactor, 1.2);
+  }
+  click(zoomOutButton());
+  EXPECT_EQ(shownSize(), std::make_pair(6000, 30));
+}
+
+TEST_F(ZoomTest, AFactorGrownOnASmallPictureShowsALargerOneAtTheLargestSize) {
+  openBrowser(oneSeries({{100, 20}, {4000, 20}}));
+  click(nextImageButton);
+  int presses = 0;
+  for (std::pair<int, int> last{0, 0}; shownSize() != last && presses < 40; ++presses) {
+    last = shownSize();
+    click(zoomInButton());
+  }
+  EXPECT_LE(shownSize().first, 8192);
+  EXPECT_GT(shownSize().first, 8192 / 1.2);
+  click(nextImageButton);
+  EXPECT_EQ(shownSize(), std::make_pair(8192, 40));  // the shape kept, the size bounded
+}
+
+TEST_F(ZoomTest, TheFactorStaysAcrossStepsAndReopeningAndNeedsAPicture) {
+  openBrowser();
+  click(zoomInButton());  // nothing shown yet
+  EXPECT_DOUBLE_EQ(zoomFactor, 1.0);
+  click(nextImageButton);
+  click(zoomInButton());
+  click(zoomInButton());
+  EXPECT_EQ(shownSize(), std::make_pair(144, 129));  // 100 x 90 at 1.44
+  click(nextImageButton);
+  EXPECT_EQ(shownSize(), std::make_pair(145, 129));
+  click(nextSeriesButton);
+  EXPECT_EQ(shownSize(), std::make_pair(158, 129));
+  sendDeleteEvent(browserWindow);
+  pressTile();
+  EXPECT_EQ(shownSize(), std::make_pair(158, 129));
+  click(nextImageButton);
+  EXPECT_EQ(shownSize(), std::make_pair(159, 129));
+}
+
+TEST_F(ZoomTest, ZoomingCentresTheViewOnThePicture) {
+  openBrowser(oneSeries({{1000, 900}}));
+  click(nextImageButton);
+  click(zoomInButton());
+  ASSERT_EQ(shownSize(), std::make_pair(1200, 1080));
+  GtkAllocation view;
+  gtk_widget_get_allocation(imageScroller, &view);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)),
+                   (1200 - view.width) / 2);
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)),
+                   (1080 - view.height) / 2);
+  drainEvents();  // the next layout keeps it there
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)),
+                   (1200 - view.width) / 2);
+
+  for (int press = 0; press < 5; ++press) click(zoomOutButton());
+  // Smaller than the view: at the start, where the layout centres it.
+  ASSERT_EQ(shownSize(), std::make_pair(482, 434));
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)), 0);
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)), 0);
+}
+
+}  // namespace
