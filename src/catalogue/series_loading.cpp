@@ -9,6 +9,7 @@
 #include "browser/thumbnail_handlers.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/load_progress.h"
+#include "catalogue/medium_links.h"
 #include "catalogue/medium_relative_path.h"
 #include "catalogue/reference_catalogue.h"
 #include "platform/platform.h"
@@ -58,13 +59,15 @@ bool isSmallPicture(const std::string &relativePath) {
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const fs::path &seriesDir) {
   std::vector<GtkWidget *> images;
-  boost::system::error_code error;
-  if (!fs::is_directory(seriesDir, error)) return images;
+  const std::string resolvedRoot = resolvedMediumRoot();
+  struct stat status;
+  // A series folder off the medium (a link to elsewhere) is not entered.
+  if (examineListedEntry(seriesDir.string(), resolvedRoot, status) != ListedKind::directory) return images;
 
   const std::string mediumRoot = platform::currentDirectory();
   for (const fs::path &entry : sortedDirectoryEntries(seriesDir)) {
     try {
-      if (fs::is_regular_file(entry)) {
+      if (examineListedEntry(entry.string(), resolvedRoot, status) == ListedKind::regularFile) {
         GtkWidget *study = childBranch(tree, nullptr, studyIndex);
         GtkWidget *series = study != nullptr ? childBranch(tree, study, seriesIndex) : nullptr;
         if (series != nullptr) {

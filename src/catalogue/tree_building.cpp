@@ -5,7 +5,11 @@
 #include "app/text.h"
 #include "app/trace.h"
 #include "catalogue/directory_listing.h"
+#include "catalogue/medium_links.h"
 #include "catalogue/series_loading.h"
+
+#include <set>
+#include <utility>
 
 namespace fs = boost::filesystem;
 
@@ -22,6 +26,31 @@ const StudyMetadata *recordAt(int studyIndex, int seriesIndex) {
   if (series == study->second.end() || series->second.empty()) return nullptr;
   return &series->second.front();
 }
+
+// One build's walk of REFIMG: the medium it stays on, and the folders it has
+// entered, by device and inode. A link to a folder entered before (an
+// ancestor above all) is passed over as the DICOM scan passes it over, so the
+// two trees keep pairing by position.
+struct RefimgWalk {
+  std::string mediumRoot = resolvedMediumRoot();
+  std::set<std::pair<dev_t, ino_t>> entered;
+
+  // Marks `directory` entered; false when it was entered before.
+  bool enter(const struct stat &directory) {
+    return entered.insert({directory.st_dev, directory.st_ino}).second;
+  }
+};
+
+// What a listed entry of a study or REFIMG folder is to the build: a folder
+// to enter, or nothing to do with (false).
+bool isFolderToEnter(const fs::path &entry, RefimgWalk &walk) {
+  struct stat status;
+  ListedKind kind = examineListedEntry(entry.string(), walk.mediumRoot, status);
+  return kind == ListedKind::directory && walk.enter(status);
+}
+
+SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
+                                  RefimgWalk &walk);
 
 // Attribute values may come in another character set than UTF-8; the label
 // shows them as text either way.
@@ -45,18 +74,22 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
   boost::system::error_code error;
   if (!fs::exists(refimgRoot, error)) return studies;
   mediumReadable = true;
-  if (!fs::is_directory(refimgRoot, error)) return studies;
+  RefimgWalk walk;
+  struct stat root;
+  // A REFIMG that is a link off the medium is not followed.
+  if (examineListedEntry(refimgRoot.string(), walk.mediumRoot, root) != ListedKind::directory) return studies;
+  walk.enter(root);
 
   int k = 0;
   for (const fs::path &entry : sortedDirectoryEntries(refimgRoot)) {
     // A folder that cannot be examined or has no record gets no branch and
     // takes no index.
     try {
-      if (!fs::is_directory(entry)) continue;
+      if (!isFolderToEnter(entry, walk)) continue;
       const StudyMetadata *record = recordAt(k, 0);
       if (record == nullptr) continue;
       attachBranch(tree, newLabelBranch(studyLabel(*record), 0), nullptr);
-      studies[k] = buildSeriesBranches(tree, k, entry);
+      studies[k] = seriesBranchesOf(tree, k, entry, walk);
       if (!mediumReadable) {
         trace("return empty studies");
         return {};
@@ -69,14 +102,22 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
 }
 
 SeriesThumbnails buildSeriesBranches(BranchTree &tree, int studyIndex, const fs::path &studyDir) {
-  SeriesThumbnails series;
-  boost::system::error_code error;
-  if (!fs::is_directory(studyDir, error)) return series;
+  RefimgWalk walk;
+  struct stat study;
+  if (examineListedEntry(studyDir.string(), walk.mediumRoot, study) != ListedKind::directory) return {};
+  walk.enter(study);
+  return seriesBranchesOf(tree, studyIndex, studyDir, walk);
+}
 
+namespace {
+
+SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
+                                  RefimgWalk &walk) {
+  SeriesThumbnails series;
   int j = 0;
   for (const fs::path &entry : sortedDirectoryEntries(studyDir)) {
     try {
-      if (!fs::is_directory(entry)) continue;
+      if (!isFolderToEnter(entry, walk)) continue;
       const StudyMetadata *record = recordAt(studyIndex, j);
       if (record == nullptr) continue;
       if (GtkWidget *study = childBranch(tree, nullptr, studyIndex))
@@ -92,3 +133,5 @@ SeriesThumbnails buildSeriesBranches(BranchTree &tree, int studyIndex, const fs:
   }
   return series;
 }
+
+}  // namespace
