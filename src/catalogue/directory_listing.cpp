@@ -55,10 +55,16 @@ std::vector<ListedEntry> sortedListing(int directory) {
 
 std::vector<fs::path> sortedDirectoryEntries(const fs::path &directory) {
   std::vector<fs::path> paths;
+  listSortedDirectory(directory, paths);
+  return paths;
+}
+
+bool listSortedDirectory(const fs::path &directory, std::vector<fs::path> &paths) {
+  paths.clear();
   DirectoryHandle handle = openDirectoryAt(AT_FDCWD, directory.c_str());
-  if (!handle) return paths;
+  if (!handle) return false;
   std::vector<ListedEntry> entries = sortedListing(handle.get());
   paths.reserve(entries.size());
   for (const ListedEntry &entry : entries) paths.push_back(directory / entry.name);
-  return paths;
+  return true;
 }

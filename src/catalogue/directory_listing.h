@@ -11,6 +11,11 @@
 // name byte by byte. Empty when the directory cannot be listed.
 std::vector<boost::filesystem::path> sortedDirectoryEntries(const boost::filesystem::path &directory);
 
+// The same listing into `entries`; false (and no entries) when the directory
+// cannot be opened for listing.
+bool listSortedDirectory(const boost::filesystem::path &directory,
+                         std::vector<boost::filesystem::path> &entries);
+
 // An open directory descriptor, closed when dropped; -1 when none.
 class DirectoryHandle {
  public:

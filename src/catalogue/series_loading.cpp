@@ -64,10 +64,16 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   // A series folder off the medium (a link to elsewhere) is not entered.
   if (examineListedEntry(seriesDir.string(), resolvedRoot, status) != ListedKind::directory) return images;
 
+  std::vector<fs::path> entries;
+  bool listed = listSortedDirectory(seriesDir, entries);
   const std::string mediumRoot = platform::currentDirectory();
-  for (const fs::path &entry : sortedDirectoryEntries(seriesDir)) {
+  for (const fs::path &entry : entries) {
     try {
-      if (examineListedEntry(entry.string(), resolvedRoot, status) == ListedKind::regularFile) {
+      ListedKind kind = examineListedEntry(entry.string(), resolvedRoot, status);
+      // Listed a moment ago and gone now: the disc was taken out or fails.
+      if (kind == ListedKind::unreadable) listed = false;
+      if (!listed) break;
+      if (kind == ListedKind::regularFile) {
         GtkWidget *study = childBranch(tree, nullptr, studyIndex);
         GtkWidget *series = study != nullptr ? childBranch(tree, study, seriesIndex) : nullptr;
         if (series != nullptr) {
@@ -93,6 +99,11 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
     } catch (...) {
       trace("Inny wyjątek");
     }
+  }
+  if (!listed) {
+    trace("return empty images");
+    mediumReadable = false;
+    return {};
   }
   return images;
 }

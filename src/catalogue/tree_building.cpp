@@ -42,11 +42,22 @@ struct RefimgWalk {
 };
 
 // What a listed entry of a study or REFIMG folder is to the build: a folder
-// to enter, or nothing to do with (false).
-bool isFolderToEnter(const fs::path &entry, RefimgWalk &walk) {
+// to enter, or nothing to do with (false). `unreadable` is raised for an entry
+// that was listed and cannot be examined any more: the disc was taken out or
+// fails, and the whole build must end with the warning.
+bool isFolderToEnter(const fs::path &entry, RefimgWalk &walk, bool &unreadable) {
   struct stat status;
   ListedKind kind = examineListedEntry(entry.string(), walk.mediumRoot, status);
+  unreadable = kind == ListedKind::unreadable;
   return kind == ListedKind::directory && walk.enter(status);
+}
+
+// The build's own listing of a folder it has entered; a folder that cannot be
+// listed any more is an unreadable medium.
+bool listEnteredFolder(const fs::path &folder, std::vector<fs::path> &entries) {
+  if (listSortedDirectory(folder, entries)) return true;
+  mediumReadable = false;
+  return false;
 }
 
 SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
@@ -80,16 +91,23 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
   if (examineListedEntry(refimgRoot.string(), walk.mediumRoot, root) != ListedKind::directory) return studies;
   walk.enter(root);
 
+  std::vector<fs::path> entries;
+  listSortedDirectory(refimgRoot, entries);
   int k = 0;
-  for (const fs::path &entry : sortedDirectoryEntries(refimgRoot)) {
+  for (const fs::path &entry : entries) {
     // A folder that cannot be examined or has no record gets no branch and
     // takes no index.
     try {
-      if (!isFolderToEnter(entry, walk)) continue;
-      const StudyMetadata *record = recordAt(k, 0);
-      if (record == nullptr) continue;
-      attachBranch(tree, newLabelBranch(studyLabel(*record), 0), nullptr);
-      studies[k] = seriesBranchesOf(tree, k, entry, walk);
+      bool unreadable = false;
+      if (!isFolderToEnter(entry, walk, unreadable)) {
+        if (!unreadable) continue;
+        mediumReadable = false;
+      } else if (const StudyMetadata *record = recordAt(k, 0)) {
+        attachBranch(tree, newLabelBranch(studyLabel(*record), 0), nullptr);
+        studies[k] = seriesBranchesOf(tree, k, entry, walk);
+      } else {
+        continue;
+      }
       if (!mediumReadable) {
         trace("return empty studies");
         return {};
@@ -114,15 +132,25 @@ namespace {
 SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
                                   RefimgWalk &walk) {
   SeriesThumbnails series;
+  std::vector<fs::path> entries;
+  if (!listEnteredFolder(studyDir, entries)) {
+    trace("return empty series");
+    return {};
+  }
   int j = 0;
-  for (const fs::path &entry : sortedDirectoryEntries(studyDir)) {
+  for (const fs::path &entry : entries) {
     try {
-      if (!isFolderToEnter(entry, walk)) continue;
-      const StudyMetadata *record = recordAt(studyIndex, j);
-      if (record == nullptr) continue;
-      if (GtkWidget *study = childBranch(tree, nullptr, studyIndex))
-        attachBranch(tree, newLabelBranch(seriesLabel(*record, j), 1), childrenContainer(study));
-      series[j] = loadSeriesImages(tree, studyIndex, j, entry);
+      bool unreadable = false;
+      if (!isFolderToEnter(entry, walk, unreadable)) {
+        if (!unreadable) continue;
+        mediumReadable = false;
+      } else if (const StudyMetadata *record = recordAt(studyIndex, j)) {
+        if (GtkWidget *study = childBranch(tree, nullptr, studyIndex))
+          attachBranch(tree, newLabelBranch(seriesLabel(*record, j), 1), childrenContainer(study));
+        series[j] = loadSeriesImages(tree, studyIndex, j, entry);
+      } else {
+        continue;
+      }
       if (!mediumReadable) {
         trace("return empty series");
         return {};

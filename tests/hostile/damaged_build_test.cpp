@@ -1,0 +1,211 @@
+// Browser builds on a damaged or failing medium: files that vanish or become
+// unreadable while the thumbnails load (a disc pulled out), and damaged DICOM
+// files in every position.
+// The build ends with the warning, nothing crashes, and the next press tries
+// again.
+#include "app/app_state.h"
+#include "browser/browser_state.h"
+#include "catalogue/reference_catalogue.h"
+
+#include "support/browser_session.h"
+#include "support/file_permissions.h"
+#include "support/gui.h"
+#include "support/scoped_medium.h"
+
+#include <glib/gstdio.h>
+#include <gtest/gtest.h>
+#include <boost/filesystem.hpp>
+
+#include <sys/stat.h>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+namespace {
+
+using namespace testsupport;
+namespace fs = boost::filesystem;
+
+std::vector<GtkWidget *> failureWarnings() {
+  std::vector<GtkWidget *> found;
+  GList *windows = gtk_window_list_toplevels();
+  for (GList *item = windows; item != nullptr; item = item->next) {
+    const gchar *title = gtk_window_get_title(GTK_WINDOW(item->data));
+    if (GTK_IS_MESSAGE_DIALOG(item->data) && title != nullptr && std::string(title) == "Obrazy referencyjne")
+      found.push_back(GTK_WIDGET(item->data));
+  }
+  g_list_free(windows);
+  return found;
+}
+
+int thumbnailCount() {
+  int count = 0;
+  for (const auto &study : ThumbnailIndex)
+    for (const auto &series : study.second) count += static_cast<int>(series.second.size());
+  return count;
+}
+
+// The build ended with the warning and left nothing of itself behind.
+void expectFailedBuild() {
+  EXPECT_EQ(failureWarnings().size(), 1u);
+  EXPECT_EQ(browserWindow, nullptr);
+  EXPECT_TRUE(ThumbnailIndex.empty());
+  EXPECT_FALSE(referenceBrowserBusy);
+  EXPECT_FALSE(gtk_widget_get_visible(loadProgressBar));
+  EXPECT_EQ(loadedImageCount, 0);
+  EXPECT_EQ(totalImageCount, 0);
+}
+
+// Answers the warning as the user does.
+void dismissWarnings() {
+  for (GtkWidget *dialog : failureWarnings()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+  drainEvents();
+}
+
+// Runs `action` at the build's first event drain: right after the first entry
+// of the first series has been loaded.
+void atFirstDrain(std::function<void()> action) {
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT,
+      [](gpointer data) -> gboolean {
+        (*static_cast<std::function<void()> *>(data))();
+        return G_SOURCE_REMOVE;
+      },
+      new std::function<void()>(std::move(action)),
+      [](gpointer data) { delete static_cast<std::function<void()> *>(data); });
+}
+
+// ---- The medium changes while the thumbnails load ----
+
+struct Interruption {
+  const char *name;
+  // Damages the medium in the middle of the build.
+  std::function<void(const ScopedMedium &)> damage;
+  // Undoes it, as a user who puts the disc back.
+  std::function<void(const ScopedMedium &)> repair;
+};
+
+void moveAway(const ScopedMedium &medium, const std::string &relative) {
+  fs::rename(medium.path(relative), medium.path("away"));
+}
+void moveBack(const ScopedMedium &medium, const std::string &relative) {
+  fs::rename(medium.path("away"), medium.path(relative));
+}
+
+const Interruption kInterruptions[] = {
+    {"PictureLaterInTheSeriesVanishes",
+     [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST001/SE001/IM003.png"); },
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE001/IM003.png"); }},
+    {"LaterSeriesFolderVanishes", [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST001/SE002"); },
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE002"); }},
+    {"LaterStudyFolderVanishes", [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST002"); },
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST002"); }},
+    {"WholeDiscIsGone", [](const ScopedMedium &m) { moveAway(m, "REFIMG"); },
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG"); }},
+    {"PictureBecomesUnreadable",
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST002/SE001/IM002.png").c_str(), 0); },
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST002/SE001/IM002.png").c_str(), 0644); }},
+    {"SeriesFolderCannotBeListed",
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST001/SE002").c_str(), 0); },
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST001/SE002").c_str(), 0755); }},
+    {"PictureReadsAsGarbage",
+     [](const ScopedMedium &m) {
+       moveAway(m, "REFIMG/ST001/SE002/IM001.png");
+       m.writeFile("REFIMG/ST001/SE002/IM001.png", std::string(4096, '\xA5'));
+     },
+     [](const ScopedMedium &m) {
+       fs::remove(m.path("REFIMG/ST001/SE002/IM001.png"));
+       moveBack(m, "REFIMG/ST001/SE002/IM001.png");
+     }},
+};
+
+void PrintTo(const Interruption &interruption, std::ostream *out) { *out << interruption.name; }
+
+class InterruptedBuild : public BrowserSession, public testing::WithParamInterface<Interruption> {};
+
+TEST_P(InterruptedBuild, EndsWithTheWarningAndTheNextPressBuildsAgain) {
+  makeMedium(sampleStudies());
+  {
+    // Permissions hold for the test, even when it runs as the superuser.
+    ScopedPermissionChecks permissions;
+    const Interruption &interruption = GetParam();
+    bool damaged = false;
+    atFirstDrain([&] {
+      interruption.damage(medium_);
+      damaged = true;
+    });
+    testing::internal::CaptureStderr();
+    pressTile();
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(damaged);
+    expectFailedBuild();
+    dismissWarnings();
+    interruption.repair(medium_);
+  }
+
+  pressTile();
+  ASSERT_NE(browserWindow, nullptr);
+  EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  EXPECT_EQ(thumbnailCount(), 9);
+  EXPECT_TRUE(failureWarnings().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileMedium, InterruptedBuild, testing::ValuesIn(kInterruptions),
+                         [](const testing::TestParamInfo<Interruption> &info) { return info.param.name; });
+
+// ---- Damaged DICOM files ----
+
+// Three studies of one series each; every picture is 10 pixels wider than
+// its study's number.
+std::vector<StudyOnMedium> threeStudies() {
+  return {{"CT", "Głowa", {{"Osiowa", {{10, 10}, {10, 11}}}}},
+          {"MR", "Kolano", {{"Strzałkowa", {{11, 10}}}}},
+          {"DX", "Klatka", {{"PA", {{12, 10}, {12, 11}}}}}};
+}
+
+struct DicomDamage {
+  const char *name;
+  std::function<std::string(const std::string &)> damaged;  // the damaged bytes from the sound ones
+};
+
+const DicomDamage kDicomDamages[] = {
+    {"Empty", [](const std::string &) { return std::string(); }},
+    {"Garbage", [](const std::string &sound) { return std::string(sound.size(), '\x5A'); }},
+    {"CutInItsHeader", [](const std::string &sound) { return sound.substr(0, 140); }},
+    {"PreambleOnly", [](const std::string &) { return std::string(128, '\0') + "DICM"; }},
+};
+
+void PrintTo(const DicomDamage &damage, std::ostream *out) { *out << damage.name; }
+
+class DamagedDicom : public BrowserSession,
+                     public testing::WithParamInterface<std::tuple<DicomDamage, int>> {};
+
+TEST_P(DamagedDicom, StudiesBeforeTheDamagedFileAreShownAndNothingAfterIt) {
+  const auto &[damage, position] = GetParam();
+  makeMedium(threeStudies());
+  std::string file = "DICOM/ST00" + std::to_string(position + 1) + "/SE001/IM000001";
+  medium_.writeFile(file, damage.damaged(readFile(medium_.path(file))));
+
+  pressTile();
+  if (position == 0) {
+    expectFailedBuild();
+    return;
+  }
+  ASSERT_NE(browserWindow, nullptr);
+  EXPECT_EQ(static_cast<int>(ThumbnailIndex.size()), position);
+  EXPECT_EQ(static_cast<int>(StudyMetadataIndex.size()), position);
+  EXPECT_EQ(StudyMetadataIndex.at(0).at(0).at(0).modality, "CT");
+}
+
+using DamagedDicomCase = std::tuple<DicomDamage, int>;
+
+std::string damagedDicomName(const testing::TestParamInfo<DamagedDicomCase> &info) {
+  static const char *const positions[] = {"First", "Middle", "Last"};
+  return std::string(std::get<0>(info.param).name) + "In" + positions[std::get<1>(info.param)] + "Study";
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileMedium, DamagedDicom,
+                         testing::Combine(testing::ValuesIn(kDicomDamages), testing::Values(0, 1, 2)),
+                         damagedDicomName);
+
+}  // namespace
