@@ -108,10 +108,22 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   return images;
 }
 
+bool pictureSizeWithinLimits(int width, int height) {
+  return width <= kLargestPictureSide && height <= kLargestPictureSide &&
+         static_cast<long long>(width) * height <= kLargestPicturePixels;
+}
+
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path) {
   GError *rawError = nullptr;
+  // The header is read first: it can declare any size, and the whole picture
+  // would be decoded into memory and kept there.
+  int declaredWidth = 0;
+  int declaredHeight = 0;
+  bool tooLarge = gdk_pixbuf_get_file_info(path.c_str(), &declaredWidth, &declaredHeight) != nullptr &&
+                  !pictureSizeWithinLimits(declaredWidth, declaredHeight);
+  if (tooLarge) g_printerr("%s: obraz %d x %d jest zbyt duży\n", path.c_str(), declaredWidth, declaredHeight);
   std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> original(
-      gdk_pixbuf_new_from_file(path.c_str(), &rawError), g_object_unref);
+      tooLarge ? nullptr : gdk_pixbuf_new_from_file(path.c_str(), &rawError), g_object_unref);
   if (rawError != nullptr) {
     std::unique_ptr<GError, decltype(&g_error_free)> loadError(rawError, g_error_free);
     g_printerr("%s\n", loadError->message);

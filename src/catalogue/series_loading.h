@@ -24,7 +24,14 @@ bool isSmallPicture(const std::string &relativePath);
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const boost::filesystem::path &seriesDir);
 
+// The largest picture loaded: a side of 16384 pixels and 64 megapixels.
+// Every full-size picture stays in memory, and a header can declare any size.
+constexpr int kLargestPictureSide = 16384;
+constexpr long long kLargestPicturePixels = 64LL * 1024 * 1024;
+bool pictureSizeWithinLimits(int width, int height);
+
 // A picture branch at `level` showing the picture at `path` scaled to
 // width x height, the full-size picture kept on the image as "orig-pixbuf".
-// Null when the picture cannot be loaded.
+// Null when the picture cannot be loaded or its header declares a size
+// beyond the limits above.
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path);

@@ -1,11 +1,12 @@
 // Browser builds on a damaged or failing medium: files that vanish or become
-// unreadable while the thumbnails load (a disc pulled out), and damaged DICOM
-// files in every position.
+// unreadable while the thumbnails load (a disc pulled out), pictures whose
+// headers declare enormous sizes, and damaged DICOM files in every position.
 // The build ends with the warning, nothing crashes, and the next press tries
 // again.
 #include "app/app_state.h"
 #include "browser/browser_state.h"
 #include "catalogue/reference_catalogue.h"
+#include "catalogue/series_loading.h"
 
 #include "support/browser_session.h"
 #include "support/file_permissions.h"
@@ -17,6 +18,7 @@
 #include <boost/filesystem.hpp>
 
 #include <sys/stat.h>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -152,6 +154,62 @@ TEST_P(InterruptedBuild, EndsWithTheWarningAndTheNextPressBuildsAgain) {
 
 INSTANTIATE_TEST_SUITE_P(HostileMedium, InterruptedBuild, testing::ValuesIn(kInterruptions),
                          [](const testing::TestParamInfo<Interruption> &info) { return info.param.name; });
+
+// ---- Pictures that declare enormous sizes ----
+
+uint32_t crc32(const std::string &bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+std::string bigEndian(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
+}
+
+std::string pngChunk(const std::string &type, const std::string &data) {
+  std::string typed = type + data;
+  return bigEndian(static_cast<uint32_t>(data.size())) + typed + bigEndian(crc32(typed));
+}
+
+// A PNG whose header declares `width` x `height` pixels of 8-bit RGBA, with
+// a first data chunk (an empty compressed stream) and nothing else: enough
+// for a decoder to set out to allocate the whole picture.
+std::string pngDeclaring(uint32_t width, uint32_t height) {
+  return std::string("\x89PNG\r\n\x1a\n", 8) +
+         pngChunk("IHDR", bigEndian(width) + bigEndian(height) + std::string("\x08\x06\x00\x00\x00", 5)) +
+         pngChunk("IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) + pngChunk("IEND", "");
+}
+
+using EnormousPictures = BrowserSession;
+
+TEST_F(EnormousPictures, SizesBeyondTheLimitsCountAsUnreadable) {
+  const struct {
+    int width, height;
+    bool loaded;
+  } sizes[] = {{16384, 4096, true}, {4096, 16384, true}, {8192, 8192, true},      {16385, 1, false},
+               {1, 16385, false},   {8193, 8192, false}, {100000, 100000, false}, {0x7fffffff, 1, false}};
+  for (const auto &size : sizes)
+    EXPECT_EQ(pictureSizeWithinLimits(size.width, size.height), size.loaded)
+        << size.width << "x" << size.height;
+}
+
+TEST_F(EnormousPictures, AHeaderOfAHundredThousandPixelsASideEndsTheBuildWithTheWarning) {
+  makeMedium(sampleStudies());
+  for (auto [width, height] : {std::pair<uint32_t, uint32_t>{100000, 100000}, {16385, 2}, {9000, 9000}}) {
+    medium_.writeFile("REFIMG/ST002/SE001/IM003.png", pngDeclaring(width, height));
+    testing::internal::CaptureStderr();
+    pressTile();
+    std::string errors = testing::internal::GetCapturedStderr();
+    expectFailedBuild();
+    EXPECT_NE(errors.find("zbyt duży"), std::string::npos) << errors;
+    dismissWarnings();
+  }
+}
 
 // ---- Damaged DICOM files ----
 
