@@ -48,10 +48,17 @@ bool writeAll(int fd, const char *data, size_t size) {
   return true;
 }
 
+// Opens `path` for reading without waiting: opening a pipe with no writer
+// would otherwise block. The flag is harmless for the regular files that are
+// read afterwards.
+int openWithoutWaiting(const std::string &path) {
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
 }  // namespace
 
 bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
-  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor in(openWithoutWaiting(source));
   if (in.get() < 0) return false;
   struct stat info;
   if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
@@ -79,6 +86,34 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
   if (::close(out.release()) != 0) ok = false;
   if (!ok) ::unlink(target.c_str());
   return ok;
+}
+
+bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content, std::string *error) {
+  content.clear();
+  auto fail = [&](const char *reason) {
+    if (error != nullptr) *error = path + ": " + reason;
+    content.clear();
+    return false;
+  };
+  FileDescriptor in(openWithoutWaiting(path));
+  if (in.get() < 0) return fail(g_strerror(errno));
+  struct stat info;
+  if (::fstat(in.get(), &info) != 0) return fail(g_strerror(errno));
+  if (!S_ISREG(info.st_mode)) return fail("to nie jest zwykły plik");
+  if (static_cast<unsigned long long>(info.st_size) > maxBytes) return fail("plik jest zbyt duży");
+  content.reserve(static_cast<size_t>(info.st_size));
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return fail(g_strerror(errno));
+    }
+    if (got == 0) return true;
+    // A file that grows while it is read is held to the same limit.
+    if (content.size() + static_cast<size_t>(got) > maxBytes) return fail("plik jest zbyt duży");
+    content.append(buffer.data(), static_cast<size_t>(got));
+  }
 }
 
 int clearReadOnly(const std::string &path) {

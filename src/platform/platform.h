@@ -4,6 +4,7 @@
 // replaced by a fake in tests.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ namespace platform {
 // failure (source missing or not a regular file, target exists, I/O error);
 // a target that could not be written completely is removed again.
 bool copyFileNoOverwrite(const std::string &source, const std::string &target);
+
+// Reads the whole regular file at `path` into `content`. Anything else (a
+// folder, a pipe, a device) and a file above `maxBytes` bytes are refused at
+// once: a pipe or a device on a disc never blocks or floods the reader. False
+// on any failure, with a message naming the file in `error` when given.
+bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content,
+                     std::string *error = nullptr);
 
 // Makes the file writable by its owner (the read-only attribute cleared).
 // Returns 0 on success, otherwise the error code (errno).
