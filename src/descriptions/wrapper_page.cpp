@@ -2,6 +2,7 @@
 #include "descriptions/wrapper_page.h"
 
 #include "app/tmp_directory.h"
+#include "platform/platform.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -112,17 +113,19 @@ std::string buildTail() {
                    });
 }
 
+// Larger reports are not read: the page holds the whole report in memory.
+constexpr size_t kLargestReport = 64 * 1024 * 1024;
+
 std::optional<std::string> readReport(const DescriptionEntry &entry) {
-  gchar *rawContent = nullptr;
-  gsize length = 0;
-  GError *rawError = nullptr;
-  if (!g_file_get_contents(entry.c_str(), &rawContent, &length, &rawError)) {
-    GErrorPtr error(rawError, g_error_free);
-    g_printerr("%s\n", error ? error->message : "");
+  // Only a regular file is read, so a pipe or a device named as a report can
+  // neither block the program nor flood it.
+  std::string content;
+  std::string error;
+  if (!platform::readRegularFile(entry, kLargestReport, content, &error)) {
+    g_printerr("%s\n", error.c_str());
     return std::nullopt;
   }
-  GCharPtr content(rawContent, g_free);
-  return std::string(content.get(), length);
+  return content;
 }
 
 }  // namespace

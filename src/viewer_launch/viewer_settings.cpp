@@ -1,9 +1,7 @@
 // The viewer settings file gtk/bin/viewer.ini.
 #include "viewer_launch/viewer_settings.h"
 
-#include <glib.h>
-
-#include <memory>
+#include "platform/platform.h"
 
 const char *const kDefaultViewerName = "DICOMViewer.exe";
 const char *const kDefaultSplashTitle = "DICOMViewerSplash";
@@ -38,10 +36,10 @@ ViewerParameters parseViewerSettings(const std::string &content) {
 }
 
 ViewerParameters readViewerSettings(const std::string &path) {
-  gchar *rawContent = nullptr;
-  gsize length = 0;
-  // A file that cannot be opened or read (missing, a folder, unreadable) leaves the defaults.
-  if (!g_file_get_contents(path.c_str(), &rawContent, &length, nullptr)) return parseViewerSettings("");
-  std::unique_ptr<gchar, decltype(&g_free)> content(rawContent, g_free);
-  return parseViewerSettings(std::string(content.get(), length));
+  // A file that cannot be opened or read (missing, a folder, unreadable) leaves
+  // the defaults; so does anything but a regular file (a pipe would block the
+  // press) and a file too large to be settings.
+  std::string content;
+  if (!platform::readRegularFile(path, kLargestViewerSettings, content)) return parseViewerSettings("");
+  return parseViewerSettings(content);
 }

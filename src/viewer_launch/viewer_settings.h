@@ -2,6 +2,7 @@
 // tile starts and the title of the splash window to watch for.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -22,5 +23,10 @@ using ViewerParameters = std::map<std::string, std::string>;
 // have been written on Windows. The last occurrence of a key wins.
 ViewerParameters parseViewerSettings(const std::string &content);
 
-// The settings read from the file at `path`; the defaults when it cannot be read.
+// The largest settings file read; a larger one is not a settings file.
+constexpr size_t kLargestViewerSettings = 1024 * 1024;
+
+// The settings read from the regular file at `path`; the defaults when it
+// cannot be read, is something else (a pipe, a device) or is larger than
+// kLargestViewerSettings.
 ViewerParameters readViewerSettings(const std::string &path);

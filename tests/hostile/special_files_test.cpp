@@ -1,8 +1,11 @@
 // Files on a hostile medium that are no files: pipes, devices and huge sparse
-// files where the navigator reads a list or a picture. Nothing waits on them,
-// nothing reads them without end; they count as missing or unreadable.
+// files where the navigator reads a list, a picture, a report or its
+// settings. Nothing waits on them, nothing reads them without end; they count
+// as missing or unreadable. Also settings files with very long lines.
 #include "app/tmp_directory.h"
+#include "descriptions/wrapper_page.h"
 #include "platform/platform.h"
+#include "viewer_launch/viewer_settings.h"
 
 #include "support/scoped_medium.h"
 
@@ -81,6 +84,49 @@ TEST(HostileFiles, StartUpCopiesOnlyRegularFilesAndNeverWaitsOnAPipe) {
   for (const char *skipped : {"/descrlist.js", "/img/b_pipe.png", "/img/c_zero.png", "/images/pipe.jpg"})
     EXPECT_FALSE(fs::exists(fs::symlink_status(tmpPath(skipped)))) << skipped;
   removeTmpDirectory();
+}
+
+TEST(HostileFiles, AReportThatIsNoRegularFileGivesThePageWithoutAReport) {
+  ScopedMedium medium;
+  makePipe(medium, "pipe.html");
+  makeEndlessDevice(medium, "zero.html");
+  makeSparseFile(medium, "huge.html", 64 * 1024 * 1024 + 1);
+  medium.makeDirectory("folder.html");
+  testing::internal::CaptureStdout();
+  createTmpDirectory();
+  testing::internal::GetCapturedStdout();
+
+  for (const char *entry : {"pipe.html", "zero.html", "huge.html", "folder.html"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(writeWrapperPage(entry)) << entry;
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(wrapperPagePath(entry)), wrapperPageHead()) << entry;
+    EXPECT_EQ(errors.rfind(std::string(entry) + ": ", 0), 0u) << errors;
+  }
+  removeTmpDirectory();
+}
+
+TEST(HostileFiles, ViewerSettingsThatAreNoRegularFileOrTooLargeGiveTheDefaults) {
+  ScopedMedium medium;
+  const ViewerParameters defaults = parseViewerSettings("");
+  makePipe(medium, "pipe.ini");
+  makeEndlessDevice(medium, "zero.ini");
+  medium.writeFile("large.ini", "viewer=inny.exe\n" + std::string(kLargestViewerSettings, '#'));
+  for (const char *file : {"pipe.ini", "zero.ini", "large.ini", "missing.ini"})
+    EXPECT_EQ(readViewerSettings(medium.path(file)), defaults) << file;
+}
+
+TEST(HostileFiles, ViewerSettingsWithVeryLongLinesAreReadWhole) {
+  ScopedMedium medium;
+  const std::string longProgram = std::string(300000, 'p') + ".exe";
+  const std::string longTitle = "Okno " + std::string(200000, '=') + " \xFF\xFE";
+  const std::string noise = std::string(400000, 'x');  // a line without "=": skipped
+  medium.writeFile("gtk/bin/viewer.ini", noise + "\n[sekcja]\nviewer=" + longProgram +
+                                             "\r\nwindowClassName=" + longTitle + "\0\n"s);
+  ViewerParameters read = readViewerSettings(medium.path("gtk/bin/viewer.ini"));
+  EXPECT_EQ(read.size(), 2u);
+  EXPECT_EQ(read["exe"], longProgram);
+  EXPECT_EQ(read["windowClassName"], longTitle + "\0"s);
 }
 
 }  // namespace
