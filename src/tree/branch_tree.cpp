@@ -24,6 +24,10 @@ void paintBlack(GtkWidget *widget) {
   gtk_widget_modify_bg(widget, GTK_STATE_NORMAL, &black);
 }
 
+// The toggle pictures are read from the medium itself: anything there but a
+// regular file (a pipe would block the read) shows as a missing picture.
+const char *mediumPicture(const char *path) { return g_file_test(path, G_FILE_TEST_IS_REGULAR) ? path : ""; }
+
 bool isNamed(GtkWidget *widget, const char *name) {
   return std::strcmp(gtk_widget_get_name(widget), name) == 0;
 }
@@ -95,7 +99,7 @@ GtkWidget *newLabelBranch(std::string text, int branchLevel) {
   gtk_widget_set_name(row, "label-hbox");
   gtk_widget_show(row);
 
-  GtkWidget *toggle = gtk_image_new_from_file(kExpandPicture);
+  GtkWidget *toggle = gtk_image_new_from_file(mediumPicture(kExpandPicture));
   gtk_widget_set_name(toggle, "expand-collapse-img");
   gtk_widget_show(toggle);
 
@@ -146,7 +150,7 @@ void expandPathTo(GtkWidget *widget) {
     if (isNamed(current, kChildrenName)) {
       gtk_widget_show(current);
       GtkWidget *toggle = findToggleImage(gtk_widget_get_parent(current));
-      if (toggle != nullptr) gtk_image_set_from_file(GTK_IMAGE(toggle), kCollapsePicture);
+      if (toggle != nullptr) gtk_image_set_from_file(GTK_IMAGE(toggle), mediumPicture(kCollapsePicture));
     }
     gtk_widget_queue_draw(current);
   }
@@ -182,6 +186,6 @@ gboolean onBranchPressed(GtkWidget *widget, GdkEventButton *, GtkWidget *) {
   else
     gtk_widget_show(children);
   if (toggle != nullptr)
-    gtk_image_set_from_file(GTK_IMAGE(toggle), unfolded ? kExpandPicture : kCollapsePicture);
+    gtk_image_set_from_file(GTK_IMAGE(toggle), mediumPicture(unfolded ? kExpandPicture : kCollapsePicture));
   return TRUE;
 }

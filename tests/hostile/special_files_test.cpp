@@ -5,8 +5,10 @@
 #include "app/tmp_directory.h"
 #include "descriptions/wrapper_page.h"
 #include "platform/platform.h"
+#include "tree/branch_tree.h"
 #include "viewer_launch/viewer_settings.h"
 
+#include "support/gui.h"
 #include "support/scoped_medium.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +129,29 @@ TEST(HostileFiles, ViewerSettingsWithVeryLongLinesAreReadWhole) {
   EXPECT_EQ(read.size(), 2u);
   EXPECT_EQ(read["exe"], longProgram);
   EXPECT_EQ(read["windowClassName"], longTitle + "\0"s);
+}
+
+TEST(HostileFiles, TreeTogglePicturesThatArePipesShowAsMissing) {
+  ScopedMedium medium;
+  makePipe(medium, "img/toggle_expand.png");
+  makePipe(medium, "img/toggle_colapse.png");
+  BranchTree tree;
+  createTreeRoot(tree);
+  GtkWidget *study = newLabelBranch("CT [Głowa]", 0);
+  attachBranch(tree, study, nullptr);
+  attachBranch(tree, newLabelBranch("Seria 1", 1), childrenContainer(study));
+  GtkWidget *toggle = findToggleImage(study);
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_NE(gtk_image_get_storage_type(GTK_IMAGE(toggle)), GTK_IMAGE_PIXBUF);
+
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_container_add(GTK_CONTAINER(window), treeOuterEventBox(tree));
+  gtk_widget_show(window);
+  ASSERT_TRUE(waitUntil([window] { return gdk_window_is_viewable(gtk_widget_get_window(window)); }));
+  ASSERT_TRUE(clickWithPointer(gtk_widget_get_parent(branchWidget(study))));  // unfolds: the other picture
+  EXPECT_TRUE(gtk_widget_get_visible(childrenContainer(study)));
+  EXPECT_NE(gtk_image_get_storage_type(GTK_IMAGE(toggle)), GTK_IMAGE_PIXBUF);
+  gtk_widget_destroy(window);
 }
 
 }  // namespace
