@@ -86,8 +86,9 @@ void buildChooserWindow(const DescriptionList &list) {
   descriptionChooserWindow = window;
   g_signal_connect(window, "destroy", G_CALLBACK(gtk_widget_destroyed), &descriptionChooserWindow);
 
-  for (const DescriptionEntry &entry : list)
-    gtk_box_pack_start(GTK_BOX(columns), buildColumn(entry, window), FALSE, FALSE, 5);
+  size_t shown = std::min(list.size(), kMostChooserColumns);
+  for (size_t column = 0; column < shown; ++column)
+    gtk_box_pack_start(GTK_BOX(columns), buildColumn(list[column], window), FALSE, FALSE, 5);
 
   gtk_widget_show_all(window);
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);

@@ -12,6 +12,12 @@
 // The chooser while it exists, otherwise null; reset by its destroy notification.
 extern GtkWidget *descriptionChooserWindow;
 
+// The chooser shows the first reports of the list, this many at most. Each
+// column is a window of its own, and the toolkit's cost of showing one grows
+// with the number of its siblings: a list file of many thousands of names
+// would keep the program from answering for minutes.
+constexpr size_t kMostChooserColumns = 1000;
+
 // Width of the chooser for `entryCount` reports: five columns at most, wider
 // lists scroll.
 int descriptionChooserWidth(size_t entryCount);
