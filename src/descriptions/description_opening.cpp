@@ -55,7 +55,11 @@ void openPdfDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) 
     showPdfReaderPrompt();
     return;
   }
-  if (!openWithShell(entry)) showWarning(parentWindow, pdfOpenFailedMessage, entry);
+  // The shell starts a program rather than opening it: a "report" that is
+  // one (a script or an executable image named .pdf) is refused like a report
+  // that nothing can open. Windows picks the PDF reader by the name alone.
+  if (platform::isProgramFile(entry) || !openWithShell(entry))
+    showWarning(parentWindow, pdfOpenFailedMessage, entry);
 }
 
 }  // namespace

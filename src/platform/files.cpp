@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -114,6 +115,18 @@ bool readRegularFile(const std::string &path, size_t maxBytes, std::string &cont
     if (content.size() + static_cast<size_t>(got) > maxBytes) return fail("plik jest zbyt duży");
     content.append(buffer.data(), static_cast<size_t>(got));
   }
+}
+
+bool isProgramFile(const std::string &path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (::access(path.c_str(), X_OK) != 0) return false;
+  FileDescriptor in(openWithoutWaiting(path));
+  if (in.get() < 0) return false;
+  char header[4] = {0, 0, 0, 0};
+  ssize_t got = ::read(in.get(), header, sizeof header);
+  if (got >= 2 && header[0] == '#' && header[1] == '!') return true;
+  return got == 4 && std::memcmp(header, "\177ELF", 4) == 0;
 }
 
 int clearReadOnly(const std::string &path) {

@@ -24,6 +24,12 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target);
 bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content,
                      std::string *error = nullptr);
 
+// Whether the file at `path` is a program the system runs itself: a regular
+// file with the executable mark that is an ELF image or a script naming its
+// interpreter ("#!"). Media mounted from FAT or plain ISO 9660 mark every file
+// executable, so only the content tells a program from a document there.
+bool isProgramFile(const std::string &path);
+
 // Makes the file writable by its owner (the read-only attribute cleared).
 // Returns 0 on success, otherwise the error code (errno).
 int clearReadOnly(const std::string &path);

@@ -59,22 +59,6 @@ std::string resolvePath(const std::string &file, const std::string &workingDirec
   return path;
 }
 
-// Only a file that the kernel runs itself counts as a program: an ELF image
-// or a script naming its interpreter. Media mounted from FAT or plain ISO 9660
-// mark every file executable, and a report there must still open as a document.
-bool isProgram(const std::string &path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (::access(path.c_str(), X_OK) != 0) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char header[4] = {0, 0, 0, 0};
-  ssize_t got = ::read(fd, header, sizeof header);
-  ::close(fd);
-  if (got >= 2 && header[0] == '#' && header[1] == '!') return true;
-  return got == 4 && std::memcmp(header, "\177ELF", 4) == 0;
-}
-
 // The program's argument vector: its own path, then the parameters split like
 // a shell command line (quotes and backslashes, no expansion). False when the
 // parameters cannot be split (an unbalanced quote).
@@ -191,7 +175,7 @@ bool openFile(const std::string &file, const std::string &parameters, const std:
   if (hasWebScheme(file)) return openWithDefaultApplication(file, true);
 
   std::string path = resolvePath(file, workingDirectory);
-  if (isProgram(path)) {
+  if (isProgramFile(path)) {
     std::vector<std::string> arguments;
     if (!buildArguments(path, parameters, arguments)) return false;
     pid_t pid = startProgram(path, arguments, workingDirectory, detached);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 
 namespace {
@@ -145,6 +146,29 @@ TEST_F(HostileReports, ReportsWithOddNamesOpenAndWriteOnlyIntoTheWorkingDirector
     if (entry.kind != 'f' || path == "descrlist.js" || path.rfind("img/", 0) == 0) continue;
     EXPECT_NE(std::find(names.begin(), names.end(), path), names.end()) << path;
   }
+}
+
+TEST_F(HostileReports, APdfReportThatIsAProgramIsNeverStarted) {
+  registerPdfReader();
+  GtkWidget *tile = buildTile("[\"wynik.pdf\", \"obraz.pdf\", \"opis.pdf\"]");
+  medium_.writeFile("wynik.pdf", "#!/bin/sh\ntouch zrobione\n");
+  medium_.writeFile("obraz.pdf", "\177ELF\x02\x01\x01");
+  medium_.writeFile("opis.pdf", "%PDF-1.4\n");  // a document, marked executable as on FAT media
+  for (const char *name : {"wynik.pdf", "obraz.pdf", "opis.pdf"}) ::chmod(medium_.path(name).c_str(), 0755);
+  sendButtonEvent(tile);
+  std::vector<GtkWidget *> rows = rowsOf(descriptionChooserWindow);
+  ASSERT_EQ(rows.size(), 3u);
+  for (GtkWidget *row : rows) {
+    testing::internal::CaptureStdout();
+    sendButtonEvent(row);
+    testing::internal::GetCapturedStdout();
+  }
+  ASSERT_EQ(shellCalls().size(), 1u);
+  EXPECT_EQ(shellCalls()[0].file, "opis.pdf");
+  ASSERT_EQ(warnings().size(), 2u);
+  EXPECT_EQ(
+      warningText(warnings()[0]).rfind("Otwarcie opisu badania z pliku \"wynik.pdf\" nie powiddło się.", 0),
+      0u);
 }
 
 }  // namespace
