@@ -8,5 +8,16 @@ scripts/build.sh release
 medium=${VELMORA_MEDIUM:-$PWD/sample-medium}
 if [ ! -f "$medium/autorun.sh" ]; then
   build/tools/bin/make-sample-medium "$medium"
+elif [ -z "${VELMORA_MEDIUM:-}" ]; then
+  # Our own sample disc gets the programs just built, so it never runs a stale copy.
+  for pair in "src/velmora-brelantor:gtk/bin/velmora-brelantor" \
+              "tools/bin/dicomviewer-standin:Program/DICOMViewer.exe" \
+              "tools/bin/dotnetfx-standin:Program/FRAMEWORK/dotnetfx.exe"; do
+    built=build/${pair%%:*}
+    copy=$medium/${pair#*:}
+    if [ -f "$built" ] && ! cmp -s "$built" "$copy"; then
+      rm -f "$copy" && install -m 0555 "$built" "$copy"
+    fi
+  done
 fi
 exec "$medium/autorun.sh"

@@ -34,6 +34,18 @@ void fillStudyIndexes() {
   if (StudyMetadataIndex.empty()) StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
 }
 
+// The window's width allows one icon box per column. Desktop fonts are wider
+// than the ones it was measured with, so the label is set a little smaller and
+// never widens its column: what does not fit ends in an ellipsis, and the
+// tooltip holds the whole text.
+void fitLabelToIconColumn(GtkWidget *label) {
+  PangoFontDescription *font = pango_font_description_from_string("Sans 8");
+  gtk_widget_modify_font(label, font);
+  pango_font_description_free(font);
+  gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+  gtk_widget_set_size_request(label, kIconBoxSize, -1);
+}
+
 GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) {
   GtkWidget *rowEventBox = gtk_event_box_new();
   GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0.0, 0.0);
@@ -44,6 +56,7 @@ GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) 
   GtkWidget *label = gtk_label_new(makeValidUtf8(descriptionColumnLabel(record)).c_str());
   gtk_widget_set_tooltip_text(label, makeValidUtf8(examinationText(record)).c_str());
   gtk_widget_modify_fg(label, GTK_STATE_NORMAL, &colorWhite);
+  fitLabelToIconColumn(label);
 
   GtkWidget *column = gtk_vbox_new(FALSE, 2);
   GtkWidget *icon = gtk_image_new_from_file(descriptionIconPath(entry).c_str());

@@ -66,7 +66,9 @@ GtkWindow *ownerWindow(WindowHandle owner) {
 GtkWidget *buildQuestionDialog(WindowHandle ownerHandle, const std::string &text, const std::string &title) {
   GtkWindow *owner = ownerWindow(ownerHandle);
   GtkWidget *dialog = gtk_message_dialog_new(owner, owner != nullptr ? GTK_DIALOG_MODAL : GtkDialogFlags(0),
-                                             GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "%s", text.c_str());
+                                             GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s", text.c_str());
+  // The buttons speak Polish like every other text, whatever the desktop's language.
+  gtk_dialog_add_buttons(GTK_DIALOG(dialog), "_Nie", GTK_RESPONSE_NO, "_Tak", GTK_RESPONSE_YES, nullptr);
   gtk_widget_set_name(dialog, "QuestionBox");
   gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
   gtk_window_set_position(GTK_WINDOW(dialog),

@@ -208,6 +208,9 @@ TEST_F(DescriptionChooserTest, ColumnsShowEveryReportBesideTheFirstStudysData) {
 }
 
 TEST_F(DescriptionChooserTest, WidthShowsAtMostFiveColumnsAndMoreScroll) {
+  // Labels as wide as a real patient's name and study never widen a column.
+  StudyMetadataIndex[0][0] = {
+      {"Wiśniewska^Zofia Maria", "68031412340", "CT", "20240101", "TK głowy bez kontrastu", ""}};
   const std::pair<int, int> cases[] = {{2, 281}, {5, 662}, {7, 662}};
   for (const auto &[count, expectedWidth] : cases) {
     std::vector<std::string> names;

@@ -55,8 +55,13 @@ Answer askFromWorker(platform::WindowHandle owner, const std::function<void(GtkW
     GtkMessageType type;
     g_object_get(dialog, "message-type", &type, nullptr);
     EXPECT_EQ(type, GTK_MESSAGE_QUESTION);
-    EXPECT_NE(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_YES), nullptr);
-    EXPECT_NE(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO), nullptr);
+    GtkWidget *yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_YES);
+    GtkWidget *no = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
+    EXPECT_TRUE(yes && no);
+    if (yes && no) {
+      EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(yes)), "_Tak");
+      EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(no)), "_Nie");
+    }
     EXPECT_FALSE(done.load());
     respond(dialog);
   }
