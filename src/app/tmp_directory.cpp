@@ -1,6 +1,7 @@
 // The per-run private working directory.
 #include "app/tmp_directory.h"
 
+#include "app/medium_links.h"
 #include "app/text.h"
 #include "app/trace.h"
 #include "platform/platform.h"
@@ -91,19 +92,28 @@ void createTmpDirectory() {
   }
   if (!tmpDirectoryCreated) return;
 
-  copyToTmp("descrlist.js", tmpPath("/descrlist.js"));
+  if (!linkLeavesMedium("descrlist.js", resolvedMediumRoot()))
+    copyToTmp("descrlist.js", tmpPath("/descrlist.js"));
   copyDirectoryToTmp("img");
   copyDirectoryToTmp("images");
 }
 
 void copyDirectoryToTmp(const std::string &name) {
   trace("sourceDir: " + name);
-  if (!tmpDirectoryCreated || !g_file_test(name.c_str(), G_FILE_TEST_IS_DIR)) return;
+  // A folder or file that is a link off the disc is not copied: the copies
+  // hold what the disc carries, nothing else of the machine.
+  const std::string mediumRoot = resolvedMediumRoot();
+  if (!tmpDirectoryCreated || !g_file_test(name.c_str(), G_FILE_TEST_IS_DIR) ||
+      !resolvesInsideMedium(name, mediumRoot))
+    return;
   std::string targetDir = tmpPath("/" + name);
   g_mkdir(targetDir.c_str(), 0700);
   g_chmod(targetDir.c_str(), 0700);
-  for (const std::string &entry : sortedEntries(name))
-    copyToTmp(name + G_DIR_SEPARATOR_S + entry, targetDir + G_DIR_SEPARATOR_S + entry);
+  for (const std::string &entry : sortedEntries(name)) {
+    std::string source = name + G_DIR_SEPARATOR_S + entry;
+    if (linkLeavesMedium(source, mediumRoot)) continue;
+    copyToTmp(source, targetDir + G_DIR_SEPARATOR_S + entry);
+  }
 }
 
 void removeTmpDirectory() {

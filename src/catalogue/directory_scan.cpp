@@ -1,8 +1,8 @@
 // The walks of the medium's DICOM tree and the picture count of REFIMG.
 #include "catalogue/directory_scan.h"
 
+#include "app/medium_links.h"
 #include "catalogue/directory_listing.h"
-#include "catalogue/medium_links.h"
 #include "catalogue/medium_relative_path.h"
 #include "platform/platform.h"
 

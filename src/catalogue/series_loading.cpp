@@ -5,11 +5,11 @@
 #include "catalogue/medium_relative_path.h"
 #include "platform/platform.h"
 
+#include "app/medium_links.h"
 #include "app/trace.h"
 #include "browser/thumbnail_handlers.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/load_progress.h"
-#include "catalogue/medium_links.h"
 #include "catalogue/medium_relative_path.h"
 #include "catalogue/reference_catalogue.h"
 #include "platform/platform.h"

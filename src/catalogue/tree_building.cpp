@@ -2,10 +2,10 @@
 // matched with the attribute records by position. Main thread only.
 #include "catalogue/tree_building.h"
 
+#include "app/medium_links.h"
 #include "app/text.h"
 #include "app/trace.h"
 #include "catalogue/directory_listing.h"
-#include "catalogue/medium_links.h"
 #include "catalogue/series_loading.h"
 
 #include <set>

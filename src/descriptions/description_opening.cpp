@@ -2,6 +2,7 @@
 #include "descriptions/description_opening.h"
 
 #include "app/app_state.h"
+#include "app/medium_links.h"
 #include "app/text.h"
 #include "app/tmp_directory.h"
 #include "app/trace.h"
@@ -68,8 +69,11 @@ void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
   trace("currentPath: " + currentPath + " file: " + entry);
   traceNoBreak("sklejone: " + currentPath + entry);
 
+  // A name that leads off the disc, by its own text or through a link, is
+  // not followed: it counts as a report that does not exist.
   std::string mediumPath = currentPath + entry;
-  if (!entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS)) {
+  if (!entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS) ||
+      !resolvesInsideMedium(mediumPath, resolvedMediumRoot())) {
     showWarning(parentWindow, reportMissingMessage, mediumPath);
     return;
   }

@@ -1,9 +1,10 @@
 // Links on a hostile medium: loops, and links that lead off the medium in
 // REFIMG and DICOM. Every walk ends, never leaves the medium, and the two
 // trees keep pairing by position.
+#include "app/medium_links.h"
+#include "app/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "catalogue/directory_scan.h"
-#include "catalogue/medium_links.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/series_loading.h"
 #include "catalogue/tree_building.h"
@@ -103,6 +104,27 @@ TEST(HostileLinks, TopFoldersThatAreLinksOffTheMediumAreNotWalked) {
   EXPECT_TRUE(childrenOf(tree.rootBox).empty());
   StudyMetadataIndex.clear();
   gtk_widget_destroy(treeOuterEventBox(tree));
+}
+
+TEST(HostileLinks, StartUpCopiesNothingThatLinksOffTheMedium) {
+  ScopedMedium medium;
+  OffMedium outside(medium);
+  medium.writePicture("img/a.png", 4, 4);
+  medium.writePicture("pictures/b.png", 5, 5);
+  fs::create_symlink("../pictures/b.png", medium.path("img/b_inside.png"));
+  fs::create_symlink(outside.path("pic.png"), medium.path("img/c_outside.png"));
+  fs::create_directory_symlink(outside.path("study/SE1"), medium.path("images"));
+  fs::create_symlink(outside.path("file.dcm"), medium.path("descrlist.js"));
+
+  testing::internal::CaptureStdout();
+  createTmpDirectory();
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(tmpDirectoryUsable());
+  EXPECT_TRUE(fs::is_regular_file(tmpPath("/img/a.png")));
+  EXPECT_TRUE(fs::is_regular_file(tmpPath("/img/b_inside.png")));
+  for (const char *absent : {"/img/c_outside.png", "/images", "/descrlist.js"})
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmpPath(absent)))) << absent;
+  removeTmpDirectory();
 }
 
 using HostileLinksBrowser = BrowserSession;

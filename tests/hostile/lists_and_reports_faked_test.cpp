@@ -9,9 +9,11 @@
 
 #include "descriptions/descriptions_fixture.h"
 #include "support/dicom_fixture.h"
+#include "support/scratch_folder.h"
 #include "support/tree_snapshot.h"
 
 #include <gtest/gtest.h>
+#include <boost/filesystem.hpp>
 
 #include <sys/stat.h>
 #include <algorithm>
@@ -20,6 +22,7 @@ namespace {
 
 using namespace testsupport;
 using namespace std::string_literals;
+namespace fs = boost::filesystem;
 
 bool validUtf8(const std::string &text) {
   return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
@@ -146,6 +149,31 @@ TEST_F(HostileReports, ReportsWithOddNamesOpenAndWriteOnlyIntoTheWorkingDirector
     if (entry.kind != 'f' || path == "descrlist.js" || path.rfind("img/", 0) == 0) continue;
     EXPECT_NE(std::find(names.begin(), names.end(), path), names.end()) << path;
   }
+}
+
+TEST_F(HostileReports, AReportThatLinksOffTheMediumCountsAsMissing) {
+  registerPdfReader();
+  ScratchFolder outside;
+  const std::string secret = outside.path("tajne.txt");
+  ASSERT_TRUE(g_file_set_contents(secret.c_str(), "<p>tajne</p>", -1, nullptr));
+  medium_.writeFile("raporty/opis.html", "<p>opis</p>");
+  fs::create_directories(medium_.path("linki"));
+  fs::create_symlink(secret, medium_.path("linki/obcy.html"));
+  fs::create_symlink(secret, medium_.path("linki/obcy.pdf"));
+  fs::create_symlink("../raporty/opis.html", medium_.path("linki/opis.html"));
+  GtkWidget *tile = buildTile("[\"linki/obcy.html\", \"linki/obcy.pdf\", \"linki/opis.html\"]");
+  sendButtonEvent(tile);
+  for (GtkWidget *row : rowsOf(descriptionChooserWindow)) {
+    testing::internal::CaptureStdout();
+    sendButtonEvent(row);
+    testing::internal::GetCapturedStdout();
+  }
+  ASSERT_EQ(warnings().size(), 2u);
+  for (size_t i = 0; i < 2; ++i)
+    EXPECT_NE(warningText(warnings()[i]).find("opisu badania nie istnieje"), std::string::npos);
+  ASSERT_EQ(shellCalls().size(), 1u);
+  EXPECT_EQ(readFile(shellCalls()[0].file), wrapperPageText(std::string("<p>opis</p>")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tmpPath("/linki/obcy.html"))));
 }
 
 TEST_F(HostileReports, APdfReportThatIsAProgramIsNeverStarted) {

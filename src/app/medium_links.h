@@ -1,6 +1,7 @@
-// Links on the medium: the walks of REFIMG and DICOM follow a link only to a
-// place inside the medium root, so a disc cannot lead them into the rest of
-// the file system. Main thread only.
+// Links on the medium: the walks of REFIMG and DICOM, the copies of its
+// picture folders and the reports follow a link only to a place inside the
+// medium root, so a disc cannot lead them into the rest of the file system.
+// Main thread only.
 #pragma once
 
 #include <sys/stat.h>
