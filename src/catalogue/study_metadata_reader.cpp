@@ -90,12 +90,25 @@ const AttributeField attributeFields[] = {
     {DCM_StudyDate, &StudyMetadata::studyDate, "\\"},
 };
 
+// Element values longer than this stay on the disc, as the pixel data do.
+constexpr Uint32 kReadLength = 4096;
+
+// Whether the attribute's value is short enough to be read. The toolkit would
+// fetch a longer one from the file when asked for it; none of the record's
+// attributes is that long, and megabytes of a damaged or hostile file would
+// make every label and line that shows the record crawl.
+bool withinReadLength(DcmDataset &dataset, const DcmTagKey &tag) {
+  DcmElement *element = nullptr;
+  return dataset.findAndGetElement(tag, element, OFFalse).good() && element->getLength() <= kReadLength;
+}
+
 StudyMetadata recordOf(DcmDataset &dataset, Utf8Decoder &decoder) {
   decoder.selectFor(dataset);
   StudyMetadata record;
   for (const AttributeField &attribute : attributeFields) {
     const char *value = nullptr;
-    if (dataset.findAndGetString(attribute.tag, value, OFFalse).good())
+    if (withinReadLength(dataset, attribute.tag) &&
+        dataset.findAndGetString(attribute.tag, value, OFFalse).good())
       record.*attribute.field = decoder.decode(value, attribute.delimiters);
   }
   return record;
@@ -115,7 +128,8 @@ StudyMetadataMap readStudyMetadata(DicomFileMap files) {
         series[seriesOrdinal] = {StudyMetadata()};
         continue;
       }
-      if (fileFormat.loadFile(paths.front().c_str(), EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect).bad())
+      if (fileFormat.loadFile(paths.front().c_str(), EXS_Unknown, EGL_noChange, kReadLength, ERM_autoDetect)
+              .bad())
         return studies;
       series[seriesOrdinal] = {recordOf(*fileFormat.getDataset(), decoder)};
     }

@@ -8,5 +8,6 @@
 // of each list (opened relative to the current directory). A series without a
 // path gets a record of empty fields. A file that cannot be loaded ends the
 // reading: the result holds the studies completed before it. Every field is
-// valid UTF-8.
+// valid UTF-8; a value longer than the read length of 4096 bytes is not read
+// and leaves its field empty.
 StudyMetadataMap readStudyMetadata(DicomFileMap files);

@@ -7,8 +7,10 @@
 #include "browser/browser_state.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/series_loading.h"
+#include "catalogue/study_metadata_reader.h"
 
 #include "support/browser_session.h"
+#include "support/dicom_fixture.h"
 #include "support/file_permissions.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
@@ -212,6 +214,27 @@ TEST_F(EnormousPictures, AHeaderOfAHundredThousandPixelsASideEndsTheBuildWithThe
 }
 
 // ---- Damaged DICOM files ----
+
+TEST(DamagedDicomValues, ValuesBeyondTheReadLengthAreNotReadAndLeaveTheirFieldsEmpty) {
+  ScopedMedium medium;
+  const std::string longest(4096, 'A');
+  const std::string tooLong(4097, 'B');
+  const std::string megabytes(8 * 1024 * 1024, 'C');
+  ASSERT_TRUE(writeDicomFile(medium.path("DICOM/ST1/SE1/IM1"),
+                             {{DCM_PatientName, longest},
+                              {DCM_PatientID, tooLong},
+                              {DCM_Modality, megabytes},
+                              {DCM_StudyDescription, megabytes},
+                              {DCM_SeriesDescription, "Osiowa"}},
+                             DicomEncoding{EXS_LittleEndianImplicit, true, 8}));
+  StudyMetadataMap records = readStudyMetadata({{0, {{0, {"DICOM/ST1/SE1/IM1"}}}}});
+  const StudyMetadata &record = records.at(0).at(0).at(0);
+  EXPECT_EQ(record.patientName, longest);
+  EXPECT_EQ(record.patientId, "");
+  EXPECT_EQ(record.modality, "");
+  EXPECT_EQ(record.studyDescription, "");
+  EXPECT_EQ(record.seriesDescription, "Osiowa");
+}
 
 // Three studies of one series each; every picture is 10 pixels wider than
 // its study's number.
