@@ -181,6 +181,11 @@ TEST_P(WholeSession, NothingOnTheDiscIsCreatedOrChangedAndNothingIsLeftBehind) {
     expandPathTo(thumbnail);
     press(gtk_widget_get_parent(thumbnail));
     EXPECT_EQ(selectedThumbnail, thumbnail);
+    // The zoom buttons close the control bar.
+    std::vector<GtkWidget *> slots = childrenOf(gtk_widget_get_parent(gtk_widget_get_parent(playButton)));
+    for (size_t fromEnd : {2, 2, 1})
+      clickButton(gtk_bin_get_child(GTK_BIN(slots.at(slots.size() - fromEnd))));
+    EXPECT_DOUBLE_EQ(zoomFactor, 1.2);
     clickButton(playButton);
     ASSERT_TRUE(cinePlaying);
     int frames = 0;
