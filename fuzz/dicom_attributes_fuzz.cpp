@@ -6,7 +6,6 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
-#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -22,18 +21,20 @@ void removeScratchMedium() {
   boost::filesystem::remove_all(scratch, error);
 }
 
-// A medium folder of its own (in memory where possible), made the current
-// directory and removed at exit.
-void enterScratchMedium() {
-  static bool entered = false;
-  if (entered) return;
-  entered = true;
+// A medium folder of its own (in memory where possible), removed at exit;
+// returns the path of its one DICOM file. The current directory stays as it
+// is: libFuzzer reads the corpus by the paths it was given.
+const std::string &scratchDicomFile() {
+  static std::string file;
+  if (!file.empty()) return file;
   const char *base = g_file_test("/dev/shm", G_FILE_TEST_IS_DIR) ? "/dev/shm" : g_get_tmp_dir();
   std::string pattern = std::string(base) + "/dicom-fuzz-XXXXXX";
-  if (g_mkdtemp(&pattern[0]) == nullptr || chdir(pattern.c_str()) != 0) std::abort();
+  if (g_mkdtemp(&pattern[0]) == nullptr) std::abort();
   scratch = pattern;
   std::atexit(removeScratchMedium);
-  g_mkdir_with_parents("DICOM/ST1/SE1", 0700);
+  if (g_mkdir_with_parents((scratch + "/DICOM/ST1/SE1").c_str(), 0700) != 0) std::abort();
+  file = scratch + "/DICOM/ST1/SE1/IM1";
+  return file;
 }
 
 bool validUtf8(const std::string &text) { return g_utf8_validate(text.data(), text.size(), nullptr); }
@@ -41,13 +42,13 @@ bool validUtf8(const std::string &text) { return g_utf8_validate(text.data(), te
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  enterScratchMedium();
-  FILE *file = std::fopen("DICOM/ST1/SE1/IM1", "wb");
+  const std::string &path = scratchDicomFile();
+  FILE *file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) std::abort();
   std::fwrite(data, 1, size, file);
   std::fclose(file);
 
-  StudyMetadataMap records = readStudyMetadata({{0, {{0, {"DICOM/ST1/SE1/IM1"}}}}});
+  StudyMetadataMap records = readStudyMetadata({{0, {{0, {path}}}}});
   if (records.size() > 1) std::abort();
   for (const auto &study : records)
     for (const auto &series : study.second)

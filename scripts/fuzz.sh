@@ -18,7 +18,8 @@ fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 status=0
 for t in "${targets[@]}"; do
-  corpus=fuzz/corpus/${t%_fuzz}
+  # Absolute, so that a target that changes its directory still finds the seeds.
+  corpus=$PWD/fuzz/corpus/${t%_fuzz}
   work=$(mktemp -d)
   mkdir -p "$corpus"
   # New inputs go to a scratch folder; the seeds in the repository stay as they are.
