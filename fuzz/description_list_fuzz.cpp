@@ -45,11 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   size_t quotes = 0;
   for (char c : text) quotes += c == '"';
   if (entries.size() > quotes + 1) std::abort();
+  size_t entryBytes = 0;
+  for (const DescriptionEntry &entry : entries) entryBytes += entry.size();
+  if (entryBytes + quotes > text.size()) std::abort();
 
   for (const DescriptionEntry &entry : entries) {
     if (descriptionKind(entry) == DescriptionKind::Other) std::abort();
     if (entry.find('"') != std::string::npos || entry.find('\0') != std::string::npos) std::abort();
-    if (text.find(entry) == std::string::npos) std::abort();
     // A name that stays on the medium may still be refused (a harmless
     // "a/../b"), but one that climbs above the root must never pass.
     if (entryStaysOnMedium(entry) && climbsAboveRoot(entry)) std::abort();
