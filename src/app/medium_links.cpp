@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <climits>
 #include <cstdlib>
 #include <memory>
 
