@@ -28,27 +28,6 @@ StudyMetadata sampleRecord() {
 
 class DescriptionChooserTest : public DescriptionsTest {
  protected:
-  void TearDown() override {
-    if (tileWindow_) gtk_widget_destroy(tileWindow_);
-    tileWindow_ = nullptr;
-    DescriptionsTest::TearDown();
-  }
-
-  // Starts the run with `list` as the medium's list file and builds the
-  // descriptions tile into a shown row; returns the tile or null.
-  GtkWidget *buildTile(const std::string &list) {
-    medium_.writeFile("descrlist.js", list);
-    startRun();
-    tileWindow_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget *row = gtk_hbox_new(FALSE, 10);
-    gtk_container_add(GTK_CONTAINER(tileWindow_), row);
-    buildDescriptionsTile(row);
-    gtk_widget_show_all(tileWindow_);
-    drainEvents();
-    std::vector<GtkWidget *> tiles = childrenOf(row);
-    return tiles.empty() ? nullptr : tiles.front();
-  }
-
   // Writes every report of `names` on the medium and builds the tile for them.
   GtkWidget *buildTileFor(const std::vector<std::string> &names) {
     std::string list = "var opisy = [";
@@ -73,8 +52,6 @@ class DescriptionChooserTest : public DescriptionsTest {
     GtkWidget *background = childrenOf(viewport).at(0);
     return childrenOf(childrenOf(background).at(0));
   }
-
-  GtkWidget *tileWindow_ = nullptr;
 };
 
 TEST_F(DescriptionChooserTest, TileExistsOnlyWhenTheListNamesAReport) {

@@ -33,6 +33,8 @@ class DescriptionsTest : public testing::Test {
   }
 
   void TearDown() override {
+    if (tileWindow_) gtk_widget_destroy(tileWindow_);
+    tileWindow_ = nullptr;
     for (GtkWidget *dialog : warnings()) gtk_widget_destroy(dialog);
     if (descriptionChooserWindow) gtk_widget_destroy(descriptionChooserWindow);
     if (pdfReaderPromptWindow) gtk_widget_destroy(pdfReaderPromptWindow);
@@ -54,6 +56,21 @@ class DescriptionsTest : public testing::Test {
     createTmpDirectory();
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(tmpDirectoryUsable());
+  }
+
+  // Starts the run with `list` as the medium's list file and builds the
+  // descriptions tile into a shown row; returns the tile or null.
+  GtkWidget *buildTile(const std::string &list) {
+    medium_.writeFile("descrlist.js", list);
+    startRun();
+    tileWindow_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget *row = gtk_hbox_new(FALSE, 10);
+    gtk_container_add(GTK_CONTAINER(tileWindow_), row);
+    buildDescriptionsTile(row);
+    gtk_widget_show_all(tileWindow_);
+    drainEvents();
+    std::vector<GtkWidget *> tiles = childrenOf(row);
+    return tiles.empty() ? nullptr : tiles.front();
   }
 
   static std::vector<GtkWidget *> toplevels() {
@@ -105,6 +122,8 @@ class DescriptionsTest : public testing::Test {
   }
 
   ScopedMedium medium_;
+  // The window holding the descriptions tile, when a test built one.
+  GtkWidget *tileWindow_ = nullptr;
 };
 
 }  // namespace testsupport

@@ -30,26 +30,6 @@ bool validUtf8(const std::string &text) {
 
 class HostileReports : public DescriptionsTest {
  protected:
-  void TearDown() override {
-    if (tileWindow_) gtk_widget_destroy(tileWindow_);
-    tileWindow_ = nullptr;
-    DescriptionsTest::TearDown();
-  }
-
-  // Starts the run with `list` as the list file and returns the shown tile.
-  GtkWidget *buildTile(const std::string &list) {
-    medium_.writeFile("descrlist.js", list);
-    startRun();
-    tileWindow_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget *row = gtk_hbox_new(FALSE, 10);
-    gtk_container_add(GTK_CONTAINER(tileWindow_), row);
-    buildDescriptionsTile(row);
-    gtk_widget_show_all(tileWindow_);
-    drainEvents();
-    std::vector<GtkWidget *> tiles = childrenOf(row);
-    return tiles.empty() ? nullptr : tiles.front();
-  }
-
   // The row event boxes of the chooser's columns, in order.
   static std::vector<GtkWidget *> rowsOf(GtkWidget *chooser) {
     std::vector<GtkWidget *> rows;
@@ -65,8 +45,6 @@ class HostileReports : public DescriptionsTest {
     GtkWidget *column = gtk_widget_get_parent(gtk_widget_get_parent(row));
     return gtk_label_get_text(GTK_LABEL(childrenOf(column).at(1)));
   }
-
-  GtkWidget *tileWindow_ = nullptr;
 };
 
 TEST_F(HostileReports, AListOfManyMegabytesOpensTheChooserWithItsFirstReportsAtOnce) {
