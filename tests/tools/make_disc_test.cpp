@@ -1,0 +1,446 @@
+// make-disc on exports written here with DCMTK in every encoding a clinic's
+// archive produces: the layout and pairing, the pictures' windowing and
+// colour, the reports, the DICOMDIR, refusals, and the navigator reading it.
+#include "make_disc.h"
+#include "catalogue/directory_scan.h"
+#include "catalogue/reference_catalogue.h"
+#include "catalogue/study_metadata_reader.h"
+#include "catalogue/tree_building.h"
+#include "disc_plan.h"
+#include "reference_pictures.h"
+#include "support/scoped_medium.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcddirif.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcdicdir.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
+#include <dcmtk/dcmdata/dcrleerg.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmjpeg/djencode.h>
+#include <dcmtk/dcmjpls/djencode.h>
+#include <dcmtk/dcmsr/dsrdoc.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <unistd.h>
+#include <memory>
+
+namespace {
+
+using namespace testsupport;
+namespace fs = boost::filesystem;
+
+// One object of an export: a 32 x 32 image whose left half holds `left` and
+// right half `right` (per frame: + 100 * frame), or RGB / palette colour.
+struct Spec {
+  std::string patient = "80010112345", study = "1.2.826.0.1.1", date = "20240102", series = "1.2.826.0.1.1.1";
+  int seriesNumber = 1, instance = 1, frames = 1;
+  std::string photometric = "MONOCHROME2";
+  Uint16 left = 100, right = 300;
+  E_TransferSyntax xfer = EXS_LittleEndianExplicit;
+  std::vector<std::pair<DcmTagKey, std::string>> extra;
+  bool meta = true;
+};
+
+void writeImage(const std::string &path, const Spec &spec) {
+  DcmFileFormat file;
+  DcmDataset *d = file.getDataset();
+  const bool colour = spec.photometric == "RGB", palette = spec.photometric == "PALETTE COLOR";
+  char uid[100];
+  for (auto &value : std::vector<std::pair<DcmTagKey, std::string>>{
+           {DCM_SOPClassUID, colour ? UID_SecondaryCaptureImageStorage : UID_CTImageStorage},
+           {DCM_SOPInstanceUID, dcmGenerateUniqueIdentifier(uid)},
+           {DCM_PatientID, spec.patient},
+           {DCM_PatientName, "Kowalski^Jan"},
+           {DCM_StudyInstanceUID, spec.study},
+           {DCM_StudyDate, spec.date},
+           {DCM_SeriesInstanceUID, spec.series},
+           {DCM_Modality, "CT"},
+           {DCM_SeriesNumber, std::to_string(spec.seriesNumber)},
+           {DCM_InstanceNumber, std::to_string(spec.instance)},
+           {DCM_PhotometricInterpretation, spec.photometric},
+           {DCM_NumberOfFrames, std::to_string(spec.frames)}})
+    d->putAndInsertString(value.first, value.second.c_str());
+  for (auto &value : spec.extra) d->putAndInsertString(value.first, value.second.c_str());
+  const Uint16 bits = colour || palette ? 8 : 16;
+  for (auto tag : {DCM_Rows, DCM_Columns}) d->putAndInsertUint16(tag, 32);
+  d->putAndInsertUint16(DCM_SamplesPerPixel, colour ? 3 : 1);
+  d->putAndInsertUint16(DCM_BitsAllocated, bits);
+  d->putAndInsertUint16(DCM_BitsStored, bits);
+  d->putAndInsertUint16(DCM_HighBit, bits - 1);
+  d->putAndInsertUint16(DCM_PixelRepresentation, 0);
+  std::vector<Uint16> grey;
+  std::vector<Uint8> bytes;
+  for (int f = 0; f < spec.frames; ++f)
+    for (int p = 0; p < 32 * 32; ++p) {
+      const Uint16 value = static_cast<Uint16>((p % 32 < 16 ? spec.left : spec.right) + 100 * f);
+      grey.push_back(value);
+      if (colour) bytes.insert(bytes.end(), {Uint8(value > 200 ? 255 : 0), 0, Uint8(value > 200 ? 0 : 255)});
+      if (palette) bytes.push_back(value > 200 ? 1 : 0);
+    }
+  if (colour) d->putAndInsertUint16(DCM_PlanarConfiguration, 0);
+  if (palette) {  // 0: blue, 1: red
+    const std::vector<std::pair<DcmTagKey, DcmTagKey>> luts = {
+        {DCM_RedPaletteColorLookupTableDescriptor, DCM_RedPaletteColorLookupTableData},
+        {DCM_GreenPaletteColorLookupTableDescriptor, DCM_GreenPaletteColorLookupTableData},
+        {DCM_BluePaletteColorLookupTableDescriptor, DCM_BluePaletteColorLookupTableData}};
+    const Uint16 descriptor[3] = {2, 0, 16}, data[3][2] = {{0, 65535}, {0, 0}, {65535, 0}};
+    for (int c = 0; c < 3; ++c) {
+      d->putAndInsertUint16Array(luts[c].first, descriptor, 3);
+      d->putAndInsertUint16Array(luts[c].second, data[c], 2);
+    }
+  }
+  if (colour || palette)
+    d->putAndInsertUint8Array(DCM_PixelData, bytes.data(), bytes.size());
+  else
+    d->putAndInsertUint16Array(DCM_PixelData, grey.data(), grey.size());
+  ASSERT_TRUE(d->chooseRepresentation(spec.xfer, nullptr).good() && d->canWriteXfer(spec.xfer)) << path;
+  fs::create_directories(fs::path(path).parent_path());
+  const OFCondition saved =
+      spec.meta ? file.saveFile(path.c_str(), spec.xfer) : d->saveFile(path.c_str(), spec.xfer);
+  ASSERT_TRUE(saved.good()) << path << saved.text();
+}
+
+// A JPEG 2000 file whose code stream DCMTK cannot decode here.
+void writeJpeg2000(const std::string &path, Spec spec) {
+  writeImage(path, spec);
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  auto *sequence = new DcmPixelSequence(DCM_PixelSequenceTag);
+  sequence->insert(new DcmPixelItem(DCM_PixelItemTag));
+  auto *fragment = new DcmPixelItem(DCM_PixelItemTag);
+  const Uint8 junk[4] = {0xFF, 0x4F, 0xFF, 0x51};
+  fragment->putUint8Array(junk, 4);
+  sequence->insert(fragment);
+  auto *pixels = new DcmPixelData(DCM_PixelData);
+  pixels->putOriginalRepresentation(EXS_JPEG2000LosslessOnly, nullptr, sequence);
+  file.getDataset()->insert(pixels, true);
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_JPEG2000LosslessOnly).good());
+}
+
+void writeTextReport(const std::string &path, const Spec &spec) {
+  DSRDocument sr(DSRTypes::DT_BasicTextSR);
+  sr.setSpecificCharacterSetType(DSRTypes::CS_UTF8);
+  sr.setPatientID(spec.patient.c_str());
+  sr.createNewSeriesInStudy(spec.study.c_str());
+  sr.setStudyDate(spec.date.c_str());
+  sr.setSeriesNumber("0");
+  sr.getTree().addContentItem(DSRTypes::RT_isRoot, DSRTypes::VT_Container);
+  sr.getTree().getCurrentContentItem().setConceptName(
+      DSRCodedEntryValue("11528-7", "LN", "Radiology Report"));
+  sr.getTree().addContentItem(DSRTypes::RT_contains, DSRTypes::VT_Text, DSRTypes::AM_belowCurrent);
+  sr.getTree().getCurrentContentItem().setConceptName(DSRCodedEntryValue("121071", "DCM", "Finding"));
+  sr.getTree().getCurrentContentItem().setStringValue("Zmiany zwyrodnieniowe łąkotki");
+  DcmFileFormat file;
+  ASSERT_TRUE(sr.write(*file.getDataset()).good());
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good());
+}
+
+void writePdfObject(const std::string &path, const Spec &spec, const std::string &pdf) {
+  DcmFileFormat file;
+  DcmDataset *d = file.getDataset();
+  char uid[100];
+  for (auto &value : std::vector<std::pair<DcmTagKey, std::string>>{
+           {DCM_SOPClassUID, UID_EncapsulatedPDFStorage},
+           {DCM_SOPInstanceUID, dcmGenerateUniqueIdentifier(uid)},
+           {DCM_PatientID, spec.patient},
+           {DCM_PatientName, "Kowalski^Jan"},
+           {DCM_StudyInstanceUID, spec.study},
+           {DCM_StudyDate, spec.date},
+           {DCM_SeriesInstanceUID, spec.series},
+           {DCM_SeriesNumber, "9"},
+           {DCM_InstanceNumber, "1"},
+           {DCM_Modality, "DOC"},
+           {DCM_MIMETypeOfEncapsulatedDocument, "application/pdf"}})
+    d->putAndInsertString(value.first, value.second.c_str());
+  d->putAndInsertUint8Array(DCM_EncapsulatedDocument, reinterpret_cast<const Uint8 *>(pdf.data()),
+                            pdf.size());
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good());
+}
+
+// The grey level (or red, green, blue) at a point of a disc picture.
+std::vector<int> pixelAt(const std::string &path, int x, int y) {
+  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> picture(
+      gdk_pixbuf_new_from_file(path.c_str(), nullptr), g_object_unref);
+  if (!picture) return {};
+  const guchar *p =
+      gdk_pixbuf_get_pixels(picture.get()) + y * gdk_pixbuf_get_rowstride(picture.get()) + x * 3;
+  return {p[0], p[1], p[2]};
+}
+
+class MakeDiscTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    DJEncoderRegistration::registerCodecs();
+    DJLSEncoderRegistration::registerCodecs();
+    DcmRLEEncoderRegistration::registerCodecs();
+  }
+  static void TearDownTestSuite() {
+    DJEncoderRegistration::cleanup();
+    DJLSEncoderRegistration::cleanup();
+    DcmRLEEncoderRegistration::cleanup();
+  }
+  makedisc::MakeDiscOptions options(const std::vector<std::string> &sources) {
+    makedisc::MakeDiscOptions made;
+    for (const std::string &source : sources) made.sources.push_back(medium_.path(source));
+    made.out = medium_.path("disc");
+    made.navigatorProgram = "";
+    made.artwork = false;
+    return made;
+  }
+  std::string disc(const std::string &relative) { return medium_.path("disc/" + relative); }
+  ScopedMedium medium_;
+};
+
+Spec inSeries(const std::string &study, const std::string &series, int number) {
+  Spec spec;
+  spec.study = study, spec.date = "20240101", spec.series = series, spec.seriesNumber = number;
+  return spec;
+}
+
+// Study B is older, so it comes first; A holds the report objects.
+void writeExport(const ScopedMedium &medium) {
+  const std::string b = "1.2.826.0.1.2";
+  Spec rgb = inSeries(b, b + ".1", 1);
+  rgb.photometric = "RGB", rgb.xfer = EXS_JPEGProcess1;
+  writeImage(medium.path("export/b/rgb.dcm"), rgb);
+  Spec palette = rgb;
+  palette.instance = 2, palette.photometric = "PALETTE COLOR", palette.xfer = EXS_RLELossless;
+  writeImage(medium.path("export/b/palette"), palette);
+  Spec j2k = rgb;
+  j2k.instance = 3, j2k.photometric = "MONOCHROME2", j2k.xfer = EXS_LittleEndianExplicit;
+  writeJpeg2000(medium.path("export/b/j2k.dcm"), j2k);
+  Spec frames = inSeries(b, b + ".2", 2);
+  frames.frames = 3, frames.left = frames.right = 100, frames.xfer = EXS_RLELossless;
+  frames.extra = {{DCM_WindowCenter, "200"}, {DCM_WindowWidth, "200"}};
+  writeImage(medium.path("export/b/cine.dcm"), frames);
+  Spec lossless = inSeries(b, b + ".3", 3);
+  lossless.xfer = EXS_JPEGProcess14SV1,
+  lossless.extra = {{DCM_WindowCenter, "300"}, {DCM_WindowWidth, "200"}};
+  writeImage(medium.path("export/b/s3/1"), lossless);
+  Spec jpegLs = lossless;
+  jpegLs.instance = 2, jpegLs.xfer = EXS_JPEGLSLossless, jpegLs.extra.clear();
+  writeImage(medium.path("export/b/s3/2"), jpegLs);
+  Spec voiLut = jpegLs;
+  voiLut.instance = 3, voiLut.xfer = EXS_LittleEndianExplicit;
+  writeImage(medium.path("export/b/s3/3"), voiLut);
+  {  // a VOI LUT that maps 100 to 200 and 300 to 50
+    DcmFileFormat file;
+    ASSERT_TRUE(file.loadFile(medium.path("export/b/s3/3").c_str()).good());
+    DcmItem *item = nullptr;
+    file.getDataset()->findOrCreateSequenceItem(DCM_VOILUTSequence, item, 0);
+    const Uint16 descriptor[3] = {201, 100, 8};
+    std::vector<Uint16> lut(201, 200);
+    lut.back() = 50;
+    item->putAndInsertUint16Array(DCM_LUTDescriptor, descriptor, 3);
+    item->putAndInsertUint16Array(DCM_LUTData, lut.data(), 201);
+    ASSERT_TRUE(file.saveFile(medium.path("export/b/s3/3").c_str(), EXS_LittleEndianExplicit).good());
+  }
+  Spec a;
+  a.seriesNumber = 5;
+  const std::pair<E_TransferSyntax, const char *> encodings[] = {
+      {EXS_LittleEndianImplicit, "MONOCHROME1"},
+      {EXS_LittleEndianExplicit, "MONOCHROME2"},
+      {EXS_BigEndianExplicit, "MONOCHROME2"},
+      {EXS_DeflatedLittleEndianExplicit, "MONOCHROME2"},
+      {EXS_LittleEndianImplicit, "MONOCHROME2"}};
+  for (int i = 0; i < 5; ++i) {
+    Spec one = a;
+    one.instance = i + 1, one.xfer = encodings[i].first, one.photometric = encodings[i].second;
+    if (i == 1) one.extra = {{DCM_WindowCenter, "300"}, {DCM_WindowWidth, "200"}};
+    one.meta = i != 4;  // a bare dataset, as old archives write
+    writeImage(medium.path("export/a/IM" + std::to_string(5 - i)), one);
+  }
+  Spec report = a;
+  report.series = a.series + ".0";
+  writeTextReport(medium.path("export/a/sr.dcm"), report);
+  report.series = a.series + ".9";
+  writePdfObject(medium.path("export/a/pdf.dcm"), report, "%PDF-1.4\n%%EOF\n");
+  // A DICOMDIR naming two files, one of which is gone.
+  Spec listed = a;
+  listed.series = a.series + ".6", listed.seriesNumber = 6;
+  writeImage(medium.path("export/withdir/IMG1"), listed);
+  writeImage(medium.path("export/withdir/IMG2"), listed);
+  DicomDirInterface dicomDir;
+  dicomDir.enableInventMode();
+  ASSERT_TRUE(dicomDir
+                  .createNewDicomDir(DicomDirInterface::AP_GeneralPurpose,
+                                     medium.path("export/withdir/DICOMDIR").c_str())
+                  .good());
+  for (const char *file : {"IMG1", "IMG2"})
+    ASSERT_TRUE(dicomDir.addDicomFile(file, medium.path("export/withdir").c_str()).good());
+  ASSERT_TRUE(dicomDir.writeDicomDir().good());
+  fs::remove(medium.path("export/withdir/IMG2"));
+  medium.writeFile("export/notes.txt", "Badanie z dnia 2 stycznia\n");
+  medium.writeFile("export/b/random.bin", std::string("\x08\x00\x05\x00 random bytes here", 24));
+}
+
+TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
+  writeExport(medium_);
+  makedisc::MakeDiscOptions made = options({"export"});
+  medium_.writeFile("opis kliniki.HTML",
+                    "<html><head><meta charset=\"utf-8\"></head><body>Opis: żółć</body></html>");
+  made.reports = {medium_.path("opis kliniki.HTML")};
+  made.threads = 2;
+  makedisc::MakeDiscSummary summary;
+  std::string error;
+  ASSERT_TRUE(makedisc::makeDisc(made, &summary, &error)) << error;
+  const std::string text = makedisc::summaryText(summary);
+  EXPECT_EQ(summary.patients, 1);
+  EXPECT_EQ(summary.studies, 2);
+  EXPECT_EQ(summary.series, 5) << text;
+  EXPECT_EQ(summary.images, 13) << text;
+  EXPECT_EQ(summary.pictures, 14) << text;
+  EXPECT_EQ(summary.others, 2) << text;
+  EXPECT_EQ(summary.reports, 3) << text;
+  EXPECT_EQ(summary.notDicom, 2) << text;
+  EXPECT_EQ(summary.profile, "STD-GEN-CD (transfer syntax check relaxed)");
+  ASSERT_EQ(summary.skipped.size(), 2u) << text;
+  EXPECT_NE(summary.skipped[0].find("IMG2: named by the DICOMDIR but missing"), std::string::npos) << text;
+  EXPECT_NE(summary.skipped[1].find("REFIMG/ST000001/SE000001: no pictures of 1 file ("), std::string::npos);
+  EXPECT_NE(summary.skipped[1].find("j2k.dcm), JPEG 2000 (Lossless only): no decoder for it here"),
+            std::string::npos)
+      << text;
+
+  // Pictures per REFIMG series, which pair with the DICOM series by position;
+  // objects without pixels sit in DICOM series after them.
+  const std::vector<std::pair<std::string, int>> series = {{"ST000001/SE000001", 2},
+                                                           {"ST000001/SE000002", 3},
+                                                           {"ST000001/SE000003", 3},
+                                                           {"ST000002/SE000001", 5},
+                                                           {"ST000002/SE000002", 1}};
+  for (const auto &one : series) {
+    int pictures = 0;
+    for (fs::directory_iterator it(disc("REFIMG/" + one.first)), end; it != end; ++it) ++pictures;
+    EXPECT_EQ(pictures, one.second) << one.first;
+    EXPECT_TRUE(fs::exists(disc("DICOM/" + one.first + "/IM000001")));
+  }
+  EXPECT_FALSE(fs::exists(disc("REFIMG/ST000002/SE000003")));
+  EXPECT_EQ(readFile(disc("DICOM/ST000002/SE000001/IM000002")), readFile(medium_.path("export/a/IM4")));
+  EXPECT_EQ(readFile(disc("DICOM/ST000002/SE000001/IM000005")), readFile(medium_.path("export/a/IM1")));
+  EXPECT_TRUE(fs::exists(disc("DICOM/ST000002/SE000004/IM000001")));
+
+  // Windowing: (left, right) grey levels of each picture.
+  const std::vector<std::tuple<std::string, int, int>> greys = {
+      {"ST000001/SE000002/IM000001", 0, 0},     {"ST000001/SE000002/IM000002", 128, 128},
+      {"ST000001/SE000002/IM000003", 255, 255}, {"ST000001/SE000003/IM000001", 0, 128},
+      {"ST000001/SE000003/IM000002", 0, 255},   {"ST000001/SE000003/IM000003", 200, 50},
+      {"ST000002/SE000001/IM000001", 255, 0},   {"ST000002/SE000001/IM000002", 0, 128},
+      {"ST000002/SE000001/IM000003", 0, 255},   {"ST000002/SE000001/IM000004", 0, 255},
+      {"ST000002/SE000001/IM000005", 0, 255}};
+  for (const auto &grey : greys) {
+    const std::string picture = disc("REFIMG/" + std::get<0>(grey) + ".jpg");
+    EXPECT_NEAR(pixelAt(picture, 6, 16).at(0), std::get<1>(grey), 8) << std::get<0>(grey);
+    EXPECT_NEAR(pixelAt(picture, 26, 16).at(0), std::get<2>(grey), 8) << std::get<0>(grey);
+  }
+  for (const char *colour : {"ST000001/SE000001/IM000001.jpg", "ST000001/SE000001/IM000002.jpg"}) {
+    EXPECT_GT(pixelAt(disc(std::string("REFIMG/") + colour), 26, 16).at(0), 200) << colour;
+    EXPECT_GT(pixelAt(disc(std::string("REFIMG/") + colour), 6, 16).at(2), 200) << colour;
+  }
+
+  // Reports: the clinic's first, then the structured report and the PDF.
+  EXPECT_EQ(
+      readFile(disc("descrlist.js")),
+      "var descriptions = [\"opis kliniki.html\", \"opis_20240102.html\", \"dokument_20240102.pdf\"];\n");
+  EXPECT_EQ(readFile(disc("opis kliniki.html")), "Opis: \xBF\xF3\xB3\xE6");
+  EXPECT_NE(readFile(disc("opis_20240102.html")).find("Zmiany zwyrodnieniowe \xB3\xB9kotki"),
+            std::string::npos);
+  EXPECT_EQ(readFile(disc("dokument_20240102.pdf")), "%PDF-1.4\n%%EOF\n");
+
+  // The DICOMDIR names every copied file, and the navigator pairs the trees.
+  DcmDicomDir directory(disc("DICOMDIR").c_str());
+  int referenced = 0;
+  DcmDirectoryRecord &root = directory.getRootRecord();
+  for (DcmDirectoryRecord *p = root.nextSub(nullptr); p; p = root.nextSub(p))
+    for (DcmDirectoryRecord *st = p->nextSub(nullptr); st; st = p->nextSub(st))
+      for (DcmDirectoryRecord *se = st->nextSub(nullptr); se; se = st->nextSub(se))
+        for (DcmDirectoryRecord *im = se->nextSub(nullptr); im; im = se->nextSub(im)) ++referenced;
+  EXPECT_EQ(referenced, 15);
+  ASSERT_EQ(::chdir(disc("").c_str()), 0);
+  DicomFileIndex = scanDicomTree(fs::absolute("DICOM"));
+  StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
+  BranchTree tree;
+  createTreeRoot(tree);
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_container_add(GTK_CONTAINER(window), treeOuterEventBox(tree));
+  testing::internal::CaptureStdout();
+  const ThumbnailMap thumbnails = buildStudyBranches(tree, fs::absolute("REFIMG"));
+  testing::internal::GetCapturedStdout();
+  gtk_widget_destroy(window);
+  EXPECT_EQ(StudyMetadataIndex.at(1).at(0).at(0).studyDate, "20240102");
+  EXPECT_EQ(StudyMetadataIndex.at(1).at(3).at(0).modality, "DOC");
+  for (size_t i = 0; i < series.size(); ++i)
+    EXPECT_EQ(thumbnails.at(i < 3 ? 0 : 1).at(i < 3 ? i : i - 3).size(), size_t(series[i].second));
+  DicomFileIndex.clear();
+  StudyMetadataIndex.clear();
+  loadedImageCount = totalImageCount = 0;
+}
+
+TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
+  Spec one;
+  writeImage(medium_.path("export/1"), one);
+  one.patient = "90020254321";
+  writeImage(medium_.path("other/1"), one);
+  medium_.writeFile("plain/readme.txt", "nothing here");
+  medium_.writeFile("arrow.html", "<p>A → B</p>");
+  medium_.writeFile("busy/file", "x");
+  struct Case {
+    std::vector<std::string> sources;
+    std::string report, patient, out, message;
+  };
+  const std::vector<Case> cases = {
+      {{"export", "other"},
+       "",
+       "",
+       "",
+       "2 patients; a disc is for one (choose with --patient ID):\n  ID 80010112345: "
+       "Kowalski Jan (1 file)\n  ID 90020254321: Kowalski Jan (1 file)"},
+      {{"export"}, "", "123", "", "no files of patient ID 123"},
+      {{"plain"}, "", "", "", "no DICOM file found"},
+      {{"export"}, "arrow.html", "", "", "line 1: U+2192 cannot be written in Windows-1250"},
+      {{"export"}, "", "", "busy", "exists and is not an empty folder"}};
+  for (const Case &c : cases) {
+    makedisc::MakeDiscOptions made = options(c.sources);
+    if (!c.report.empty()) made.reports = {medium_.path(c.report)};
+    made.patientId = c.patient;
+    if (!c.out.empty()) made.out = medium_.path(c.out);
+    makedisc::MakeDiscSummary summary;
+    std::string error;
+    EXPECT_FALSE(makedisc::makeDisc(made, &summary, &error));
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(medium_.path("disc")));
+  }
+  makedisc::MakeDiscOptions chosen = options({"export", "other"});
+  chosen.patientId = "90020254321";
+  makedisc::MakeDiscSummary summary;
+  std::string error;
+  EXPECT_TRUE(makedisc::makeDisc(chosen, &summary, &error)) << error;
+  EXPECT_EQ(summary.images, 1);
+  std::vector<std::string> left;
+  for (fs::directory_iterator it(medium_.root()), end; it != end; ++it)
+    left.push_back(it->path().filename().string());
+  EXPECT_EQ(left.size(), 6u);  // no .partial folder of the refused runs
+}
+
+TEST(MakeDiscPictures, ScaledToTheLongerSideWithTheAspectKept) {
+  const std::vector<std::tuple<int, int, double, int, int, int>> cases = {{2000, 1000, 1.0, 1024, 1024, 512},
+                                                                          {100, 100, 2.0, 1024, 100, 200},
+                                                                          {4000, 3000, 1.0, 400, 400, 300},
+                                                                          {300, 200, 1.0, 1024, 300, 200},
+                                                                          {5000, 1, 1.0, 1024, 1024, 1}};
+  for (const auto &c : cases) {
+    makedisc::Raster raster{std::get<0>(c), std::get<1>(c), 1, {}};
+    raster.pixels.assign(static_cast<size_t>(raster.width) * raster.height, 77);
+    const makedisc::Raster fitted = makedisc::fitRaster(raster, std::get<2>(c), std::get<3>(c));
+    EXPECT_EQ(fitted.width, std::get<4>(c));
+    EXPECT_EQ(fitted.height, std::get<5>(c));
+    EXPECT_EQ(fitted.pixels.at(fitted.pixels.size() / 2), 77);
+  }
+}
+
+}  // namespace

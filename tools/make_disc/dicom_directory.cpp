@@ -1,0 +1,56 @@
+// DICOMDIR writing. Main thread: DicomDirInterface logs through DCMTK's
+// process-wide logger.
+#include "dicom_directory.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcddirif.h>
+#include <dcmtk/dcmdata/dcuid.h>
+
+#include <algorithm>
+
+namespace makedisc {
+
+DirectoryProfile chooseProfile(const std::set<std::string> &transferSyntaxes) {
+  auto within = [&](std::initializer_list<const char *> allowed) {
+    return std::all_of(transferSyntaxes.begin(), transferSyntaxes.end(), [&](const std::string &uid) {
+      return std::any_of(allowed.begin(), allowed.end(), [&](const char *one) { return uid == one; });
+    });
+  };
+  if (within({UID_LittleEndianExplicitTransferSyntax}))
+    return {DicomDirInterface::AP_GeneralPurpose, "STD-GEN-CD", true};
+  if (within({UID_LittleEndianExplicitTransferSyntax, UID_JPEGProcess1TransferSyntax,
+              UID_JPEGProcess2_4TransferSyntax, UID_JPEGProcess14SV1TransferSyntax}))
+    return {DicomDirInterface::AP_GeneralPurposeDVDJPEG, "STD-GEN-DVD-JPEG", true};
+  if (within({UID_LittleEndianExplicitTransferSyntax, UID_JPEG2000LosslessOnlyTransferSyntax,
+              UID_JPEG2000TransferSyntax}))
+    return {DicomDirInterface::AP_GeneralPurposeDVDJPEG2000, "STD-GEN-DVD-JPEG2000", true};
+  return {DicomDirInterface::AP_GeneralPurpose, "STD-GEN-CD (transfer syntax check relaxed)", false};
+}
+
+bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFile> &files,
+                         const DirectoryProfile &profile, const std::string &filesetId,
+                         std::vector<std::string> *refused, std::string *error) {
+  DicomDirInterface directory;
+  // Missing type 1 values (a Study ID, a series number) are invented rather
+  // than the file left out: the viewer needs every image in the directory.
+  directory.enableInventMode();
+  directory.disableTransferSyntaxCheck(profile.transferSyntaxCheck);
+  const std::string path = root + "/DICOMDIR";
+  OFCondition status = directory.createNewDicomDir(
+      static_cast<DicomDirInterface::E_ApplicationProfile>(profile.profile), path.c_str(), filesetId.c_str());
+  for (size_t i = 0; status.good() && i < files.size(); ++i) {
+    // A dataset without file meta information is copied unchanged, as every
+    // file is; DCMTK can still reference it once told not to insist on one.
+    directory.disableFileFormatCheck(files[i].metaHeader);
+    const OFCondition added = directory.addDicomFile(files[i].path.c_str(), root.c_str());
+    if (added.bad()) refused->push_back(files[i].path + ": " + added.text());
+  }
+  if (status.good()) status = directory.writeDicomDir();
+  if (status.bad()) {
+    *error = path + ": " + status.text();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace makedisc

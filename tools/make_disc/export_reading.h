@@ -1,0 +1,60 @@
+// Reading a clinic's DICOM export: which files are DICOM (by content), the
+// attributes that place them on the disc, and whether a DICOMDIR found among
+// them names files that are not there.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace makedisc {
+
+// What the disc needs to know of one DICOM file. Text values are the stored
+// bytes, trailing padding removed.
+struct ExportFile {
+  std::string path;  // as found under a source
+  std::string characterSet;
+  std::string patientId;
+  std::string patientName;
+  std::string studyUid;
+  std::string studyDate;
+  std::string studyTime;
+  std::string seriesUid;
+  bool hasSeriesNumber = false;
+  long seriesNumber = 0;
+  std::string modality;
+  std::string sopClassUid;
+  std::string sopInstanceUid;
+  bool hasInstanceNumber = false;
+  long instanceNumber = 0;
+  std::string transferSyntaxUid;
+  bool metaHeader = false;  // a Part 10 file (preamble, "DICM", file meta information)
+  bool pixelData = false;   // carries an image: gets pictures and a series position
+  long frames = 1;
+};
+
+struct ExportScan {
+  std::vector<ExportFile> files;  // in the order found, sources in the order given
+  int otherFiles = 0;             // files that are not DICOM, ignored
+  std::vector<std::string> otherExamples;
+  int directories = 0;                         // DICOMDIR files found (never copied: the disc gets its own)
+  std::vector<std::string> missingReferences;  // "DICOMDIR: name" of each reference not found
+  std::vector<std::string> unreadableSources;  // sources that do not exist or cannot be walked
+};
+
+// Reads one file; false when it is not a DICOM object (or not readable).
+// A DICOMDIR is read as such: `isDirectory` is set and its missing references
+// are appended to `missing`.
+bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory,
+                    std::vector<std::string> *missing);
+
+// Walks every source (a folder, walked without following links to folders, or
+// a single file) and reads every regular file on `threads` workers.
+// `progress` (done, total) is called on any thread, one call at a time.
+ExportScan scanExport(const std::vector<std::string> &sources, int threads,
+                      const std::function<void(size_t, size_t)> &progress = nullptr);
+
+// The patient's name for messages: UTF-8 from the file's character set, "^" as blanks.
+std::string readableName(const ExportFile &file);
+
+}  // namespace makedisc

@@ -1,0 +1,436 @@
+// The disc from an export: read, plan, copy and render on every processor,
+// then reports, DICOMDIR and the program side, then the rename into place.
+// makeDisc runs on the caller's thread; the copy and render jobs on the pool.
+#include "make_disc.h"
+
+#include "dicom_directory.h"
+#include "disc_plan.h"
+#include "disc_reports.h"
+#include "export_reading.h"
+#include "reference_pictures.h"
+#include "viewer_side.h"
+#include "work_pool.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dccodec.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmdata/dcxfer.h>
+#include <dcmtk/oflog/oflog.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <boost/filesystem.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+namespace fs = boost::filesystem;
+
+namespace makedisc {
+
+namespace {
+
+struct JobResult {
+  int pictures = 0;
+  std::string pictureFailure;  // empty: every picture made
+  std::string copyFailure;     // empty: copied
+};
+
+bool readBytes(const std::string &path, std::string *bytes, std::string *error) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  if (in) all << in.rdbuf();
+  if (!in) {
+    *error = path + ": cannot be read";
+    return false;
+  }
+  *bytes = all.str();
+  return true;
+}
+
+bool writeBytes(const std::string &path, const std::string &bytes, std::string *error) {
+  GError *failure = nullptr;
+  if (!g_file_set_contents(path.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), &failure)) {
+    *error = failure->message;
+    g_error_free(failure);
+    return false;
+  }
+  return true;
+}
+
+bool makeFolder(const std::string &path, std::string *error) {
+  if (g_mkdir_with_parents(path.c_str(), 0755) == 0) return true;
+  *error = path + ": the folder cannot be created";
+  return false;
+}
+
+bool hasReportSuffix(const std::string &name) {
+  std::unique_ptr<gchar, decltype(&g_free)> lower(g_ascii_strdown(name.c_str(), -1), g_free);
+  return g_str_has_suffix(lower.get(), ".html") || g_str_has_suffix(lower.get(), ".htm") ||
+         g_str_has_suffix(lower.get(), ".pdf");
+}
+
+bool validOptions(const MakeDiscOptions &options, std::string *error) {
+  if (options.sources.empty() || options.out.empty()) {
+    *error = "at least one source and a target folder are needed";
+    return false;
+  }
+  if (options.maxPictureSide < 16 || options.maxPictureSide > 65535 || options.jpegQuality < 1 ||
+      options.jpegQuality > 100 || options.threads < 0) {
+    *error = "picture sides 16-65535, quality 1-100 and threads from 0 are accepted";
+    return false;
+  }
+  for (const std::string &report : options.reports)
+    if (!hasReportSuffix(report) || !g_file_test(report.c_str(), G_FILE_TEST_IS_REGULAR)) {
+      *error = report + ": a report must be an existing .html, .htm or .pdf file";
+      return false;
+    }
+  if (!options.viewerProgram.empty() && !g_file_test(options.viewerProgram.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    *error = options.viewerProgram + ": the viewer program does not exist";
+    return false;
+  }
+  return true;
+}
+
+// The sibling folder everything is written into, renamed to the target at the end.
+bool makeStaging(const std::string &out, fs::path *target, std::string *staging, std::string *error) {
+  std::string named = out;
+  while (named.size() > 1 && named.back() == '/') named.pop_back();
+  *target = fs::absolute(fs::path(named)).lexically_normal();
+  boost::system::error_code failure;
+  if (target->filename_is_dot() || target->filename_is_dot_dot() || *target == target->root_path()) {
+    *error = out + " does not name a folder that can be made";
+    return false;
+  }
+  if (fs::exists(*target, failure) &&
+      !(fs::is_directory(*target, failure) && fs::is_empty(*target, failure))) {
+    *error = out + " exists and is not an empty folder";
+    return false;
+  }
+  if (!makeFolder(target->parent_path().string(), error)) return false;
+  std::string pattern = target->string() + ".partial-XXXXXX";
+  if (!g_mkdtemp_full(&pattern[0], 0755)) {
+    *error = pattern + ": the folder cannot be created";
+    return false;
+  }
+  *staging = pattern;
+  return true;
+}
+
+std::string patientList(const std::vector<ExportPatient> &patients) {
+  std::string list;
+  for (const ExportPatient &patient : patients)
+    list += "\n  ID " + (patient.id.empty() ? std::string("(none)") : patient.id) + ": " + patient.name +
+            " (" + std::to_string(patient.files) + (patient.files == 1 ? " file)" : " files)");
+  return list;
+}
+
+// The files of the one patient the disc is for.
+bool choosePatient(const std::vector<ExportFile> &files, const std::string &chosen,
+                   std::vector<const ExportFile *> *taken, MakeDiscSummary *summary, std::string *error) {
+  const std::vector<ExportPatient> patients = patientsOf(files);
+  summary->patients = static_cast<int>(patients.size());
+  std::string key;
+  if (!chosen.empty()) {
+    for (const ExportPatient &patient : patients)
+      if (patient.id == chosen) key = chosen;
+    if (key.empty()) {
+      *error = "no files of patient ID " + chosen + " in the sources; they hold:" + patientList(patients);
+      return false;
+    }
+  } else if (patients.size() > 1) {
+    *error = "the sources hold files of " + std::to_string(patients.size()) +
+             " patients; a disc is for one (choose with --patient ID):" + patientList(patients);
+    return false;
+  }
+  for (const ExportFile &file : files)
+    if (key.empty() || patientKey(file) == key) taken->push_back(&file);
+  if (!key.empty()) summary->patients = 1;
+  return true;
+}
+
+// Why a file gave no pictures, naming its transfer syntax. Decoders registered.
+std::string pictureFailure(const ExportFile &file, const std::string &failure) {
+  const DcmXfer syntax(file.transferSyntaxUid.c_str());
+  const std::string name = syntax.getXfer() == EXS_Unknown ? file.transferSyntaxUid : syntax.getXferName();
+  if (syntax.isEncapsulated() && !DcmCodecList::canChangeCoding(syntax.getXfer(), EXS_LittleEndianExplicit))
+    return name + ": no decoder for it here";
+  return name + ": " + failure;
+}
+
+// One line per series whose pictures could not all be made.
+void reportPictureFailures(const DiscPlan &plan, const std::map<const ExportFile *, JobResult> &results,
+                           MakeDiscSummary *summary) {
+  for (const PlannedStudy &study : plan.studies)
+    for (const PlannedSeries &series : study.series) {
+      std::string files, reason;
+      int failed = 0;
+      for (const PlannedInstance &instance : series.instances) {
+        const JobResult &result = results.at(instance.file);
+        if (result.pictureFailure.empty()) continue;
+        ++failed;
+        files += (files.empty() ? "" : ", ") + instance.file->path;
+        if (reason.empty()) reason = result.pictureFailure;
+      }
+      if (failed > 0)
+        summary->skipped.push_back(series.refimgFolder + ": no pictures of " + std::to_string(failed) +
+                                   (failed == 1 ? " file (" : " files (") + files + "), " + reason);
+    }
+}
+
+// The reports given by the clinic, then those of the export in disc order.
+bool writeReports(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
+                  MakeDiscSummary *summary, std::string *error) {
+  std::vector<std::string> names;
+  for (const std::string &report : options.reports) {
+    std::string bytes;
+    if (!readBytes(report, &bytes, error)) return false;
+    const std::string name = reportName(fs::path(report).filename().string(), &names);
+    if (g_str_has_suffix(name.c_str(), ".pdf")) {
+      if (!writeBytes(root + "/" + name, bytes, error)) return false;
+      continue;
+    }
+    std::string page;
+    if (!toWindows1250(htmlBodyAsUtf8(bytes), &page, error)) {
+      *error = report + ": " + *error;
+      return false;
+    }
+    if (!writeBytes(root + "/" + name, page, error)) return false;
+  }
+  for (const PlannedStudy &study : plan.studies)
+    for (const PlannedSeries &series : study.series)
+      for (const PlannedInstance &instance : series.instances) {
+        const ExportFile &file = *instance.file;
+        const std::string date = file.studyDate.empty() ? "" : "_" + file.studyDate;
+        std::string content, failure;
+        std::string name;
+        if (isTextReport(file.sopClassUid)) {
+          if (renderStructuredReport(file.path, &content, &failure)) {
+            name = reportName("opis" + date + ".html", &names);
+            content = toWindows1250WithReferences(content);
+          }
+        } else if (file.sopClassUid == UID_EncapsulatedPDFStorage) {
+          if (extractEncapsulatedPdf(file.path, &content, &failure))
+            name = reportName("dokument" + date + ".pdf", &names);
+        } else {
+          continue;
+        }
+        if (name.empty()) {
+          summary->skipped.push_back(file.path + ": no report made (" + failure + ")");
+          continue;
+        }
+        if (!writeBytes(root + "/" + name, content, error)) return false;
+      }
+  summary->reports = static_cast<int>(names.size());
+  if (names.empty()) return true;
+  return writeBytes(root + "/descrlist.js", descriptionListText(names), error);
+}
+
+// The clinic's viewer goes into Program/ and viewer.ini names it.
+bool writeClinicViewer(const std::string &root, const MakeDiscOptions &options, std::string *error) {
+  const std::string name = fs::path(options.viewerProgram).filename().string();
+  const std::string target = root + "/Program/" + name;
+  boost::system::error_code failure;
+  if (!makeFolder(root + "/Program", error)) return false;
+  fs::copy_file(options.viewerProgram, target, failure);
+  if (failure || g_chmod(target.c_str(), 0755) != 0) {
+    *error = options.viewerProgram + ": cannot be copied onto the disc";
+    return false;
+  }
+  const std::string title = options.viewerWindowTitle.empty() ? name : options.viewerWindowTitle;
+  return writeBytes(root + "/gtk/bin/viewer.ini",
+                    "[viewer]\nviewer=Program\\" + name + "\nwindowClassName=" + title + "\n", error);
+}
+
+// A DICOMDIR file-set ID: at most 16 upper-case letters, digits, blanks or underscores.
+std::string filesetId(const std::string &label) {
+  std::unique_ptr<gchar, decltype(&g_free)> ascii(g_str_to_ascii(label.c_str(), "C"), g_free);
+  std::string id;
+  for (const char *c = ascii.get(); *c != '\0' && id.size() < 16; ++c)
+    id += g_ascii_isalnum(*c) ? g_ascii_toupper(*c) : '_';
+  return id.empty() ? "VELMORA_DISC" : id;
+}
+
+bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::string *error) {
+  const std::string program = options.toolDirectory + "/make-disc-image";
+  if (!g_file_test(program.c_str(), G_FILE_TEST_IS_EXECUTABLE)) {
+    *error = program + " not found: no image made";
+    return false;
+  }
+  std::vector<const char *> argv = {program.c_str(), disc.c_str(), options.image.c_str()};
+  if (!options.label.empty()) {
+    argv.push_back("--label");
+    argv.push_back(options.label.c_str());
+  }
+  argv.push_back(nullptr);
+  gint status = 0;
+  GError *failure = nullptr;
+  gchar *errors = nullptr;
+  const bool ran =
+      g_spawn_sync(nullptr, const_cast<gchar **>(argv.data()), nullptr, G_SPAWN_STDOUT_TO_DEV_NULL, nullptr,
+                   nullptr, nullptr, &errors, &status, &failure);
+  std::unique_ptr<gchar, decltype(&g_free)> owned(errors, g_free);
+  if (!ran || !g_spawn_check_exit_status(status, nullptr)) {
+    *error = "the image was not made: " + std::string(failure ? failure->message : (errors ? errors : ""));
+    if (failure) g_error_free(failure);
+    return false;
+  }
+  return true;
+}
+
+bool cancelled(const MakeDiscOptions &options, std::string *error) {
+  if (options.cancel == nullptr || !*options.cancel) return false;
+  *error = "interrupted";
+  return true;
+}
+
+bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
+              std::string *error) {
+  auto phase = [&](const char *name) {
+    return [&options, name](size_t done, size_t total) {
+      if (options.progress) options.progress(name, done, total);
+    };
+  };
+  const ExportScan scan = scanExport(options.sources, options.threads, phase("reading"));
+  if (cancelled(options, error)) return false;
+  summary->notDicom = scan.otherFiles;
+  for (const std::string &source : scan.unreadableSources)
+    summary->skipped.push_back(source + ": cannot be read");
+  for (const std::string &missing : scan.missingReferences)
+    summary->skipped.push_back(missing + ": named by the DICOMDIR but missing");
+  if (scan.files.empty()) {
+    *error = "no DICOM file found in the sources";
+    return false;
+  }
+  std::vector<const ExportFile *> files;
+  if (!choosePatient(scan.files, options.patientId, &files, summary, error)) return false;
+  const DiscPlan plan = planDisc(files);
+  for (const std::string &duplicate : plan.duplicates)
+    summary->skipped.push_back(duplicate + ": the same object is already on the disc");
+
+  std::vector<const PlannedInstance *> jobs;
+  std::map<const PlannedInstance *, const PlannedSeries *> seriesOf;
+  for (const PlannedStudy &study : plan.studies)
+    for (const PlannedSeries &series : study.series) {
+      if (!makeFolder(staging + "/" + series.dicomFolder, error)) return false;
+      if (!series.refimgFolder.empty() && !makeFolder(staging + "/" + series.refimgFolder, error))
+        return false;
+      if (!series.refimgFolder.empty()) ++summary->series;
+      for (const PlannedInstance &instance : series.instances) {
+        jobs.push_back(&instance);
+        seriesOf[&instance] = &series;
+        ++(instance.file->pixelData ? summary->images : summary->others);
+      }
+    }
+  summary->studies = static_cast<int>(plan.studies.size());
+
+  std::vector<JobResult> results(jobs.size());
+  PictureSettings settings;
+  settings.maxSide = options.maxPictureSide;
+  settings.quality = options.jpegQuality;
+  {
+    DecoderRegistration decoders;
+    runJobs(
+        jobs.size(), options.threads,
+        [&](size_t i) {
+          const PlannedInstance &instance = *jobs[i];
+          JobResult &result = results[i];
+          boost::system::error_code failure;
+          fs::copy_file(instance.file->path, staging + "/" + instance.dicomPath, failure);
+          if (failure) result.copyFailure = instance.file->path + ": " + failure.message();
+          const PlannedSeries &series = *seriesOf.at(&instance);
+          if (series.refimgFolder.empty() || !result.copyFailure.empty()) return;
+          result.pictures = renderReferencePictures(instance.file->path, instance.file->frames,
+                                                    staging + "/" + series.refimgFolder,
+                                                    instance.firstPicture, settings, &result.pictureFailure);
+          if (!result.pictureFailure.empty())
+            result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure);
+        },
+        phase("writing"), options.cancel);
+  }
+  if (cancelled(options, error)) return false;
+  std::map<const ExportFile *, JobResult> byFile;
+  std::set<std::string> transferSyntaxes;
+  std::vector<DirectoryFile> directoryFiles;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (!results[i].copyFailure.empty()) {
+      *error = results[i].copyFailure;
+      return false;
+    }
+    summary->pictures += results[i].pictures;
+    byFile[jobs[i]->file] = results[i];
+    transferSyntaxes.insert(jobs[i]->file->transferSyntaxUid);
+    directoryFiles.push_back({jobs[i]->dicomPath, jobs[i]->file->metaHeader});
+  }
+  reportPictureFailures(plan, byFile, summary);
+
+  if (!writeReports(staging, options, plan, summary, error)) return false;
+
+  const DirectoryProfile profile = chooseProfile(transferSyntaxes);
+  summary->profile = profile.name;
+  std::vector<std::string> refused;
+  OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
+  const bool directoryMade =
+      writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label), &refused, error);
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+  if (!directoryMade) return false;
+  for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
+
+  samplemedium::SampleMediumOptions side;
+  side.navigatorProgram = options.navigatorProgram;
+  side.toolDirectory = options.standIns ? options.toolDirectory : "";
+  side.artwork = options.artwork;
+  samplemedium::SampleMediumSummary sideSummary;
+  if (!samplemedium::writeViewerSide(staging, side, &sideSummary, error)) return false;
+  summary->warnings = sideSummary.warnings;
+  if (!options.viewerProgram.empty() && !writeClinicViewer(staging, options, error)) return false;
+  if (options.viewerProgram.empty() && !options.standIns)
+    summary->warnings.push_back("no viewer on the disc (--viewer or --standins)");
+  return !cancelled(options, error);
+}
+
+}  // namespace
+
+bool makeDisc(const MakeDiscOptions &options, MakeDiscSummary *summary, std::string *error) {
+  const auto start = g_get_monotonic_time();
+  *summary = MakeDiscSummary();
+  fs::path target;
+  std::string staging;
+  if (!validOptions(options, error) || !makeStaging(options.out, &target, &staging, error)) return false;
+  // Damaged files are reported once each in the summary, not by DCMTK's own log.
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+  bool made = makeInto(staging, options, summary, error);
+  boost::system::error_code failure;
+  if (made) {
+    if (fs::exists(target, failure)) fs::remove(target, failure);  // an empty folder, checked above
+    if (std::rename(staging.c_str(), target.c_str()) != 0) {
+      *error = target.string() + ": the finished disc cannot be moved here";
+      made = false;
+    }
+  }
+  if (!made) fs::remove_all(staging, failure);
+  if (made && !options.image.empty()) made = makeImage(options, target.string(), error);
+  summary->seconds = static_cast<double>(g_get_monotonic_time() - start) / 1e6;
+  return made;
+}
+
+std::string summaryText(const MakeDiscSummary &summary) {
+  std::ostringstream text;
+  text << "patients " << summary.patients << ", studies " << summary.studies << ", series " << summary.series
+       << ", images " << summary.images << ", pictures " << summary.pictures << ", reports "
+       << summary.reports << ", other objects " << summary.others << "\n";
+  if (!summary.profile.empty()) text << "DICOMDIR profile: " << summary.profile << "\n";
+  if (summary.notDicom > 0) text << "not DICOM, ignored: " << summary.notDicom << " files\n";
+  if (!summary.skipped.empty()) text << "skipped: " << summary.skipped.size() << "\n";
+  for (const std::string &line : summary.skipped) text << "  " << line << "\n";
+  for (const std::string &line : summary.warnings) text << "warning: " << line << "\n";
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", summary.seconds);
+  text << "made in " << seconds << " s\n";
+  return text.str();
+}
+
+}  // namespace makedisc

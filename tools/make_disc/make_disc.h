@@ -1,0 +1,61 @@
+// Makes a patient's disc from a clinic's DICOM export: DICOM/ and DICOMDIR,
+// REFIMG/ pictures that pair with them, the reports and descrlist.js, the
+// navigator side, and on request a burnable image.
+#pragma once
+
+#include "sample_medium.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace makedisc {
+
+struct MakeDiscOptions {
+  std::vector<std::string> sources;  // folders (walked whole) or single files
+  std::string out;                   // the disc folder; must be missing or empty
+  std::vector<std::string> reports;  // HTML or PDF reports, listed first
+  std::string label;                 // volume label and DICOMDIR file-set ID; empty: from the patient
+  std::string image;                 // the ISO image to make; empty: none
+  std::string patientId;             // the patient to take when the export holds several
+  int maxPictureSide = 1024;
+  int jpegQuality = 90;
+  int threads = 0;  // 0: one per processor
+  // The navigator copied to gtk/bin; empty: none.
+  std::string navigatorProgram = samplemedium::SampleMediumOptions::defaultNavigatorProgram();
+  // Folder of the other tools (the stand-ins, make-disc-image).
+  std::string toolDirectory = samplemedium::SampleMediumOptions::ownProgramDirectory();
+  bool standIns = false;          // the viewer and runtime-installer stand-ins in Program/
+  std::string viewerProgram;      // the clinic's own viewer, copied into Program/
+  std::string viewerWindowTitle;  // the title of its splash window; empty: its file name
+  bool artwork = true;
+  // Called with a phase name and its progress, one call at a time, on any thread.
+  std::function<void(const std::string &, size_t, size_t)> progress;
+  const std::atomic<bool> *cancel = nullptr;  // raised: stop, leave nothing behind
+};
+
+struct MakeDiscSummary {
+  int patients = 0;
+  int studies = 0;
+  int series = 0;    // image series (the ones with REFIMG folders)
+  int images = 0;    // image objects
+  int others = 0;    // objects without pixel data (reports, presentation states...)
+  int pictures = 0;  // JPEG pictures written
+  int reports = 0;
+  int notDicom = 0;  // files under the sources that are not DICOM, ignored
+  std::string profile;
+  std::vector<std::string> skipped;   // one line each: what was left out, and why
+  std::vector<std::string> warnings;  // parts of the disc left out (a program not found)
+  double seconds = 0;
+};
+
+// Makes the disc. Everything is written into a sibling folder first and
+// renamed to `out` at the end, so a refused, failed or cancelled run leaves
+// nothing at `out`. False with the reason in `error` on any refusal.
+bool makeDisc(const MakeDiscOptions &options, MakeDiscSummary *summary, std::string *error);
+
+// The summary as the command prints it.
+std::string summaryText(const MakeDiscSummary &summary);
+
+}  // namespace makedisc

@@ -1,0 +1,53 @@
+// Reference pictures: every frame of a DICOM image rendered with DCMTK's image
+// module (windowed as the file asks) and written as a JPEG picture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace makedisc {
+
+// Registers DCMTK's JPEG, JPEG-LS and RLE decoders for as long as it lives.
+// Make one before rendering on any thread; only one may exist at a time.
+class DecoderRegistration {
+ public:
+  DecoderRegistration();
+  ~DecoderRegistration();
+  DecoderRegistration(const DecoderRegistration &) = delete;
+  DecoderRegistration &operator=(const DecoderRegistration &) = delete;
+};
+
+// 8-bit pixels, grey (1 channel) or RGB (3), row after row without padding.
+struct Raster {
+  int width = 0;
+  int height = 0;
+  int channels = 1;
+  std::vector<uint8_t> pixels;
+};
+
+struct PictureSettings {
+  int maxSide = 1024;  // longer side of a picture at most, aspect kept
+  int quality = 90;
+  // Frames rendered at once; a larger image is rendered in parts of this many
+  // frames so that a long cine loop never has to fit in memory whole.
+  long framesAtOnce = 0;  // 0: as many as fit in 256 MB
+};
+
+// Renders every frame of `source` into `folder`/IMnnnnnn.jpg, numbered from
+// `firstNumber`. Monochrome images take the file's first VOI window, else its
+// first VOI LUT, else the window of their smallest and largest values (of the
+// first part of a long image); MONOCHROME1 shows inverted; colour stays colour.
+// Returns the number of pictures written; on failure `error` says why (a file
+// DCMTK cannot decode writes none). May run on any thread.
+int renderReferencePictures(const std::string &source, long frames, const std::string &folder,
+                            int firstNumber, const PictureSettings &settings, std::string *error);
+
+// `raster` scaled down by area averaging to at most `maxSide` pixels on its
+// longer side, `heightRatio` being the height of a pixel over its width.
+Raster fitRaster(const Raster &raster, double heightRatio, int maxSide);
+
+// Writes `raster` as a JPEG picture.
+bool writeJpeg(const std::string &path, const Raster &raster, int quality, std::string *error);
+
+}  // namespace makedisc
