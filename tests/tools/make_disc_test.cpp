@@ -343,6 +343,21 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
     EXPECT_GT(pixelAt(disc(std::string("REFIMG/") + colour), 6, 16).at(2), 200) << colour;
   }
 
+  {  // A long loop rendered a part at a time gives the same pictures.
+    makedisc::DecoderRegistration decoders;
+    makedisc::PictureSettings oneAtATime;
+    oneAtATime.framesAtOnce = 1;
+    std::string failure;
+    fs::create_directories(medium_.path("parts"));
+    EXPECT_EQ(makedisc::renderReferencePictures(medium_.path("export/b/cine.dcm"), 3, medium_.path("parts"),
+                                                1, oneAtATime, &failure),
+              3)
+        << failure;
+    for (int f = 0; f < 3; ++f)
+      EXPECT_NEAR(pixelAt(medium_.path("parts/IM00000" + std::to_string(f + 1) + ".jpg"), 6, 16).at(0),
+                  f * 127.5, 8);
+  }
+
   // Reports: the clinic's first, then the structured report and the PDF.
   EXPECT_EQ(
       readFile(disc("descrlist.js")),

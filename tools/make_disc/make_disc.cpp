@@ -373,8 +373,8 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   summary->profile = profile.name;
   std::vector<std::string> refused;
   OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
-  const bool directoryMade =
-      writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label), &refused, error);
+  const bool directoryMade = writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label),
+                                                 &refused, error, phase("DICOMDIR"));
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   if (!directoryMade) return false;
   for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
