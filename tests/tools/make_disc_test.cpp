@@ -277,7 +277,8 @@ void writeExport(const ScopedMedium &medium) {
   ASSERT_TRUE(dicomDir.writeDicomDir().good());
   fs::remove(medium.path("export/withdir/IMG2"));
   medium.writeFile("export/notes.txt", "Badanie z dnia 2 stycznia\n");
-  medium.writeFile("export/b/random.bin", std::string("\x08\x00\x05\x00 random bytes here", 24));
+  const char random[] = "\x08\x00\x05\x00 random bytes here";
+  medium.writeFile("export/b/random.bin", std::string(random, sizeof random - 1));
 }
 
 TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
