@@ -2,13 +2,15 @@
 // thumbnail, with progress on the shown main window) against a floor loop that
 // only decodes, scales and keeps the same files with the same GdkPixbuf calls.
 // Run under Xvfb: xvfb-run -a bench/browser_build_bench
-#include "app/app_state.h"
 #include "app/application.h"
 #include "app/main_window.h"
+#include "browser/thumbnail_index.h"
+#include "browser/tree_building.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/reference_catalogue.h"
-#include "catalogue/tree_building.h"
 #include "tree/branch_tree.h"
+#include "ui/palette.h"
+#include "ui/ui_state.h"
 
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>

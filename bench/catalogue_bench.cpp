@@ -4,6 +4,7 @@
 // argument is the number of images per series: 1, or 20 as on a real disc,
 // where listing the series folders is work the floor does not include.
 #include "catalogue/directory_scan.h"
+#include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 
 #include <benchmark/benchmark.h>

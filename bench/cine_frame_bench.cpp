@@ -1,15 +1,15 @@
 // Cost of one cine frame (scaling, information line, immediate redraw) and the
 // frame interval achieved by playback, on a real browser under X (Xvfb).
 // Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/cine_frame_bench
-#include "app/app_state.h"
 #include "app/application.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/browser_window.h"
 #include "browser/cine_playback.h"
 #include "browser/navigation.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/palette.h"
 
 #include <benchmark/benchmark.h>
 #include <dcmtk/dcmdata/dcdeftag.h>

@@ -1,5 +1,6 @@
 // Fuzzes the attribute reading of one DICOM file with the catalogue's read
 // options: any bytes give at most one record, and every field is valid UTF-8.
+#include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 
 #include <glib.h>

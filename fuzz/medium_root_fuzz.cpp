@@ -1,5 +1,5 @@
 // Fuzzes the medium-root rules with arbitrary command lines.
-#include "app/medium_root.h"
+#include "base/medium_root.h"
 
 #include <cstddef>
 #include <cstdint>

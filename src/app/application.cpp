@@ -1,16 +1,19 @@
 // The program's start-up, main loop and shutdown.
 #include "app/application.h"
 
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/medium_root.h"
-#include "app/tmp_directory.h"
-#include "app/trace.h"
+#include "base/medium_root.h"
+#include "base/tmp_directory.h"
+#include "base/trace.h"
 #include "platform/platform.h"
-#include "viewer_launch/launch_state.h"
+#include "ui/palette.h"
+#include "ui/ui_state.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +31,23 @@ std::recursive_mutex &toolkitLock() {
 
 void lockToolkit() { toolkitLock().lock(); }
 void unlockToolkit() { toolkitLock().unlock(); }
+
+// SIGINT, SIGTERM and SIGHUP end the main loop, so that the normal shutdown
+// removes the working directory; before the loop runs they remove it at once.
+gboolean onTerminationSignal(gpointer) {
+  if (gtk_main_level() > 0)
+    gtk_main_quit();
+  else {
+    removeTmpDirectory();
+    std::_Exit(0);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+void removeTmpDirectoryOnSignals() {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+    g_unix_signal_add(signalNumber, onTerminationSignal, nullptr);
+}
 
 void setDefaultIcon() {
   GError *rawError = nullptr;

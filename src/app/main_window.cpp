@@ -1,11 +1,11 @@
 // The main window: the row of tiles above the status row.
 #include "app/main_window.h"
 
-#include "app/app_state.h"
-#include "app/tile_feedback.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_window.h"
 #include "descriptions/description_list.h"
+#include "ui/tile_feedback.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>

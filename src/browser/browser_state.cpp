@@ -1,8 +1,6 @@
 // Process-wide state of the reference-image browser.
 #include "browser/browser_state.h"
 
-bool referenceBrowserBusy = false;
-
 GtkWidget *browserWindow = nullptr;
 std::unique_ptr<BranchTree> browserTree;
 GtkWidget *treeScroller = nullptr;

@@ -8,11 +8,6 @@
 
 #include <memory>
 
-// A browser build is under way (raised for the whole build, lowered at its end
-// whatever the outcome). Tiles, the chooser and the diagnostic tile ignore
-// presses while it is raised.
-extern bool referenceBrowserBusy;
-
 // The browser's top-level window: created on the first successful build, then
 // only hidden and shown.
 extern GtkWidget *browserWindow;

@@ -2,17 +2,19 @@
 // reference-images tile, the window's layout, and closing it.
 #include "browser/browser_window.h"
 
-#include "app/app_state.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
+#include "browser/load_progress.h"
 #include "browser/navigation.h"
+#include "browser/thumbnail_index.h"
+#include "browser/tree_building.h"
 #include "catalogue/directory_scan.h"
-#include "catalogue/load_progress.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
-#include "catalogue/tree_building.h"
 #include "tree/branch_tree.h"
+#include "ui/palette.h"
+#include "ui/ui_state.h"
 
 #include <boost/filesystem.hpp>
 

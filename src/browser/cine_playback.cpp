@@ -1,11 +1,11 @@
 // Cine playback of the current series on a main-loop timer.
 #include "browser/cine_playback.h"
 
-#include "app/app_state.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "ui/palette.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 // The browser's large picture and information line, and the selection frame.
 #include "browser/image_view.h"
 
-#include "app/app_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "browser/browser_state.h"
 #include "browser/information_line.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/palette.h"
 
 #include <pango/pango.h>
 

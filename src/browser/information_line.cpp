@@ -1,7 +1,7 @@
 // Text of the browser's information line and its tooltip.
 #include "browser/information_line.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <glib.h>
 

@@ -2,10 +2,11 @@
 // and zooming the large picture.
 #include "browser/navigation.h"
 
-#include "app/app_state.h"
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
+#include "browser/thumbnail_index.h"
 #include "tree/branch_tree.h"
+#include "ui/palette.h"
 
 #include <algorithm>
 

@@ -3,6 +3,7 @@
 // picture. Main thread only.
 #pragma once
 
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 
 #include <gtk/gtk.h>

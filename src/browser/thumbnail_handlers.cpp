@@ -1,10 +1,11 @@
 // Pointer handlers of the thumbnails in the browser's tree.
 #include "browser/thumbnail_handlers.h"
 
-#include "app/app_state.h"
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/palette.h"
 
 namespace {
 

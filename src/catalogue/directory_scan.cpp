@@ -1,9 +1,10 @@
 // The walks of the medium's DICOM tree and the picture count of REFIMG.
 #include "catalogue/directory_scan.h"
 
-#include "app/medium_links.h"
+#include "base/medium_links.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/medium_relative_path.h"
+#include "catalogue/reference_catalogue.h"
 #include "platform/platform.h"
 
 #include <dirent.h>

@@ -3,7 +3,3 @@
 
 DicomFileMap DicomFileIndex;
 StudyMetadataMap StudyMetadataIndex;
-ThumbnailMap ThumbnailIndex;
-int totalImageCount = 0;
-int loadedImageCount = 0;
-bool mediumReadable = true;

@@ -1,7 +1,8 @@
 // Reads one DICOM file per series into the catalogue's attribute records.
 #include "catalogue/study_metadata_reader.h"
 
-#include "app/text.h"
+#include "base/text.h"
+#include "catalogue/reference_catalogue.h"
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>

@@ -1,15 +1,15 @@
 // The chooser window "Opis Badania".
 #include "descriptions/description_chooser.h"
 
-#include "app/app_state.h"
-#include "app/text.h"
-#include "app/tile_feedback.h"
-#include "app/tmp_directory.h"
-#include "browser/browser_state.h"
+#include "base/text.h"
+#include "base/tmp_directory.h"
 #include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "descriptions/description_opening.h"
+#include "ui/palette.h"
+#include "ui/tile_feedback.h"
+#include "ui/ui_state.h"
 
 #include <boost/filesystem.hpp>
 

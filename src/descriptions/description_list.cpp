@@ -1,9 +1,9 @@
 // The description list file "descrlist.js" and the descriptions tile built from it.
 #include "descriptions/description_list.h"
 
-#include "app/tile_feedback.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "descriptions/description_chooser.h"
+#include "ui/tile_feedback.h"
 
 #include <glib.h>
 

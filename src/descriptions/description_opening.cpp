@@ -1,11 +1,11 @@
 // Opening one report with the desktop's programs.
 #include "descriptions/description_opening.h"
 
-#include "app/app_state.h"
-#include "app/medium_links.h"
-#include "app/text.h"
-#include "app/tmp_directory.h"
-#include "app/trace.h"
+#include "base/medium_links.h"
+#include "base/medium_root.h"
+#include "base/text.h"
+#include "base/tmp_directory.h"
+#include "base/trace.h"
 #include "descriptions/wrapper_page.h"
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 // The wrapper page of an HTML report.
 #include "descriptions/wrapper_page.h"
 
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "platform/platform.h"
 
 #include <glib.h>

@@ -2,9 +2,9 @@
 #include "viewer_launch/default_viewer_start.h"
 
 #include "platform/platform.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/launch_feedback.h"
 #include "viewer_launch/launch_paths.h"
-#include "viewer_launch/launch_state.h"
 
 #include <glib.h>
 

@@ -1,9 +1,8 @@
 // What the user sees of a viewer launch: spinner and start failure warning.
 #include "viewer_launch/launch_feedback.h"
 
-#include "app/app_state.h"
-#include "app/text.h"
-#include "viewer_launch/launch_state.h"
+#include "base/text.h"
+#include "ui/ui_state.h"
 
 #include <glib.h>
 

@@ -1,13 +1,12 @@
 // The diagnostic tile's press, the start threads and the splash window watch.
 #include "viewer_launch/viewer_launch.h"
 
-#include "app/trace.h"
-#include "browser/browser_state.h"
+#include "base/trace.h"
 #include "platform/platform.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
 #include "viewer_launch/launch_feedback.h"
 #include "viewer_launch/launch_paths.h"
-#include "viewer_launch/launch_state.h"
 #include "viewer_launch/viewer_settings.h"
 
 #include <atomic>

@@ -1,12 +1,12 @@
 // The main window as a user meets it, and the tiles' hover pictures.
 #include "app/main_window.h"
-#include "app/app_state.h"
-#include "app/tile_feedback.h"
-#include "app/tmp_directory.h"
-#include "browser/browser_state.h"
+#include "base/tmp_directory.h"
+#include "ui/tile_feedback.h"
+#include "ui/ui_state.h"
 
 #include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

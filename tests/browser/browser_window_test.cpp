@@ -2,13 +2,14 @@
 // by closing, shown again by the next press; the warning when nothing loads.
 #include "browser/browser_window.h"
 
-#include "app/app_state.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/navigation.h"
 #include "catalogue/reference_catalogue.h"
 #include "tree/branch_tree.h"
+#include "ui/ui_state.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/browser_session.h"
 #include "support/gui.h"
 

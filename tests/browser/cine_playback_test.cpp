@@ -2,7 +2,7 @@
 // stopping it by the button or by closing the window.
 #include "browser/cine_playback.h"
 
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/navigation.h"
 

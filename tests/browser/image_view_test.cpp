@@ -1,13 +1,14 @@
 // The large picture, the information line and the thumbnails' frames.
 #include "browser/image_view.h"
 
-#include "app/app_state.h"
 #include "browser/browser_state.h"
 #include "browser/information_line.h"
 #include "browser/thumbnail_handlers.h"
 #include "catalogue/reference_catalogue.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/gui.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // called directly with tables.
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "browser/thumbnail_index.h"
 
 #include <gtest/gtest.h>
 

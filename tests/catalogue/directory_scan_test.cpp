@@ -1,6 +1,7 @@
 // Walks of the DICOM tree and the picture count: positions, paths, bad entries.
 #include "catalogue/directory_scan.h"
 
+#include "catalogue/reference_catalogue.h"
 #include "support/scoped_medium.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "catalogue/study_metadata_reader.h"
 
 #include "catalogue/directory_scan.h"
+#include "catalogue/reference_catalogue.h"
 #include "support/dicom_fixture.h"
 #include "support/scoped_medium.h"
 

@@ -5,9 +5,12 @@
 #include "descriptions/description_list.h"
 
 #include "app/main_window.h"
-#include "app/text.h"
+#include "base/medium_root.h"
+#include "base/text.h"
+#include "catalogue/reference_catalogue.h"
 #include "descriptions/descriptions_fixture.h"
 #include "support/dicom_fixture.h"
+#include "ui/ui_state.h"
 
 #include <gtest/gtest.h>
 

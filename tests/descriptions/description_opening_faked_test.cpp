@@ -4,6 +4,7 @@
 #include "descriptions/description_opening.h"
 #include "descriptions/wrapper_page.h"
 
+#include "base/medium_root.h"
 #include "descriptions/descriptions_fixture.h"
 
 #include <glib.h>

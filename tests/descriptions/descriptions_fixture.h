@@ -2,17 +2,18 @@
 // desktop fake, for the tests of the descriptions tile, chooser and opening.
 #pragma once
 
-#include "app/app_state.h"
-#include "app/tmp_directory.h"
-#include "browser/browser_state.h"
+#include "base/tmp_directory.h"
 #include "catalogue/reference_catalogue.h"
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
 #include "descriptions/description_opening.h"
+#include "ui/ui_state.h"
 
+#include "base/medium_root.h"
 #include "fakes/fake_desktop.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

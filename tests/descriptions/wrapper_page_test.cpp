@@ -2,7 +2,7 @@
 // by hand, and where and how it is written.
 #include "descriptions/wrapper_page.h"
 
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "support/scoped_medium.h"
 
 #include <gtest/gtest.h>

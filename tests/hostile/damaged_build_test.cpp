@@ -3,12 +3,13 @@
 // headers declare enormous sizes, and damaged DICOM files in every position.
 // The build ends with the warning, nothing crashes, and the next press tries
 // again.
-#include "app/app_state.h"
 #include "browser/browser_state.h"
+#include "browser/series_loading.h"
 #include "catalogue/reference_catalogue.h"
-#include "catalogue/series_loading.h"
 #include "catalogue/study_metadata_reader.h"
+#include "ui/ui_state.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/browser_session.h"
 #include "support/dicom_fixture.h"
 #include "support/file_permissions.h"

@@ -1,14 +1,15 @@
 // Links on a hostile medium: loops, and links that lead off the medium in
 // REFIMG and DICOM. Every walk ends, never leaves the medium, and the two
 // trees keep pairing by position.
-#include "app/medium_links.h"
-#include "app/tmp_directory.h"
+#include "base/medium_links.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/series_loading.h"
+#include "browser/tree_building.h"
 #include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
-#include "catalogue/series_loading.h"
-#include "catalogue/tree_building.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/browser_session.h"
 #include "support/dicom_fixture.h"
 #include "support/gui.h"

@@ -7,6 +7,7 @@
 #include "descriptions/description_list.h"
 #include "descriptions/wrapper_page.h"
 
+#include "catalogue/reference_catalogue.h"
 #include "descriptions/descriptions_fixture.h"
 #include "support/dicom_fixture.h"
 #include "support/scratch_folder.h"

@@ -1,15 +1,15 @@
 // A viewer settings file with very long lines on a hostile medium: the launch
 // starts the program it names, watches for the title it gives, and reports a
 // program that cannot start in a valid text.
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
-#include "viewer_launch/launch_state.h"
+#include "base/tmp_directory.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/viewer_launch.h"
 
 #include "fakes/fake_desktop.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "browser/browser_state.h"
 #include "catalogue/reference_catalogue.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/browser_session.h"
 #include "support/dicom_fixture.h"
 #include "support/gui.h"

@@ -2,7 +2,7 @@
 // files where the navigator reads a list, a picture, a report or its
 // settings. Nothing waits on them, nothing reads them without end; they count
 // as missing or unreadable. Also settings files with very long lines.
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "descriptions/wrapper_page.h"
 #include "platform/platform.h"
 #include "tree/branch_tree.h"

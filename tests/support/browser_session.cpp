@@ -1,15 +1,17 @@
 // A medium with reference pictures, the main window on it, and the browser.
 #include "support/browser_session.h"
 
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
 #include "catalogue/reference_catalogue.h"
 #include "support/gui.h"
+#include "ui/ui_state.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/dicom_fixture.h"
+#include "ui/palette.h"
 
 #include <cstdio>
 

@@ -2,10 +2,10 @@
 // archive produces: the layout and pairing, the pictures' windowing and
 // colour, the reports, the DICOMDIR, refusals, and the navigator reading it.
 #include "make_disc.h"
+#include "browser/tree_building.h"
 #include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
-#include "catalogue/tree_building.h"
 #include "disc_plan.h"
 #include "reference_pictures.h"
 #include "support/scoped_medium.h"

@@ -5,25 +5,27 @@
 // the same. The working directory is gone at the end.
 #include "sample_medium.h"
 
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
 #include "catalogue/reference_catalogue.h"
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
 #include "descriptions/description_opening.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
-#include "viewer_launch/launch_state.h"
 #include "viewer_launch/viewer_launch.h"
 
+#include "base/medium_root.h"
+#include "browser/thumbnail_index.h"
 #include "fakes/fake_desktop.h"
 #include "support/file_permissions.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 #include "support/tree_snapshot.h"
 #include "tree/branch_tree.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>

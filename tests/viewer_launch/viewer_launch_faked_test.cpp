@@ -1,18 +1,17 @@
 // The diagnostic tile's launch sequence against the recording fake of the
 // desktop: what is started with which arguments, which questions are asked,
 // and what the spinner and the tile do meanwhile.
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
-#include "browser/browser_state.h"
+#include "base/tmp_directory.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
 #include "viewer_launch/launch_feedback.h"
-#include "viewer_launch/launch_state.h"
 #include "viewer_launch/viewer_launch.h"
 
 #include "fakes/fake_desktop.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

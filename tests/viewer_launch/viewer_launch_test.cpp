@@ -2,16 +2,16 @@
 // stand-ins from the medium, the window search finds their splash window, and
 // the runtime questions are real dialogs on the main loop.
 #include "viewer_launch/viewer_launch.h"
-#include "app/app_state.h"
 #include "app/main_window.h"
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 #include "platform/platform.h"
+#include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
-#include "viewer_launch/launch_state.h"
 
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 #include "support/standin_programs.h"
+#include "ui/palette.h"
 
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>

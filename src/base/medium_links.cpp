@@ -1,5 +1,5 @@
 // Links on the medium: followed only to places inside the medium root.
-#include "app/medium_links.h"
+#include "base/medium_links.h"
 
 #include "platform/platform.h"
 

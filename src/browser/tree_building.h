@@ -2,6 +2,7 @@
 // the attribute records at the same positions. Main thread only.
 #pragma once
 
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "tree/branch_tree.h"
 

@@ -1,8 +1,13 @@
-// Rules that fix the medium root from the command line or the program's path.
+// The medium root, and the rules that fix it from the command line or the
+// program's path.
 #pragma once
 
 #include <string>
 #include <vector>
+
+// Medium root from the command line or the program's path, ending in a separator.
+// Set once at start-up; read only by report opening.
+extern std::string currentPath;
 
 // The part of `programPath` before its last "\gtk" or "/gtk", followed by the
 // separator that began it. Empty when the path holds neither.

@@ -1,18 +1,17 @@
 // Loading a series folder of REFIMG into thumbnails under its series branch.
 // Main thread only; pending toolkit events run between two entries.
-#include "catalogue/series_loading.h"
+#include "browser/series_loading.h"
 
 #include "catalogue/medium_relative_path.h"
 #include "platform/platform.h"
 
-#include "app/medium_links.h"
-#include "app/trace.h"
+#include "base/medium_links.h"
+#include "base/trace.h"
+#include "browser/load_progress.h"
 #include "browser/thumbnail_handlers.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/directory_listing.h"
-#include "catalogue/load_progress.h"
-#include "catalogue/medium_relative_path.h"
 #include "catalogue/reference_catalogue.h"
-#include "platform/platform.h"
 
 #include <memory>
 #include <sstream>

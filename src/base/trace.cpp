@@ -1,5 +1,5 @@
 // Diagnostic lines on standard output.
-#include "app/trace.h"
+#include "base/trace.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,13 +1,15 @@
 // Loading a series folder into thumbnails: the pictures, the progress bar, the
 // "small" rule, and a picture that cannot be read.
-#include "catalogue/series_loading.h"
+#include "browser/series_loading.h"
 
-#include "app/app_state.h"
-#include "catalogue/load_progress.h"
+#include "browser/load_progress.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/ui_state.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Byte-limited text that stays valid UTF-8.
-#include "app/text.h"
+#include "base/text.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,14 @@
 // Building the browser's tree of studies and series from REFIMG. Folders are
 // matched with the attribute records by position. Main thread only.
-#include "catalogue/tree_building.h"
+#include "browser/tree_building.h"
 
-#include "app/medium_links.h"
-#include "app/text.h"
-#include "app/trace.h"
+#include "base/medium_links.h"
+#include "base/text.h"
+#include "base/trace.h"
+#include "browser/series_loading.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/directory_listing.h"
-#include "catalogue/series_loading.h"
+#include "catalogue/reference_catalogue.h"
 
 #include <set>
 #include <utility>

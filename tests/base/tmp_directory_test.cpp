@@ -1,5 +1,5 @@
 // The per-run working directory: name, privacy, copies and removal.
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 
 #include "support/scoped_medium.h"
 

@@ -1,8 +1,9 @@
 // The load progress on the main window's bar during the browser's tree build.
-#include "catalogue/load_progress.h"
+#include "browser/load_progress.h"
 
-#include "app/app_state.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/ui_state.h"
 
 #include <gtk/gtk.h>
 

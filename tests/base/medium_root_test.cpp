@@ -1,5 +1,5 @@
 // The medium root from the command line and the program's path.
-#include "app/medium_root.h"
+#include "base/medium_root.h"
 
 #include <gtest/gtest.h>
 

@@ -1,21 +1,18 @@
 // The per-run private working directory.
-#include "app/tmp_directory.h"
+#include "base/tmp_directory.h"
 
-#include "app/medium_links.h"
-#include "app/text.h"
-#include "app/trace.h"
+#include "base/medium_links.h"
+#include "base/text.h"
+#include "base/trace.h"
 #include "platform/platform.h"
 
-#include <glib-unix.h>
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <gtk/gtk.h>
 #include <boost/filesystem.hpp>
 
 #include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <vector>
 
@@ -52,16 +49,6 @@ std::vector<std::string> sortedEntries(const std::string &directory) {
   g_dir_close(dir);
   std::sort(names.begin(), names.end());
   return names;
-}
-
-gboolean onTerminationSignal(gpointer) {
-  if (gtk_main_level() > 0)
-    gtk_main_quit();
-  else {
-    removeTmpDirectory();
-    std::_Exit(0);
-  }
-  return G_SOURCE_CONTINUE;
 }
 
 }  // namespace
@@ -121,9 +108,4 @@ void removeTmpDirectory() {
   boost::system::error_code error;
   boost::filesystem::remove_all(boost::filesystem::path(tmpDirectory), error);
   tmpDirectoryCreated = false;
-}
-
-void removeTmpDirectoryOnSignals() {
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-    g_unix_signal_add(signalNumber, onTerminationSignal, nullptr);
 }

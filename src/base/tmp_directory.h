@@ -26,7 +26,3 @@ void copyDirectoryToTmp(const std::string &name);
 
 // Removes the working directory and all below it, only if this run created it.
 void removeTmpDirectory();
-
-// Removes the directory at SIGINT, SIGTERM and SIGHUP too, by ending the main
-// loop so that the normal shutdown runs.
-void removeTmpDirectoryOnSignals();

@@ -1,9 +1,10 @@
 // Building the tree of studies and series from a real REFIMG folder, matched by
 // position with the attribute records.
-#include "catalogue/tree_building.h"
+#include "browser/tree_building.h"
 
 #include "catalogue/reference_catalogue.h"
 
+#include "browser/thumbnail_index.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 

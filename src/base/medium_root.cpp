@@ -1,5 +1,7 @@
 // Rules that fix the medium root from the command line or the program's path.
-#include "app/medium_root.h"
+#include "base/medium_root.h"
+
+std::string currentPath;
 
 namespace {
 

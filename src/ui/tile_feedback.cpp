@@ -1,8 +1,8 @@
 // Pointer feedback on the main window's tiles and the chooser's report icons.
-#include "app/tile_feedback.h"
+#include "ui/tile_feedback.h"
 
-#include "app/tmp_directory.h"
-#include "browser/browser_state.h"
+#include "base/tmp_directory.h"
+#include "ui/ui_state.h"
 
 #include <cstring>
 

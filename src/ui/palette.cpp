@@ -1,16 +1,10 @@
-// Process-wide state of the application shell.
-#include "app/app_state.h"
-
-std::string currentPath;
+// The colours of the windows.
+#include "ui/palette.h"
 
 GdkColor colorBlack;
 GdkColor colorDarkRed;
 GdkColor colorGrey;
 GdkColor colorWhite;
-
-GtkWidget *mainWindow = nullptr;
-GtkWidget *loadProgressBar = nullptr;
-GtkWidget *viewerSpinner = nullptr;
 
 void parsePalette() {
   gdk_color_parse("#000", &colorBlack);
