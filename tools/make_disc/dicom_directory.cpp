@@ -1,5 +1,5 @@
-// DICOMDIR writing. Main thread: DicomDirInterface logs through DCMTK's
-// process-wide logger.
+// DICOMDIR writing. May run on any thread, beside the picture workers: it
+// reads the copied files only and decodes nothing.
 #include "dicom_directory.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -29,8 +29,7 @@ DirectoryProfile chooseProfile(const std::set<std::string> &transferSyntaxes) {
 
 bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFile> &files,
                          const DirectoryProfile &profile, const std::string &filesetId,
-                         std::vector<std::string> *refused, std::string *error,
-                         const std::function<void(size_t, size_t)> &progress) {
+                         std::vector<std::string> *refused, std::string *error) {
   DicomDirInterface directory;
   // Missing type 1 values (a Study ID, a series number) are invented rather
   // than the file left out: the viewer needs every image in the directory.
@@ -45,7 +44,6 @@ bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFil
     directory.disableFileFormatCheck(files[i].metaHeader);
     const OFCondition added = directory.addDicomFile(files[i].path.c_str(), root.c_str());
     if (added.bad()) refused->push_back(files[i].path + ": " + added.text());
-    if (progress) progress(i + 1, files.size());
   }
   if (status.good()) status = directory.writeDicomDir();
   if (status.bad()) {

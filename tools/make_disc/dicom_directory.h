@@ -2,7 +2,6 @@
 // application profile that fits the transfer syntaxes on the disc.
 #pragma once
 
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,10 +27,9 @@ struct DirectoryFile {
 
 // Writes `root`/DICOMDIR referencing `files`. A file DCMTK refuses to
 // reference is left out and named in `refused`; false only when the DICOMDIR
-// itself cannot be made. `progress` (done, total) follows the files.
+// itself cannot be made.
 bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFile> &files,
                          const DirectoryProfile &profile, const std::string &filesetId,
-                         std::vector<std::string> *refused, std::string *error,
-                         const std::function<void(size_t, size_t)> &progress = nullptr);
+                         std::vector<std::string> *refused, std::string *error);
 
 }  // namespace makedisc

@@ -16,16 +16,20 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/oflog/oflog.h>
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <unistd.h>
 #include <boost/filesystem.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace fs = boost::filesystem;
 
@@ -34,9 +38,9 @@ namespace makedisc {
 namespace {
 
 struct JobResult {
+  std::string copyFailure;  // empty: copied
   int pictures = 0;
   std::string pictureFailure;  // empty: every picture made
-  std::string copyFailure;     // empty: copied
 };
 
 bool readBytes(const std::string &path, std::string *bytes, std::string *error) {
@@ -59,6 +63,33 @@ bool writeBytes(const std::string &path, const std::string &bytes, std::string *
     return false;
   }
   return true;
+}
+
+// A byte-for-byte copy made by the kernel (no pass through our memory), with
+// plain reads and writes where the file systems cannot do that.
+bool copyFile(const std::string &from, const std::string &to, std::string *error) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int out = in < 0 ? -1 : open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  int failure = out < 0 ? errno : 0;
+  bool kernel = true;
+  while (failure == 0) {
+    const ssize_t moved = kernel ? copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) : -1;
+    if (moved == 0) break;
+    if (moved > 0) continue;
+    if (!kernel || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)) {
+      failure = errno;
+      break;
+    }
+    kernel = false;
+    char buffer[1 << 16];
+    for (ssize_t got; failure == 0 && (got = read(in, buffer, sizeof buffer)) != 0;)
+      if (got < 0 || write(out, buffer, static_cast<size_t>(got)) != got) failure = errno != 0 ? errno : EIO;
+    break;
+  }
+  if (out >= 0 && close(out) != 0 && failure == 0) failure = errno;
+  if (in >= 0) close(in);
+  if (failure != 0) *error = from + ": cannot be copied (" + g_strerror(failure) + ")";
+  return failure == 0;
 }
 
 bool makeFolder(const std::string &path, std::string *error) {
@@ -327,57 +358,76 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
     }
   summary->studies = static_cast<int>(plan.studies.size());
 
+  // Every file is copied first, so that the DICOMDIR, which reads the copies,
+  // is made on a thread of its own while the pictures are rendered: it would
+  // otherwise keep one core busy and the other idle at the end.
   std::vector<JobResult> results(jobs.size());
+  std::set<std::string> transferSyntaxes;
+  std::vector<DirectoryFile> directoryFiles;
+  runJobs(
+      jobs.size(), options.threads,
+      [&](size_t i) {
+        copyFile(jobs[i]->file->path, staging + "/" + jobs[i]->dicomPath, &results[i].copyFailure);
+      },
+      phase("copying"), options.cancel);
+  if (cancelled(options, error)) return false;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (!results[i].copyFailure.empty()) {
+      *error = results[i].copyFailure;
+      return false;
+    }
+    transferSyntaxes.insert(jobs[i]->file->transferSyntaxUid);
+    directoryFiles.push_back({jobs[i]->dicomPath, jobs[i]->file->metaHeader});
+  }
+  const DirectoryProfile profile = chooseProfile(transferSyntaxes);
+  summary->profile = profile.name;
+  std::vector<std::string> refused;
+  std::string directoryError;
+  bool directoryMade = false;
+
   PictureSettings settings;
   settings.maxSide = options.maxPictureSide;
   settings.quality = options.jpegQuality;
+  // DCMTK's errors name what the DICOMDIR refuses and why; the pictures'
+  // failures are summed up per series below.
+  OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
   {
     DecoderRegistration decoders;
+    std::thread directory([&] {
+      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label),
+                                          &refused, &directoryError);
+    });
     runJobs(
         jobs.size(), options.threads,
         [&](size_t i) {
           const PlannedInstance &instance = *jobs[i];
-          JobResult &result = results[i];
-          boost::system::error_code failure;
-          fs::copy_file(instance.file->path, staging + "/" + instance.dicomPath, failure);
-          if (failure) result.copyFailure = instance.file->path + ": " + failure.message();
           const PlannedSeries &series = *seriesOf.at(&instance);
-          if (series.refimgFolder.empty() || !result.copyFailure.empty()) return;
+          if (series.refimgFolder.empty()) return;
+          JobResult &result = results[i];
           result.pictures = renderReferencePictures(instance.file->path, instance.file->frames,
                                                     staging + "/" + series.refimgFolder,
                                                     instance.firstPicture, settings, &result.pictureFailure);
           if (!result.pictureFailure.empty())
             result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure);
         },
-        phase("writing"), options.cancel);
+        phase("pictures"), options.cancel);
+    directory.join();
   }
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   if (cancelled(options, error)) return false;
+  if (!directoryMade) {
+    *error = directoryError;
+    return false;
+  }
+  for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
   std::map<const ExportFile *, JobResult> byFile;
-  std::set<std::string> transferSyntaxes;
-  std::vector<DirectoryFile> directoryFiles;
   for (size_t i = 0; i < jobs.size(); ++i) {
-    if (!results[i].copyFailure.empty()) {
-      *error = results[i].copyFailure;
-      return false;
-    }
     summary->pictures += results[i].pictures;
     byFile[jobs[i]->file] = results[i];
-    transferSyntaxes.insert(jobs[i]->file->transferSyntaxUid);
-    directoryFiles.push_back({jobs[i]->dicomPath, jobs[i]->file->metaHeader});
   }
   reportPictureFailures(plan, byFile, summary);
 
   if (!writeReports(staging, options, plan, summary, error)) return false;
-
-  const DirectoryProfile profile = chooseProfile(transferSyntaxes);
-  summary->profile = profile.name;
-  std::vector<std::string> refused;
-  OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
-  const bool directoryMade = writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label),
-                                                 &refused, error, phase("DICOMDIR"));
-  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
-  if (!directoryMade) return false;
-  for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
 
   samplemedium::SampleMediumOptions side;
   side.navigatorProgram = options.navigatorProgram;
