@@ -9,14 +9,14 @@ medium=${VELMORA_MEDIUM:-$PWD/sample-medium}
 if [ ! -f "$medium/autorun.sh" ]; then
   build/tools/bin/make-sample-medium "$medium"
 elif [ -z "${VELMORA_MEDIUM:-}" ]; then
-  # Our own sample disc gets the programs just built, so it never runs a stale copy.
-  for pair in "src/velmora-brelantor:gtk/bin/velmora-brelantor" \
-              "tools/bin/dicomviewer-standin:Program/DICOMViewer.exe" \
-              "tools/bin/dotnetfx-standin:Program/FRAMEWORK/dotnetfx.exe"; do
-    built=build/${pair%%:*}
-    copy=$medium/${pair#*:}
-    if [ -f "$built" ] && ! cmp -s "$built" "$copy"; then
-      rm -f "$copy" && install -m 0555 "$built" "$copy"
+  # Our own sample disc gets the programs just built (with their runtime), so
+  # it never runs a stale copy.
+  for built in build/src/velmora-brelantor build/tools/bin/dicomviewer-standin build/tools/bin/dotnetfx-standin; do
+    if [ "$built" -nt "$medium/gtk/bin/velmora-brelantor" ]; then
+      build/tools/bin/bundle-runtime build/src/velmora-brelantor "$medium" \
+        --also build/tools/bin/dicomviewer-standin=Program/DICOMViewer.exe \
+        --also build/tools/bin/dotnetfx-standin=Program/FRAMEWORK/dotnetfx.exe >/dev/null
+      break
     fi
   done
 fi

@@ -7,6 +7,10 @@
 #include <glib/gstdio.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
+
+#include "runtime_bundle.h"
 
 #ifdef VELMORA_WITH_ARTWORK
 #include "artwork.h"
@@ -23,12 +27,6 @@ const char *const viewerSettings =
     "[viewer]\n"
     "viewer=DICOMViewer.exe\n"
     "windowClassName=DICOMViewerSplash\n";
-
-const char *const autorunScript =
-    "#!/bin/sh\n"
-    "# Starts the navigator of this disc with the disc's root as its medium.\n"
-    "cd \"$(dirname \"$0\")\" || exit 1\n"
-    "exec ./gtk/bin/velmora-brelantor \"$PWD\"\n";
 
 bool writeText(const std::string &path, const char *text, std::string *error) {
   GError *failure = nullptr;
@@ -66,6 +64,48 @@ bool copyProgram(const std::string &from, const std::string &root, const std::st
   return true;
 }
 
+bool isElfFile(const std::string &path) {
+  gchar *head = nullptr;
+  gsize length = 0;
+  bool elf = g_file_get_contents(path.c_str(), &head, &length, nullptr) && length >= 4 &&
+             std::string(head, 4) ==
+                 "\x7f"
+                 "ELF";
+  g_free(head);
+  return elf;
+}
+
+// The navigator with the runtime it needs on a desktop that has only the
+// baseline; the stand-ins that are real programs share it. Stand-ins that are
+// not (scripts in tests) are copied as they are.
+bool writePrograms(const std::string &root, const SampleMediumOptions &options, SampleMediumSummary *summary,
+                   std::string *error) {
+  const std::string tools = options.toolDirectory.empty() ? "" : options.toolDirectory + "/";
+  std::vector<std::pair<std::string, std::string>> standIns;
+  if (!tools.empty())
+    standIns = {{tools + viewerStandIn, "Program/DICOMViewer.exe"},
+                {tools + installerStandIn, "Program/FRAMEWORK/dotnetfx.exe"}};
+  const bool bundled = !options.navigatorProgram.empty() &&
+                       g_file_test(options.navigatorProgram.c_str(), G_FILE_TEST_IS_REGULAR);
+  runtimebundle::BundleOptions bundle;
+  for (const auto &standIn : standIns) {
+    if (bundled && isElfFile(standIn.first))
+      bundle.programs.push_back(standIn);
+    else if (!copyProgram(standIn.first, root, standIn.second, summary, error))
+      return false;
+  }
+  if (bundled) return runtimebundle::bundleRuntime(options.navigatorProgram, root, bundle, nullptr, error);
+  if (!options.navigatorProgram.empty())
+    summary->warnings.push_back(options.navigatorProgram + " not found: gtk/bin/velmora-brelantor left out");
+  const std::string autorun = root + "/autorun.sh";
+  if (!writeText(autorun, runtimebundle::autorunScript, error)) return false;
+  if (g_chmod(autorun.c_str(), 0755) != 0) {
+    *error = "autorun.sh cannot be made executable";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool writeViewerSide(const std::string &root, const SampleMediumOptions &options,
@@ -76,24 +116,13 @@ bool writeViewerSide(const std::string &root, const SampleMediumOptions &options
       return false;
     }
   if (!writeText(root + "/gtk/bin/viewer.ini", viewerSettings, error)) return false;
-  if (!copyProgram(options.navigatorProgram, root, "gtk/bin/velmora-brelantor", summary, error)) return false;
-  const std::string tools = options.toolDirectory.empty() ? "" : options.toolDirectory + "/";
-  if (!tools.empty() &&
-      (!copyProgram(tools + viewerStandIn, root, "Program/DICOMViewer.exe", summary, error) ||
-       !copyProgram(tools + installerStandIn, root, "Program/FRAMEWORK/dotnetfx.exe", summary, error)))
-    return false;
+  if (!writePrograms(root, options, summary, error)) return false;
   if (options.artwork) {
 #ifdef VELMORA_WITH_ARTWORK
     if (!writeArtwork(root + "/img", error)) return false;
 #else
     summary->warnings.push_back("artwork not built in: img/ left empty");
 #endif
-  }
-  const std::string autorun = root + "/autorun.sh";
-  if (!writeText(autorun, autorunScript, error)) return false;
-  if (g_chmod(autorun.c_str(), 0755) != 0) {
-    *error = "autorun.sh cannot be made executable";
-    return false;
   }
   return true;
 }

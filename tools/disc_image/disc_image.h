@@ -1,0 +1,37 @@
+// The burnable image of a disc folder: ISO 9660 with Rock Ridge (permissions,
+// long names) and Joliet, made by Debian's xorriso, with SHA256SUMS at its
+// root listing every other file in the format `sha256sum -c` reads. The same
+// folder gives the same bytes: every time stamp in the image is fixed.
+#pragma once
+
+#include <string>
+
+namespace discimage {
+
+// An ISO 9660 volume label: the text transliterated to ASCII, upper case,
+// anything but A-Z and 0-9 as "_", at most 32 characters; "VELMORA_BRELANTOR"
+// when nothing is left.
+std::string volumeLabel(const std::string &text);
+
+// The label from the patient's data on the disc: the first patient of its
+// DICOMDIR (name, characters converted from the file's character set), or
+// volumeLabel("") when there is none.
+std::string labelFromPatientData(const std::string &discFolder);
+
+// The SHA256SUMS text of the folder: one line per regular file below it (a
+// SHA256SUMS at its root excepted), sorted by path, names escaped as
+// sha256sum escapes them. False with a message on a read failure.
+bool checksumList(const std::string &discFolder, std::string &list, std::string *error);
+
+// The time every file of the image gets: SOURCE_DATE_EPOCH when it is set,
+// else the newest modification time in the folder (so the same input gives
+// the same image).
+long long imageTime(const std::string &discFolder);
+
+// Writes the image of `discFolder` to `imagePath` (through a temporary file
+// beside it, renamed at the end) with the given label (empty: from the
+// patient's data). False with a message in `error` on failure.
+bool makeDiscImage(const std::string &discFolder, const std::string &imagePath, const std::string &label,
+                   std::string *error);
+
+}  // namespace discimage
