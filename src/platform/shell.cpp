@@ -151,6 +151,26 @@ pid_t startProgram(const std::string &program, const std::vector<std::string> &a
   return started ? child : 0;
 }
 
+// A disc's autorun.sh points the toolkit at the disc's runtime through the
+// variables it lists in VELMORA_RUNTIME_ENV, keeping the values they had in
+// VELMORA_HOST_<name>. The desktop's programs get the desktop's values back:
+// a browser must not look for its modules on the disc.
+std::unique_ptr<GAppLaunchContext, ObjectDeleter> desktopLaunchContext() {
+  std::unique_ptr<GAppLaunchContext, ObjectDeleter> context(g_app_launch_context_new());
+  const char *names = g_getenv("VELMORA_RUNTIME_ENV");
+  if (names == nullptr) return context;
+  UniqueStrv list(g_strsplit_set(names, " \t", -1));
+  for (gchar **name = list.get(); *name != nullptr; ++name) {
+    if (**name == '\0') continue;
+    const char *host = g_getenv((std::string("VELMORA_HOST_") + *name).c_str());
+    if (host != nullptr)
+      g_app_launch_context_setenv(context.get(), *name, host);
+    else
+      g_app_launch_context_unsetenv(context.get(), *name);
+  }
+  return context;
+}
+
 bool openWithDefaultApplication(const std::string &target, bool isAddress) {
   std::string uri;
   if (isAddress) {
@@ -161,7 +181,7 @@ bool openWithDefaultApplication(const std::string &target, bool isAddress) {
     uri = fileUri.get();
   }
   GError *rawError = nullptr;
-  if (g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &rawError)) return true;
+  if (g_app_info_launch_default_for_uri(uri.c_str(), desktopLaunchContext().get(), &rawError)) return true;
   UniqueError error(rawError);
   return false;
 }

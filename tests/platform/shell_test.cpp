@@ -163,8 +163,11 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
     std::vector<std::string> handled = lines(readFile(log));
     // GIO hands a local document to the application as its absolute path.
     std::string report = medium.path("reports/report 1.pdf");
-    EXPECT_EQ(std::multiset<std::string>(handled.begin(), handled.end()),
-              (std::multiset<std::string>{report, report, "https://example.org/a?b=1&c=2"}));
+    // The handler gets the desktop's own values of the disc runtime's variables.
+    const std::string host = " none /host/dicom.dic";
+    EXPECT_EQ(
+        std::multiset<std::string>(handled.begin(), handled.end()),
+        (std::multiset<std::string>{report + host, report + host, "https://example.org/a?b=1&c=2" + host}));
     return;
   }
 
@@ -174,7 +177,10 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
   {
     FILE *out = std::fopen(handler.c_str(), "w");
     ASSERT_NE(out, nullptr);
-    std::fputs("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$VELMORA_HANDLER_LOG\"\n", out);
+    std::fputs(
+        "#!/bin/sh\nprintf '%s %s %s\\n' \"$1\" \"${GTK_EXE_PREFIX-none}\" \"${DCMDICTPATH-none}\" >> "
+        "\"$VELMORA_HANDLER_LOG\"\n",
+        out);
     std::fclose(out);
     ASSERT_EQ(chmod(handler.c_str(), 0755), 0);
   }
@@ -182,6 +188,11 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
                             {"application/pdf", "x-scheme-handler/http", "x-scheme-handler/https"});
   auto environment = desktop.variables();
   environment["VELMORA_HANDLER_LOG"] = log;
+  // As autorun.sh leaves them: one variable the desktop did not have, one it had.
+  environment["VELMORA_RUNTIME_ENV"] = "GTK_EXE_PREFIX DCMDICTPATH";
+  environment["GTK_EXE_PREFIX"] = "/disc/gtk";
+  environment["DCMDICTPATH"] = "gtk/share/dcmtk/dicom.dic";
+  environment["VELMORA_HOST_DCMDICTPATH"] = "/host/dicom.dic";
   testsupport::ChildResult child = testsupport::runTestInChild(testName, "open-documents", environment);
   EXPECT_EQ(child.exitStatus, 0) << child.output;
   EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;

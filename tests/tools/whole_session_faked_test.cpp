@@ -2,7 +2,8 @@
 // reports, the browser with stepping, zoom and cine, and a viewer launch.
 // On a disc that could be written, not one file of it is created, changed or
 // removed; on one made read-only as a burnt disc is, the session works all
-// the same. The working directory is gone at the end.
+// the same; and on a burnt image mounted read-only, when the image test hands
+// one over. The working directory is gone at the end.
 #include "sample_medium.h"
 
 #include "app/main_window.h"
@@ -32,6 +33,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 namespace {
 
 using namespace testsupport;
@@ -58,11 +61,24 @@ std::vector<GtkWidget *> chooserRows() {
   return rows;
 }
 
-// The parameter: whether the disc is made read-only.
-class WholeSession : public testing::TestWithParam<bool> {
+enum class Disc { Writable, ReadOnly, Mounted };
+
+class WholeSession : public testing::TestWithParam<Disc> {
  protected:
   void SetUp() override {
     fakedesktop::reset();
+    if (GetParam() == Disc::Mounted) {
+      // The mounted image of the sample disc (its pictures are its DICOM files).
+      const char *mounted = std::getenv("VELMORA_MOUNTED_MEDIUM");
+      if (mounted == nullptr) GTEST_SKIP() << "no mounted image given (VELMORA_MOUNTED_MEDIUM)";
+      root_ = mounted;
+      images_ = 0;
+      for (fs::recursive_directory_iterator it(root_ + "/DICOM"), end; it != end; ++it)
+        images_ += fs::is_regular_file(it->status()) ? 1 : 0;
+      ASSERT_EQ(::chdir(root_.c_str()), 0);
+      currentPath = root_ + "/";
+      return;
+    }
     samplemedium::SampleMediumOptions options;
     options.seriesPerStudy = 2;
     options.imagesPerSeries = 3;
@@ -78,7 +94,7 @@ class WholeSession : public testing::TestWithParam<bool> {
     images_ = summary.images;
     // Read-only as on a burnt disc, folders included; or writable throughout,
     // so that a write would succeed and show.
-    if (GetParam())
+    if (GetParam() == Disc::ReadOnly)
       setModeRecursively(root_, 0444, 0555);
     else
       setModeRecursively(root_, 0644, 0755);
@@ -116,7 +132,7 @@ class WholeSession : public testing::TestWithParam<bool> {
     removeTmpDirectory();
     fakedesktop::reset();
     if (::chdir(scratch_.root().c_str()) != 0) ADD_FAILURE() << "cannot leave the disc";
-    setModeRecursively(root_, 0644, 0755);
+    if (GetParam() != Disc::Mounted) setModeRecursively(root_, 0644, 0755);
   }
 
   ScopedMedium scratch_;  // holds the disc and the stand-ins it copies
@@ -218,8 +234,11 @@ TEST_P(WholeSession, NothingOnTheDiscIsCreatedOrChangedAndNothingIsLeftBehind) {
   EXPECT_EQ(snapshotDifferences(before, snapshotTree(root_)), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Disc, WholeSession, testing::Bool(), [](const testing::TestParamInfo<bool> &info) {
-  return info.param ? "ReadOnly" : "Writable";
-});
+std::string discName(const testing::TestParamInfo<Disc> &info) {
+  return info.param == Disc::Writable ? "Writable" : info.param == Disc::ReadOnly ? "ReadOnly" : "Mounted";
+}
+
+INSTANTIATE_TEST_SUITE_P(Disc, WholeSession, testing::Values(Disc::Writable, Disc::ReadOnly, Disc::Mounted),
+                         discName);
 
 }  // namespace
