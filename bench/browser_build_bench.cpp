@@ -1,12 +1,16 @@
-// The browser's tree build (every picture decoded, kept and scaled to a
-// thumbnail, with progress on the shown main window) against a floor loop that
-// only decodes, scales and keeps the same files with the same GdkPixbuf calls.
+// The browser's tree build (every picture decoded at reduced size on the
+// worker pool and scaled to a thumbnail, with progress on the shown main
+// window) against two floor loops on one core: today's design (every picture
+// decoded at full size with the toolkit's loader, scaled and kept) and the
+// reduced-size floor (decoded at reduced size, scaled to 128 x 128, the
+// thumbnail kept).
 // Run under Xvfb: xvfb-run -a bench/browser_build_bench
 #include "app/application.h"
 #include "app/main_window.h"
 #include "browser/thumbnail_index.h"
 #include "browser/tree_building.h"
 #include "catalogue/directory_listing.h"
+#include "catalogue/picture_decoder.h"
 #include "catalogue/reference_catalogue.h"
 #include "tree/branch_tree.h"
 #include "ui/palette.h"
@@ -113,8 +117,9 @@ void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 struct Run {
   double seconds = 0;
-  double cpuSeconds = 0;  // this process only (the X server's drawing is not in it)
-  double peakBytes = 0;
+  double cpuSeconds = 0;        // this process only (the X server's drawing is not in it)
+  double peakBytes = 0;         // above the resident size at the start
+  double processPeakBytes = 0;  // the whole process's
   double keptBytes = 0;
 };
 
@@ -151,13 +156,14 @@ Run measure(Work work) {
   run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.peakBytes = 1024.0 * (statusKilobytes("VmHWM:") - before);
+  run.processPeakBytes = 1024.0 * statusKilobytes("VmHWM:");
   return run;
 }
 
 double keptBytesOf(GdkPixbuf *pixbuf) { return static_cast<double>(gdk_pixbuf_get_byte_length(pixbuf)); }
 
-// The same decoding and scaling as the build, keeping only the full-size pictures.
-Run floorLoop() {
+// Today's design: full decode, bilinear scaling, the full picture kept.
+Run todaysFloor() {
   std::vector<Pixbuf> kept;
   Run run = measure([&kept] {
     double bytes = 0;
@@ -167,6 +173,24 @@ Run floorLoop() {
       benchmark::DoNotOptimize(scaled.get());
       bytes += keptBytesOf(original.get());
       kept.push_back(std::move(original));
+    }
+    return bytes;
+  });
+  if (kept.size() != pictureFiles.size()) std::abort();
+  return run;
+}
+
+// Decoding at reduced size and scaling to 128 x 128 on one core, the
+// thumbnails kept.
+Run reducedFloor() {
+  std::vector<PixbufPtr> kept;
+  Run run = measure([&kept] {
+    double bytes = 0;
+    for (const std::string &file : pictureFiles) {
+      DecodedPicture decoded = decodePictureFile(file, 128, 128);
+      PixbufPtr scaled(gdk_pixbuf_scale_simple(decoded.pixels.get(), 128, 128, GDK_INTERP_BILINEAR));
+      bytes += keptBytesOf(scaled.get());
+      kept.push_back(std::move(scaled));
     }
     return bytes;
   });
@@ -190,8 +214,7 @@ Run buildLoop() {
     double bytes = 0;
     for (const auto &study : thumbnails)
       for (const auto &series : study.second)
-        for (GtkWidget *image : series.second)
-          bytes += keptBytesOf(static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(image), "orig-pixbuf")));
+        for (GtkWidget *image : series.second) bytes += keptBytesOf(gtk_image_get_pixbuf(GTK_IMAGE(image)));
     return bytes;
   });
   size_t count = 0;
@@ -205,45 +228,57 @@ Run buildLoop() {
   return run;
 }
 
-// Floor and build alternate within each iteration, first one then the other,
-// so that load from other processes falls on both alike; the fastest runs are
+// The three loops take turns within each iteration, in a rotating order, so
+// that load from other processes falls on all alike; the fastest runs are
 // compared too, being the least disturbed.
 void BM_BrowserBuildAgainstFloor(benchmark::State &state) {
-  Run build, floor;
-  double fastestBuild = 1e30, fastestFloor = 1e30;
-  bool floorFirst = true;
+  Run build, today, reduced;
+  double fastestBuild = 1e30, fastestToday = 1e30, fastestReduced = 1e30;
+  int turn = 0;
   for (auto _ : state) {
-    Run floorRun, buildRun;
-    if (floorFirst) {
-      floorRun = floorLoop();
-      buildRun = buildLoop();
-    } else {
-      buildRun = buildLoop();
-      floorRun = floorLoop();
+    Run todayRun, reducedRun, buildRun;
+    for (int step = 0; step < 3; ++step) {
+      switch ((turn + step) % 3) {
+        case 0:
+          todayRun = todaysFloor();
+          break;
+        case 1:
+          reducedRun = reducedFloor();
+          break;
+        default:
+          buildRun = buildLoop();
+          break;
+      }
     }
-    floorFirst = !floorFirst;
+    ++turn;
     state.SetIterationTime(buildRun.seconds);
-    build.seconds += buildRun.seconds;
-    floor.seconds += floorRun.seconds;
-    build.cpuSeconds += buildRun.cpuSeconds;
-    floor.cpuSeconds += floorRun.cpuSeconds;
+    for (auto [total, one] :
+         {std::pair<Run *, Run *>{&build, &buildRun}, {&today, &todayRun}, {&reduced, &reducedRun}}) {
+      total->seconds += one->seconds;
+      total->cpuSeconds += one->cpuSeconds;
+      total->peakBytes = std::max(total->peakBytes, one->peakBytes);
+      total->processPeakBytes = std::max(total->processPeakBytes, one->processPeakBytes);
+      total->keptBytes = one->keptBytes;
+    }
     fastestBuild = std::min(fastestBuild, buildRun.seconds);
-    fastestFloor = std::min(fastestFloor, floorRun.seconds);
-    build.peakBytes = std::max(build.peakBytes, buildRun.peakBytes);
-    floor.peakBytes = std::max(floor.peakBytes, floorRun.peakBytes);
-    build.keptBytes = buildRun.keptBytes;
-    floor.keptBytes = floorRun.keptBytes;
+    fastestToday = std::min(fastestToday, todayRun.seconds);
+    fastestReduced = std::min(fastestReduced, reducedRun.seconds);
   }
   double iterations = static_cast<double>(state.iterations());
   const double MB = 1024.0 * 1024.0;
-  state.counters["floor_s"] = floor.seconds / iterations;
-  state.counters["time_ratio"] = build.seconds / floor.seconds;
-  state.counters["fastest_ratio"] = fastestBuild / fastestFloor;
-  state.counters["cpu_ratio"] = build.cpuSeconds / floor.cpuSeconds;
-  state.counters["kept_MB"] = build.keptBytes / MB;
+  double pictures = static_cast<double>(pictureFiles.size());
+  state.counters["build_s"] = build.seconds / iterations;
+  state.counters["today_floor_s"] = today.seconds / iterations;
+  state.counters["reduced_floor_s"] = reduced.seconds / iterations;
+  state.counters["ratio_today"] = build.seconds / today.seconds;
+  state.counters["ratio_reduced"] = build.seconds / reduced.seconds;
+  state.counters["fastest_ratio_today"] = fastestBuild / fastestToday;
+  state.counters["fastest_ratio_reduced"] = fastestBuild / fastestReduced;
+  state.counters["cpu_ratio_reduced"] = build.cpuSeconds / reduced.cpuSeconds;
   state.counters["peak_MB"] = build.peakBytes / MB;
-  state.counters["floor_peak_MB"] = floor.peakBytes / MB;
-  state.counters["memory_ratio"] = build.peakBytes / build.keptBytes;
+  state.counters["process_peak_MB"] = build.processPeakBytes / MB;
+  state.counters["peak_limit_MB"] = (64 * MB + 80 * 1024 * pictures) / MB;
+  state.counters["today_peak_MB"] = today.peakBytes / MB;
 }
 BENCHMARK(BM_BrowserBuildAgainstFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 

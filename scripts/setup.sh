@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs, those that are missing only.
 set -eu
 packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt-14-dev
-  libgtk2.0-dev libdcmtk-dev dcmtk libturbojpeg0-dev libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
+  libgtk2.0-dev libjpeg-dev libdcmtk-dev dcmtk libturbojpeg0-dev libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool libx11-dev fonts-dejavu-core
   patchelf shared-mime-info xorriso fuseiso debootstrap bubblewrap dbus-daemon)
 missing=()

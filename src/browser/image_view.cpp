@@ -3,7 +3,9 @@
 
 #include "base/text.h"
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/information_line.h"
+#include "browser/navigation.h"
 #include "catalogue/reference_catalogue.h"
 #include "ui/palette.h"
 
@@ -55,15 +57,14 @@ std::pair<int, int> shownPictureSize(int width, int height, double factor) {
           std::max(kSmallestShownSide, static_cast<int>(scaledHeight))};
 }
 
-GdkPixbuf *originalPicture(GtkWidget *thumbnail) {
-  if (thumbnail == nullptr) return nullptr;
-  return static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(thumbnail), "orig-pixbuf"));
-}
+PixbufPtr originalPicture(GtkWidget *thumbnail) { return fullPicture(thumbnail); }
 
 int showCurrentImage() {
   if (selectedThumbnail == nullptr) return 0;
-  GdkPixbuf *original = originalPicture(selectedThumbnail);
-  if (original == nullptr) return 0;
+  PixbufPtr picture = originalPicture(selectedThumbnail);
+  prefetchFullPictures(currentSeriesThumbnails(), currentImage);
+  if (!picture) return 0;
+  GdkPixbuf *original = picture.get();
 
   auto [width, height] =
       shownPictureSize(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), zoomFactor);

@@ -2,6 +2,8 @@
 // of the thumbnails. Runs with the toolkit's lock held.
 #pragma once
 
+#include "catalogue/picture_decoder.h"
+
 #include <gtk/gtk.h>
 
 #include <utility>
@@ -18,12 +20,15 @@ constexpr int kLargestShownSide = 8192;
 // result longer than kLargestShownSide is scaled down to it, keeping its shape.
 std::pair<int, int> shownPictureSize(int width, int height, double factor);
 
-// The full-size picture a thumbnail carries ("orig-pixbuf"), or null.
-GdkPixbuf *originalPicture(GtkWidget *thumbnail);
+// The full-size picture of a thumbnail (decoded on first use, see
+// full_pictures.h), or null.
+PixbufPtr originalPicture(GtkWidget *thumbnail);
 
 // Shows selectedThumbnail's full-size picture scaled by zoomFactor (each side
 // at least 20 pixels) and rebuilds the information line for the current
-// series. Returns the smaller scaled side, or 0 when nothing is selected.
+// series. Returns the smaller scaled side, or 0 when nothing is selected or
+// the picture cannot be decoded any more (the view then stays as it was).
+// The pictures after it in the current series are decoded ahead.
 int showCurrentImage();
 
 // Frames `thumbnail` dark red and makes it selectedThumbnail; the previous

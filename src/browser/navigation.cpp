@@ -3,6 +3,7 @@
 #include "browser/navigation.h"
 
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/image_view.h"
 #include "browser/thumbnail_index.h"
 #include "tree/branch_tree.h"
@@ -231,8 +232,8 @@ void onNextSeries(GtkButton *, gpointer) {
 
 void onZoomIn(GtkButton *, gpointer) {
   if (!zoomApplies()) return;
-  if (GdkPixbuf *original = originalPicture(selectedThumbnail)) {
-    if (!zoomInFits(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), zoomFactor)) return;
+  if (const FullPictureSource *original = fullPictureSourceOf(selectedThumbnail)) {
+    if (!zoomInFits(original->width, original->height, zoomFactor)) return;
   }
   zoomFactor *= kZoomStep;
   showCurrentImage();

@@ -7,12 +7,16 @@
 
 #include "base/medium_links.h"
 #include "base/trace.h"
+#include "browser/full_pictures.h"
 #include "browser/load_progress.h"
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/reference_catalogue.h"
+#include "catalogue/worker_pool.h"
 
+#include <algorithm>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -42,6 +46,47 @@ void connectThumbnailHandlers(GtkWidget *image) {
   g_signal_connect_swapped(frame, "button_press_event", G_CALLBACK(onThumbnailPressed), image);
 }
 
+// The series' pictures decoded on the worker pool a few entries ahead of the
+// entry being shown, so that both cores work while the main thread builds the
+// thumbnails in order. Only files whose relative path is not "small" are
+// decoded; whatever the main thread finds when it reaches the entry decides.
+class ThumbnailDecoding {
+ public:
+  ThumbnailDecoding(const std::vector<fs::path> &entries, const std::string &mediumRoot)
+      : entries_(entries), mediumRoot_(mediumRoot), pending_(entries.size()) {}
+
+  // Starts the decoding of the entries up to a few past `index`.
+  void startUpTo(size_t index) {
+    size_t ahead = std::min(entries_.size(), index + 2 * WorkerPool::shared().size() + 1);
+    for (; started_ < ahead; ++started_) {
+      std::string relative;
+      try {
+        relative = relativePicturePath(entries_[started_], mediumRoot_);
+      } catch (const std::exception &) {
+        continue;  // traced when the entry is reached
+      }
+      if (isSmallPicture(relative)) continue;
+      pending_[started_] = WorkerPool::shared().submit(
+          [relative] { return decodePictureFile(relative, kThumbnailSize, kThumbnailSize); });
+    }
+  }
+
+  // The decoded picture of entry `index`, waiting for it if need be.
+  DecodedPicture result(size_t index) {
+    startUpTo(index);
+    if (!pending_[index].valid())
+      return decodePictureFile(relativePicturePath(entries_[index], mediumRoot_), kThumbnailSize,
+                               kThumbnailSize);
+    return pending_[index].get();
+  }
+
+ private:
+  const std::vector<fs::path> &entries_;
+  const std::string &mediumRoot_;
+  std::vector<std::future<DecodedPicture>> pending_;
+  size_t started_ = 0;
+};
+
 }  // namespace
 
 std::string relativePicturePath(const fs::path &file, const std::string &mediumRoot) {
@@ -66,12 +111,15 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   std::vector<fs::path> entries;
   bool listed = listSortedDirectory(seriesDir, entries);
   const std::string mediumRoot = platform::currentDirectory();
-  for (const fs::path &entry : entries) {
+  ThumbnailDecoding decoding(entries, mediumRoot);
+  for (size_t index = 0; index < entries.size(); ++index) {
+    const fs::path &entry = entries[index];
     try {
       ListedKind kind = examineListedEntry(entry.string(), resolvedRoot, status);
       // Listed a moment ago and gone now: the disc was taken out or fails.
       if (kind == ListedKind::unreadable) listed = false;
       if (!listed) break;
+      decoding.startUpTo(index);
       if (kind == ListedKind::regularFile) {
         GtkWidget *study = childBranch(tree, nullptr, studyIndex);
         GtkWidget *series = study != nullptr ? childBranch(tree, study, seriesIndex) : nullptr;
@@ -79,7 +127,8 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
           GtkWidget *container = childrenContainer(series);
           std::string relative = relativePicturePath(entry, mediumRoot);
           if (!isSmallPicture(relative)) {
-            GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize, relative);
+            GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize, relative,
+                                                decoding.result(index));
             if (branch == nullptr) {
               trace("return empty images");
               mediumReadable = false;
@@ -107,36 +156,44 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   return images;
 }
 
-bool pictureSizeWithinLimits(int width, int height) {
-  return width <= kLargestPictureSide && height <= kLargestPictureSide &&
-         static_cast<long long>(width) * height <= kLargestPicturePixels;
+GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path) {
+  return makeImageBranch(level, width, height, path, decodePictureFile(path, width, height));
 }
 
-GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path) {
-  GError *rawError = nullptr;
-  // The header is read first: it can declare any size, and the whole picture
-  // would be decoded into memory and kept there.
-  int declaredWidth = 0;
-  int declaredHeight = 0;
-  bool tooLarge = gdk_pixbuf_get_file_info(path.c_str(), &declaredWidth, &declaredHeight) != nullptr &&
-                  !pictureSizeWithinLimits(declaredWidth, declaredHeight);
-  if (tooLarge) g_printerr("%s: obraz %d x %d jest zbyt duży\n", path.c_str(), declaredWidth, declaredHeight);
-  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> original(
-      tooLarge ? nullptr : gdk_pixbuf_new_from_file(path.c_str(), &rawError), g_object_unref);
-  if (rawError != nullptr) {
-    std::unique_ptr<GError, decltype(&g_error_free)> loadError(rawError, g_error_free);
-    g_printerr("%s\n", loadError->message);
+GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path,
+                           DecodedPicture decoded) {
+  std::unique_ptr<FullPictureSource> source;
+  if (decoded.pixels) {
+    source = std::make_unique<FullPictureSource>();
+    source->path = path;
+    source->width = decoded.fullWidth;
+    source->height = decoded.fullHeight;
+  } else if (decoded.failure == PictureFailure::outOfMemory) {
+    // Said as such: the warning that follows blames the disc.
+    g_printerr("%s: brak pamięci na obraz\n", path.c_str());
+    trace("brak pamięci na obraz " + path);
+  } else {
+    g_printerr("%s\n", decoded.message.c_str());
   }
   std::ostringstream address;
-  address << static_cast<const void *>(original.get());
+  address << static_cast<const void *>(source.get());
   trace("orig_pixbuf = " + address.str());
-  if (!original) return nullptr;
+  if (!source) return nullptr;
 
-  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> scaled(
-      gdk_pixbuf_scale_simple(original.get(), width, height, GDK_INTERP_BILINEAR), g_object_unref);
+  PixbufPtr scaled;
+  if (gdk_pixbuf_get_width(decoded.pixels.get()) == width &&
+      gdk_pixbuf_get_height(decoded.pixels.get()) == height)
+    scaled = std::move(decoded.pixels);
+  else
+    scaled.reset(gdk_pixbuf_scale_simple(decoded.pixels.get(), width, height, GDK_INTERP_BILINEAR));
+  if (!scaled) {
+    g_printerr("%s: brak pamięci na obraz\n", path.c_str());
+    trace("brak pamięci na obraz " + path);
+    return nullptr;
+  }
   GtkWidget *image = gtk_image_new_from_pixbuf(scaled.get());
-  // Owned by the image, so the full-size picture goes with the tree when a
-  // failed build's tree is dropped.
-  g_object_set_data_full(G_OBJECT(image), "orig-pixbuf", original.release(), g_object_unref);
+  // Owned by the image, so the source goes with the tree when a failed build's
+  // tree is dropped.
+  attachFullPictureSource(image, std::move(source));
   return newBranch(image, level);
 }

@@ -2,6 +2,7 @@
 // with progress on the main window. Main thread only.
 #pragma once
 
+#include "catalogue/picture_decoder.h"
 #include "tree/branch_tree.h"
 
 #include <gtk/gtk.h>
@@ -24,14 +25,11 @@ bool isSmallPicture(const std::string &relativePath);
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const boost::filesystem::path &seriesDir);
 
-// The largest picture loaded: a side of 16384 pixels and 64 megapixels.
-// Every full-size picture stays in memory, and a header can declare any size.
-constexpr int kLargestPictureSide = 16384;
-constexpr long long kLargestPicturePixels = 64LL * 1024 * 1024;
-bool pictureSizeWithinLimits(int width, int height);
-
 // A picture branch at `level` showing the picture at `path` scaled to
-// width x height, the full-size picture kept on the image as "orig-pixbuf".
-// Null when the picture cannot be loaded or its header declares a size
-// beyond the limits above.
+// width x height. The picture is decoded straight at about that size; the
+// image carries as "orig-pixbuf" where its full picture comes from (see
+// browser/full_pictures.h). Null when the picture cannot be decoded, is not a
+// JPEG or PNG picture, or declares a size beyond the decoder's limits.
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path);
+// The same with the picture already decoded (at about width x height).
+GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path, DecodedPicture decoded);

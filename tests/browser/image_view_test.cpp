@@ -2,12 +2,14 @@
 #include "browser/image_view.h"
 
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/information_line.h"
 #include "browser/thumbnail_handlers.h"
 #include "catalogue/reference_catalogue.h"
 
 #include "browser/thumbnail_index.h"
 #include "support/gui.h"
+#include "support/scoped_medium.h"
 #include "ui/palette.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +47,12 @@ class ImageViewTest : public testing::Test {
     zoomFactor = 1.0;
   }
   GtkWidget *addThumbnail(int study, int series, int width, int height) {
-    std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> picture(
-        gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height), g_object_unref);
-    gdk_pixbuf_fill(picture.get(), 0x808080ff);
+    std::string file = "REFIMG/" + std::to_string(++pictures_) + ".png";
+    medium_.writePicture(file, width, height);
     GtkWidget *frame = gtk_event_box_new();
     GtkWidget *thumbnail = gtk_image_new();
-    g_object_set_data_full(G_OBJECT(thumbnail), "orig-pixbuf", g_object_ref(picture.get()), g_object_unref);
+    attachFullPictureSource(thumbnail,
+                            std::make_unique<FullPictureSource>(FullPictureSource{file, width, height}));
     gtk_container_add(GTK_CONTAINER(frame), thumbnail);
     gtk_box_pack_start(GTK_BOX(thumbnailBox_), frame, FALSE, FALSE, 0);
     g_signal_connect_swapped(frame, "enter_notify_event", G_CALLBACK(onThumbnailEnter), thumbnail);
@@ -71,6 +73,8 @@ class ImageViewTest : public testing::Test {
     if (!shown) return {0, 0};
     return {gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)};
   }
+  ScopedMedium medium_;
+  int pictures_ = 0;
   GtkWidget *window_ = nullptr;
   GtkWidget *thumbnailBox_ = nullptr;
 };

@@ -2,6 +2,7 @@
 // "small" rule, and a picture that cannot be read.
 #include "browser/series_loading.h"
 
+#include "browser/full_pictures.h"
 #include "browser/load_progress.h"
 #include "catalogue/reference_catalogue.h"
 #include "ui/ui_state.h"
@@ -116,10 +117,10 @@ TEST_F(SeriesLoadingTest, PictureBecomesAStretchedThumbnailKeepingTheFullPicture
   GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(image));
   EXPECT_EQ(gdk_pixbuf_get_width(shown), 128);
   EXPECT_EQ(gdk_pixbuf_get_height(shown), 128);
-  auto *original = static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(image), "orig-pixbuf"));
+  PixbufPtr original = fullPicture(image);
   ASSERT_NE(original, nullptr);
-  EXPECT_EQ(gdk_pixbuf_get_width(original), 512);
-  EXPECT_EQ(gdk_pixbuf_get_height(original), 256);
+  EXPECT_EQ(gdk_pixbuf_get_width(original.get()), 512);
+  EXPECT_EQ(gdk_pixbuf_get_height(original.get()), 256);
   EXPECT_TRUE(std::regex_search(traced_, std::regex("^orig_pixbuf = 0x[0-9a-f]+\n$"))) << traced_;
 
   // The thumbnail is a level-2 picture branch under the series branch.

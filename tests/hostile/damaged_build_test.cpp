@@ -14,6 +14,7 @@
 #include "support/dicom_fixture.h"
 #include "support/file_permissions.h"
 #include "support/gui.h"
+#include "support/picture_bytes.h"
 #include "support/scoped_medium.h"
 
 #include <glib/gstdio.h>
@@ -21,6 +22,7 @@
 #include <boost/filesystem.hpp>
 
 #include <sys/stat.h>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -160,34 +162,6 @@ INSTANTIATE_TEST_SUITE_P(HostileMedium, InterruptedBuild, testing::ValuesIn(kInt
 
 // ---- Pictures that declare enormous sizes ----
 
-uint32_t crc32(const std::string &bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-std::string bigEndian(uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
-          static_cast<char>(value)};
-}
-
-std::string pngChunk(const std::string &type, const std::string &data) {
-  std::string typed = type + data;
-  return bigEndian(static_cast<uint32_t>(data.size())) + typed + bigEndian(crc32(typed));
-}
-
-// A PNG whose header declares `width` x `height` pixels of 8-bit RGBA, with
-// a first data chunk (an empty compressed stream) and nothing else: enough
-// for a decoder to set out to allocate the whole picture.
-std::string pngDeclaring(uint32_t width, uint32_t height) {
-  return std::string("\x89PNG\r\n\x1a\n", 8) +
-         pngChunk("IHDR", bigEndian(width) + bigEndian(height) + std::string("\x08\x06\x00\x00\x00", 5)) +
-         pngChunk("IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) + pngChunk("IEND", "");
-}
-
 using EnormousPictures = BrowserSession;
 
 TEST_F(EnormousPictures, SizesBeyondTheLimitsCountAsUnreadable) {
@@ -210,6 +184,25 @@ TEST_F(EnormousPictures, AHeaderOfAHundredThousandPixelsASideEndsTheBuildWithThe
     std::string errors = testing::internal::GetCapturedStderr();
     expectFailedBuild();
     EXPECT_NE(errors.find("zbyt duży"), std::string::npos) << errors;
+    dismissWarnings();
+  }
+}
+
+// A vector picture under a .jpg name is never handed to the toolkit's SVG
+// loader, and a progressive JPEG of endless empty scans is refused: either way
+// the build ends at once, without a thumbnail of it.
+TEST_F(EnormousPictures, DisguisedAndEndlessPicturesNeverHoldTheBuild) {
+  makeMedium(sampleStudies());
+  // The refused JPEG first: it ends the build, so the next press builds again.
+  for (const std::string &bytes : {jpegOfEmptyScans(2048, 2048, 2000), svgBytes()}) {
+    medium_.writeFile("REFIMG/ST002/SE001/IM004.jpg", bytes);
+    auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    pressTile();
+    testing::internal::GetCapturedStderr();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+    EXPECT_FALSE(referenceBrowserBusy);
+    EXPECT_LE(thumbnailCount(), 9);
     dismissWarnings();
   }
 }

@@ -4,6 +4,7 @@
 #include "base/medium_links.h"
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/series_loading.h"
 #include "browser/tree_building.h"
 #include "catalogue/directory_scan.h"
@@ -162,8 +163,7 @@ TEST_F(HostileLinksBrowser, LinksPassedOverInBothTreesKeepTheStudiesPaired) {
     for (const auto &[index, thumbnails] : series) {
       shown.emplace_back();
       for (GtkWidget *thumbnail : thumbnails)
-        shown.back().push_back(gdk_pixbuf_get_width(
-            static_cast<GdkPixbuf *>(g_object_get_data(G_OBJECT(thumbnail), "orig-pixbuf"))));
+        shown.back().push_back(gdk_pixbuf_get_width(fullPicture(thumbnail).get()));
     }
   EXPECT_EQ(shown, widths) << "no picture from off the medium, every series in its place";
   EXPECT_EQ(totalImageCount, 9);
