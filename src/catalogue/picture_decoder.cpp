@@ -19,10 +19,6 @@ namespace {
 
 constexpr gint64 kMicroseconds = 1000000;
 
-// The picture's own signature, whatever the file is called.
-bool hasJpegSignature(const std::string &bytes) { return bytes.compare(0, 3, "\xFF\xD8\xFF", 3) == 0; }
-bool hasPngSignature(const std::string &bytes) { return bytes.compare(0, 8, "\x89PNG\r\n\x1A\n", 8) == 0; }
-
 DecodedPicture failed(PictureFailure failure, std::string message) {
   DecodedPicture result;
   result.failure = failure;

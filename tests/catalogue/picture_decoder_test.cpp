@@ -72,6 +72,7 @@ TEST(PictureDecoder, HostilePicturesAreRefusedQuickly) {
   const Case cases[] = {
       {"SVG named .jpg", svgBytes(), PictureFailure::notAPicture},
       {"empty", "", PictureFailure::notAPicture},
+      {"GIF", std::string("GIF89a\x01\x00\x01\x00", 10), PictureFailure::unsupported},
       {"JPEG signature only", std::string("\xFF\xD8\xFF\xE0", 4), PictureFailure::damaged},
       {"progressive JPEG of 2,000 empty scans", jpegOfEmptyScans(2048, 2048, 2000),
        PictureFailure::tooManyScans},
