@@ -129,8 +129,10 @@ bool runJpeg(JpegJob &job, const std::string &bytes, int wantedWidth, int wanted
   job.fullWidth = static_cast<int>(info.image_width);
   job.fullHeight = static_cast<int>(info.image_height);
   if (!pictureSizeWithinLimits(job.fullWidth, job.fullHeight)) {
-    std::string message = sizeMessage(job.fullWidth, job.fullHeight);
-    stopJpeg(reinterpret_cast<j_common_ptr>(&info), PictureFailure::tooLarge, message.c_str());
+    // Returned from here rather than jumped: nothing is left to clean up.
+    jpeg_destroy_decompress(&info);
+    job.failure = PictureFailure::tooLarge;
+    return false;
   }
   bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
@@ -166,7 +168,9 @@ DecodedPicture decodeJpeg(const std::string &bytes, int wantedWidth, int wantedH
   result.fullHeight = job.fullHeight;
   if (!decoded) {
     result.failure = job.failure;
-    result.message = std::string("JPEG: ") + job.message;
+    result.message = std::string("JPEG: ") + (job.failure == PictureFailure::tooLarge
+                                                  ? sizeMessage(job.fullWidth, job.fullHeight)
+                                                  : std::string(job.message));
     return result;
   }
   result.pixels.reset(job.pixbuf);
