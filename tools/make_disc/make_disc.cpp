@@ -384,6 +384,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   std::vector<std::string> refused;
   std::string directoryError;
   bool directoryMade = false;
+  const std::string setId = filesetId(options.label.empty() ? readableName(*files.front()) : options.label);
 
   PictureSettings settings;
   settings.maxSide = options.maxPictureSide;
@@ -394,8 +395,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   {
     DecoderRegistration decoders;
     std::thread directory([&] {
-      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, filesetId(options.label),
-                                          &refused, &directoryError);
+      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, setId, &refused, &directoryError);
     });
     runJobs(
         jobs.size(), options.threads,
