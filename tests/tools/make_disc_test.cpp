@@ -9,6 +9,7 @@
 #include "disc_plan.h"
 #include "reference_pictures.h"
 #include "support/scoped_medium.h"
+#include "support/standin_programs.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcddirif.h>
@@ -433,14 +434,17 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
   }
   makedisc::MakeDiscOptions chosen = options({"export", "other"});
   chosen.patientId = "90020254321";
+  chosen.image = medium_.path("patient.iso");
+  chosen.toolDirectory = fs::path(toolPath("make-disc-image")).parent_path().string();
   makedisc::MakeDiscSummary summary;
   std::string error;
   EXPECT_TRUE(makedisc::makeDisc(chosen, &summary, &error)) << error;
   EXPECT_EQ(summary.images, 1);
+  EXPECT_GT(fs::file_size(chosen.image), 32768u);
   std::vector<std::string> left;
   for (fs::directory_iterator it(medium_.root()), end; it != end; ++it)
     left.push_back(it->path().filename().string());
-  EXPECT_EQ(left.size(), 6u);  // no .partial folder of the refused runs
+  EXPECT_EQ(left.size(), 7u);  // no .partial folder of the refused runs
 }
 
 TEST(MakeDiscPictures, ScaledToTheLongerSideWithTheAspectKept) {
