@@ -30,7 +30,8 @@ const char *const autorunScript =
     "# DCMTK at its dictionary.\n"
     "here=$(cd -- \"$(dirname -- \"$0\")\" && pwd -P) || exit 1\n"
     "cd \"$here\" || exit 1\n"
-    "VELMORA_RUNTIME_ENV=\"GDK_PIXBUF_MODULE_FILE GTK_EXE_PREFIX GIO_MODULE_DIR XDG_DATA_DIRS DCMDICTPATH\"\n"
+    "VELMORA_RUNTIME_ENV=\"GDK_PIXBUF_MODULE_FILE GTK_EXE_PREFIX GIO_MODULE_DIR GIO_LAUNCH_DESKTOP "
+    "XDG_DATA_DIRS DCMDICTPATH\"\n"
     "for name in $VELMORA_RUNTIME_ENV; do\n"
     "  eval \"[ -z \\\"\\${$name+set}\\\" ] || export VELMORA_HOST_$name=\\\"\\$$name\\\"\"\n"
     "done\n"
@@ -38,6 +39,8 @@ const char *const autorunScript =
     "export GDK_PIXBUF_MODULE_FILE=\"$here/gtk/lib/gdk-pixbuf-2.0/2.10.0/loaders.cache\"\n"
     "export GTK_EXE_PREFIX=\"$here/gtk\"\n"
     "export GIO_MODULE_DIR=\"$here/gtk/lib/gio/modules\"\n"
+    "# GIO starts the desktop's programs through this helper of its own.\n"
+    "export GIO_LAUNCH_DESKTOP=\"$here/gtk/bin/gio-launch-desktop\"\n"
     "# The desktop's file types first; the disc's when the desktop has none.\n"
     "export XDG_DATA_DIRS=\"${XDG_DATA_DIRS:-/usr/local/share:/usr/share}:$here/gtk/share\"\n"
     "# Relative to the disc's root, the current folder of the programs that read it.\n"
@@ -59,6 +62,8 @@ const char *const kDictionaryOnDisc = "gtk/share/dcmtk/dicom.dic";
 // GdkPixbuf tells formats apart by GIO's file-type guess, which needs a
 // database that a desktop without shared-mime-info lacks.
 const char *const kMimeCacheOnDisc = "gtk/share/mime/mime.cache";
+// The helper through which GIO starts desktop programs (it comes with GLib).
+const char *const kLaunchHelperOnDisc = "gtk/bin/gio-launch-desktop";
 
 // The formats the programs read: the window icon (.ico), the pictures (JPEG,
 // PNG). Loaders built into GdkPixbuf need no module.
@@ -79,7 +84,8 @@ bool fail(std::string *error, const std::string &message) {
   return false;
 }
 
-// Runs a tool and returns its standard output; false with the tool's message.
+// Runs a tool and returns its standard output (also when it fails); false
+// with the tool's message.
 bool runTool(const std::vector<std::string> &command, std::string &output, std::string *error) {
   std::vector<char *> argv;
   for (const std::string &part : command) argv.push_back(const_cast<char *>(part.c_str()));
@@ -149,13 +155,11 @@ bool writeFile(const std::string &path, const std::string &text, int mode, std::
 // on this machine: a baseline package that is not installed is not needed).
 bool baselineLibraryNames(std::set<std::string> &names, std::string *error) {
   std::vector<std::string> command = {"dpkg-query", "-L"};
-  for (const std::string &package : baselinePackages()) {
-    std::string ignored;
-    // Only installed packages: dpkg-query -L fails as a whole for a missing one.
-    if (runTool({"dpkg-query", "-W", package}, ignored, nullptr)) command.push_back(package);
-  }
+  command.insert(command.end(), baselinePackages().begin(), baselinePackages().end());
+  // A baseline package that is not installed fails the whole command but is
+  // not needed either: the listing of the others is what counts.
   std::string listing;
-  if (!runTool(command, listing, error)) return false;
+  runTool(command, listing, nullptr);
   std::istringstream lines(listing);
   for (std::string line; std::getline(lines, line);)
     if (line.find(".so") != std::string::npos) names.insert(baseName(line));
@@ -354,8 +358,10 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
   }
 
   if (!copyFile(VELMORA_DCMTK_DICTIONARY, discRoot + "/" + kDictionaryOnDisc, 0444, error) ||
-      !copyFile(VELMORA_MIME_CACHE, discRoot + "/" + kMimeCacheOnDisc, 0444, error))
+      !copyFile(VELMORA_MIME_CACHE, discRoot + "/" + kMimeCacheOnDisc, 0444, error) ||
+      !copyFile(VELMORA_GIO_LAUNCH_DESKTOP, discRoot + "/" + kLaunchHelperOnDisc, 0555, error))
     return false;
+  elfFiles.push_back(discRoot + "/" + kLaunchHelperOnDisc);
 
   // What the host must offer: its C library and the C++ library (baseline).
   for (const std::string &elf : elfFiles) {

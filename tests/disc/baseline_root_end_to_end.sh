@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The sample disc on a desktop that has only the baseline: a minimal Debian 12
+# root (debootstrap --variant=minbase from the configured Debian mirror, with
+# the baseline packages; cached in the build folder) without GTK+, DCMTK or
+# Boost. The disc is bound read-only into it at a mount point with a blank and
+# a Polish letter, the root itself read-only, and the navigator started there
+# through autorun.sh on this display: the three tiles show their pictures, a
+# report reaches the desktop's handler, the browser builds and shows a
+# picture, the viewer stand-in starts. Without the disc's gtk/lib the program
+# must not start at all (the test tests something).
+# baseline_root_end_to_end.sh TOOLS_BIN SCREEN_PROBE CACHE_DIR
+set -u
+tools=$1
+probe=$2
+cache=$3
+skip() { echo "SKIPPED: $*"; exit 77; }
+for tool in debootstrap bwrap xdotool; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
+[ -n "${DISPLAY:-}" ] || skip "no X display"
+display_number=${DISPLAY#*:}
+display_number=${display_number%%.*}
+[ -S "/tmp/.X11-unix/X$display_number" ] || skip "the display is not a local socket"
+
+baseline=libx11-6,libxext6,libxrender1,libxi6,libxrandr2,libxcursor1,libxinerama1,libxfixes3,libxcomposite1
+baseline=$baseline,libxdamage1,libxcb1,libxcb-render0,libxcb-shm0,libfontconfig1,libfreetype6
+baseline=$baseline,fonts-dejavu-core,zlib1g,libexpat1
+root=$cache/bookworm
+if [ ! -e "$root/.velmora-complete" ]; then
+  mirror=$(sed -n 's/^URIs: *//p; s/^deb \(http[^ ]*\) bookworm .*/\1/p' /etc/apt/sources.list.d/*.sources \
+    /etc/apt/sources.list 2>/dev/null | grep -v security | head -1)
+  rm -rf "$root.partial"
+  mkdir -p "$cache"
+  echo "making the minimal root (once per build folder) from ${mirror:-deb.debian.org}"
+  debootstrap --variant=minbase --include="$baseline" bookworm "$root.partial" \
+    "${mirror:-http://deb.debian.org/debian}" >"$cache/debootstrap.log" 2>&1 ||
+    skip "debootstrap failed (see $cache/debootstrap.log)"
+  rm -rf "$root.partial"/var/cache/apt/archives/*.deb
+  touch "$root.partial/.velmora-complete"
+  mv "$root.partial" "$root"
+fi
+
+work=$(mktemp -d)
+sandbox=
+cleanup() {
+  [ -n "$sandbox" ] && kill "$sandbox" 2>/dev/null && wait "$sandbox" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+check "the root has no toolkit, DCMTK or Boost" \
+  test -z "$(find "$root/usr/lib" "$root/lib" -name 'libgtk-x11*' -o -name 'libdcmdata*' -o -name 'libboost*' 2>/dev/null)"
+
+"$tools/make-sample-medium" "$work/disc" >/dev/null || { echo "FAILED: sample disc"; exit 1; }
+# The user's home in the root: a desktop handler for HTML that keeps what it
+# was given, and the viewer's runtime registered so that it starts at once.
+home=$work/home
+mkdir -p "$home/.local/share/applications" "$home/.config" \
+  "$home/.config/velmora-brelantor/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/.NETFramework/v2.0.50727"
+printf '#!/bin/sh\ncat "$1" > /root/handled.html\n' >"$home/handler.sh"
+chmod 755 "$home/handler.sh"
+printf '[Desktop Entry]\nType=Application\nName=Recorder\nExec=/root/handler.sh %%f\nMimeType=text/html;application/xhtml+xml;\n' \
+  >"$home/.local/share/applications/recorder.desktop"
+printf '[Default Applications]\ntext/html=recorder.desktop\napplication/xhtml+xml=recorder.desktop\n' >"$home/.config/mimeapps.list"
+
+disc="/media/płyta CD"
+start() {  # start [EXTRA BWRAP OPTIONS...]: the navigator in the root, in the background
+  (cd "$work" && exec setsid bwrap --ro-bind "$root" / --ro-bind "$work/disc" "$disc" "$@" \
+    --bind "$home" /root --dev /dev --proc /proc --tmpfs /tmp --unshare-pid --die-with-parent \
+    --ro-bind "/tmp/.X11-unix/X$display_number" "/tmp/.X11-unix/X$display_number" \
+    --clearenv --setenv DISPLAY "$DISPLAY" --setenv HOME /root --setenv PATH /usr/bin:/bin \
+    ${XAUTHORITY:+--ro-bind "$XAUTHORITY" /tmp/.Xauthority --setenv XAUTHORITY /tmp/.Xauthority} \
+    --chdir /root sh "$disc/autorun.sh" >"$work/navigator.log" 2>&1) &
+  sandbox=$!
+}
+stop() {
+  kill "$sandbox" 2>/dev/null
+  wait "$sandbox" 2>/dev/null
+  sandbox=
+  wait_for 10 sh -c "! xdotool search --name '^Velmora-Brelantor\$'"
+}
+
+# Without the disc's libraries the program cannot start.
+start --tmpfs "$disc/gtk/lib"
+wait_for 30 sh -c "! kill -0 $sandbox"
+check "without gtk/lib the program does not start" grep -q 'error while loading shared libraries' "$work/navigator.log"
+stop
+
+# A disc without execute marks: autorun.sh runs the program through the loader.
+cp "$work/disc/gtk/bin/velmora-brelantor" "$work/no-execute-mark"
+chmod 0444 "$work/no-execute-mark"
+start --ro-bind "$work/no-execute-mark" "$disc/gtk/bin/velmora-brelantor"
+check "without an execute mark the main window opens" wait_for 60 xdotool search --name '^Velmora-Brelantor$'
+stop
+
+start
+check "the main window opens" wait_for 60 xdotool search --name '^Velmora-Brelantor$' || cat "$work/navigator.log"
+# The pointer away from the tiles, which show another picture under it.
+xdotool mousemove 0 0
+declare -A at
+for tile in opis_n obr_ref_n obr_diag_n; do
+  wait_for 10 "$probe" find Velmora-Brelantor "$work/disc/img/$tile.jpg"
+  at[$tile]=$("$probe" find Velmora-Brelantor "$work/disc/img/$tile.jpg")
+  check "the main window shows the tile $tile" test -n "${at[$tile]}"
+done
+click() { [ -n "$1" ] && xdotool mousemove $1 click 1; }
+# No window manager here: the main window is brought over the others by hand.
+raise_main() { xdotool search --name '^Velmora-Brelantor$' windowraise >/dev/null 2>&1; }
+
+# A report: the chooser, its first HTML column, the desktop's handler.
+click "${at[opis_n]}"
+wait_for 20 "$probe" find "Opis Badania" "$work/disc/img/html2.png"
+click "$("$probe" find "Opis Badania" "$work/disc/img/html2.png")"
+check "the report's page reaches the desktop's handler" wait_for 20 grep -q 'Opis badania' "$home/handled.html"
+check "the page holds the report" grep -q 'Opis badania tomografii komputerowej' "$home/handled.html"
+
+
+# The browser: built, then the first picture shown.
+raise_main
+click "${at[obr_ref_n]}"
+browser="Przeglądarka obrazów referencyjnych"
+check "the browser is built" wait_for 60 "$probe" find "$browser" "$work/disc/img/next.png"
+"$probe" save "$browser" "$work/browser.before"
+click "$("$probe" find "$browser" "$work/disc/img/next.png")"
+# A 512-pixel picture where the view was empty (a button's hover is a few hundred).
+shows_picture() { [ "$("$probe" changed "$browser" "$work/browser.before")" -gt 20000 ]; }
+check "the browser shows a picture" wait_for 20 shows_picture
+
+# The diagnostic viewer stand-in from Program/.
+raise_main
+click "${at[obr_diag_n]}"
+check "the viewer stand-in starts" wait_for 30 xdotool search --name 'DICOMViewerSplash|Wiśniewska'
+stop
+
+[ "$failures" = 0 ] || { echo "$failures check(s) failed"; grep -v orig_pixbuf "$work/navigator.log" | tail -20; exit 1; }
