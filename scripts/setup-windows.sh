@@ -1,0 +1,358 @@
+#!/usr/bin/env bash
+# Builds the navigator's Windows libraries (x86_64-w64-mingw32): GTK+ 2 and
+# what it needs, DCMTK and Boost.Filesystem, from the upstream tarballs that
+# Debian's source packages carry, as pinned in scripts/windows-stack.versions.
+#
+#   scripts/setup-windows.sh [--download-only]
+#
+# VELMORA_WIN64_PREFIX  where the libraries go (default ~/.cache/velmora-win64)
+# VELMORA_WIN64_WORK    downloads, build trees and logs (default PREFIX.work)
+# VELMORA_WIN64_JOBS    parallel jobs (default 2)
+#
+# Each library is built once: a stamp in PREFIX/stamps holds the hash of its
+# inputs (its line of the versions file, its build steps, the shared settings
+# and the libraries before it) and a library whose stamp matches is skipped.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+versions=$repo/scripts/windows-stack.versions
+host=x86_64-w64-mingw32
+prefix=${VELMORA_WIN64_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora-win64}
+work=${VELMORA_WIN64_WORK:-$prefix.work}
+jobs=${VELMORA_WIN64_JOBS:-2}
+downloads=$work/downloads
+logs=$work/logs
+
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev wine wine64 meson ninja-build cmake pkg-config xz-utils bzip2 python3
+  libglib2.0-dev-bin gettext gtk-update-icon-cache libgdk-pixbuf2.0-bin xvfb xauth)
+
+install_packages() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} = 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The Debian mirror apt is configured with (VELMORA_DEBIAN_MIRROR overrides).
+debian_mirror() {
+  if [ -n "${VELMORA_DEBIAN_MIRROR:-}" ]; then
+    echo "$VELMORA_DEBIAN_MIRROR"
+    return
+  fi
+  local uri
+  uri=$(awk '/^URIs:/ && /debian\/?$/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $2 ~ /debian\/?$/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+  echo "${uri:-http://deb.debian.org/debian}"
+}
+
+# Fields of a library's line: name version source tarball sha256.
+line_of() { awk -v n="$1" '$1 == n' "$versions"; }
+field() { line_of "$1" | awk -v f="$2" '{print $f}'; }
+libraries() { awk '!/^#/ && NF {print $1}' "$versions"; }
+
+# Fetches a source package's original tarball from the mirror's pool with
+# apt's own downloader, which checks the pinned hash.
+download() {
+  local name=$1 source tarball sha package pool
+  source=$(field "$name" 3)
+  tarball=$(field "$name" 4)
+  sha=$(field "$name" 5)
+  [ "$tarball" = - ] && return 0
+  if [ ! -f "$downloads/$tarball" ]; then
+    package=${source%%=*}
+    case $package in
+      lib*) pool=${package:0:4} ;;
+      *) pool=${package:0:1} ;;
+    esac
+    /usr/lib/apt/apt-helper download-file "$(debian_mirror)/pool/main/$pool/$package/$tarball" \
+      "$downloads/$tarball" "SHA256:$sha" >/dev/null 2>&1 || true
+  fi
+  if ! echo "$sha  $downloads/$tarball" | sha256sum -c --quiet - 2>/dev/null; then
+    echo "could not download $tarball with SHA-256 $sha (source package $source)" >&2
+    rm -f "$downloads/$tarball"
+    exit 1
+  fi
+}
+
+# A fresh source tree of the library in $work/build/NAME; prints its path.
+unpack() {
+  local name=$1 tarball dir
+  tarball=$(field "$name" 4)
+  dir=$work/build/$name
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  tar -xf "$downloads/$tarball" -C "$dir" --strip-components=1
+  echo "$dir"
+}
+
+write_cross_files() {
+  mkdir -p "$work"
+  cat >"$work/meson-cross.ini" <<EOF
+[binaries]
+c = '$host-gcc-posix'
+cpp = '$host-g++-posix'
+ar = '$host-ar'
+strip = '$host-strip'
+windres = '$host-windres'
+pkgconfig = 'pkg-config'
+
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+
+[properties]
+needs_exe_wrapper = true
+pkg_config_libdir = '$prefix/lib/pkgconfig:/usr/$host/lib/pkgconfig'
+
+[built-in options]
+c_args = ['-I$prefix/include']
+cpp_args = ['-I$prefix/include']
+c_link_args = ['-L$prefix/lib']
+cpp_link_args = ['-L$prefix/lib', '-static-libgcc', '-static-libstdc++']
+EOF
+}
+
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig:/usr/$host/lib/pkgconfig
+export PKG_CONFIG_PATH=
+export WINEPREFIX=$work/wine
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+autotools_build() {
+  local dir=$1
+  shift
+  (cd "$dir" && ./configure --host=$host --build=x86_64-linux-gnu --prefix="$prefix" \
+    CC=$host-gcc-posix CXX=$host-g++-posix CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" "$@")
+}
+
+meson_build() {
+  local dir=$1
+  shift
+  meson setup "$dir/_build" "$dir" --cross-file "$work/meson-cross.ini" --prefix="$prefix" \
+    --libdir=lib --buildtype=release --default-library=shared --wrap-mode=nodownload "$@"
+  ninja -C "$dir/_build" -j "$jobs" install
+}
+
+cmake_build() {
+  local dir=$1
+  shift
+  cmake -S "$dir" -B "$dir/_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
+    -DVELMORA_WIN64_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake --build "$dir/_build" -j "$jobs"
+  cmake --install "$dir/_build"
+}
+
+# ---- One function per library, in the order of the versions file ----
+
+build_zlib() {
+  # Debian's own MinGW build: its library and headers are in the compiler's
+  # default paths; the DLL goes beside the others for the disc.
+  mkdir -p "$prefix/bin"
+  cp /usr/$host/lib/zlib1.dll "$prefix/bin/"
+}
+
+build_libffi() {
+  local dir
+  dir=$(unpack libffi)
+  autotools_build "$dir" --disable-static --enable-shared --disable-docs --disable-multi-os-directory
+  make -C "$dir" -j "$jobs" install
+}
+
+build_pcre2() {
+  local dir
+  dir=$(unpack pcre2)
+  autotools_build "$dir" --disable-static --enable-shared --enable-pcre2-8 --disable-pcre2-16 --disable-pcre2-32
+  make -C "$dir" -j "$jobs" install
+}
+
+build_intl() {
+  local source=$repo/scripts/windows
+  mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include"
+  cp "$source/libintl.h" "$prefix/include/"
+  $host-gcc-posix -O2 -Wall -Wextra -Werror -shared -o "$prefix/bin/intl.dll" "$source/intl.c" \
+    -Wl,--out-implib,"$prefix/lib/libintl.dll.a"
+}
+
+build_glib() {
+  local dir
+  dir=$(unpack glib)
+  meson_build "$dir" -Dtests=false -Dinstalled_tests=false -Dman=false -Dgtk_doc=false -Dnls=disabled \
+    -Dlibmount=disabled -Dselinux=disabled -Dxattr=false -Dlibelf=disabled -Dsysprof=disabled
+}
+
+build_libpng() {
+  local dir
+  dir=$(unpack libpng)
+  autotools_build "$dir" --disable-static --enable-shared
+  make -C "$dir" -j "$jobs" install
+}
+
+build_libjpeg_turbo() {
+  local dir
+  dir=$(unpack libjpeg-turbo)
+  cmake_build "$dir" -DENABLE_STATIC=OFF -DENABLE_SHARED=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+    -DCMAKE_INSTALL_LIBDIR=lib
+}
+
+build_pixman() {
+  local dir
+  dir=$(unpack pixman)
+  meson_build "$dir" -Dtests=disabled -Dgtk=disabled -Dlibpng=disabled -Dopenmp=disabled
+}
+
+build_freetype() {
+  local dir
+  dir=$(unpack freetype)
+  meson_build "$dir" -Dbrotli=disabled -Dbzip2=disabled -Dharfbuzz=disabled -Dpng=disabled -Dtests=disabled \
+    -Dzlib=system
+}
+
+build_harfbuzz() {
+  local dir
+  dir=$(unpack harfbuzz)
+  meson_build "$dir" -Dglib=enabled -Dgobject=disabled -Dcairo=disabled -Dchafa=disabled -Dicu=disabled \
+    -Dgraphite2=disabled -Dfreetype=enabled -Dgdi=enabled -Dtests=disabled -Dintrospection=disabled \
+    -Ddocs=disabled -Dbenchmark=disabled
+}
+
+build_fribidi() {
+  local dir
+  dir=$(unpack fribidi)
+  meson_build "$dir" -Ddocs=false
+}
+
+build_cairo() {
+  local dir
+  dir=$(unpack cairo)
+  autotools_build "$dir" --disable-static --enable-shared --enable-win32 --enable-win32-font --enable-png \
+    --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
+    --disable-svg --disable-ps --disable-pdf --disable-script --disable-interpreter --disable-trace \
+    --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup
+  # The library only: the test suite and the utilities are not needed.
+  make -C "$dir/src" -j "$jobs" install
+}
+
+build_pango() {
+  local dir
+  dir=$(unpack pango)
+  meson_build "$dir" -Dintrospection=disabled -Dfontconfig=disabled -Dfreetype=disabled -Dgtk_doc=false \
+    -Dinstall-tests=false -Dlibthai=disabled -Dxft=disabled -Dsysprof=disabled -Dcairo=enabled
+}
+
+build_gdk_pixbuf() {
+  local dir
+  dir=$(unpack gdk-pixbuf)
+  # Every loader is built into the library: no loader modules and no cache
+  # file to find beside the program.
+  meson_build "$dir" -Dpng=enabled -Djpeg=enabled -Dtiff=disabled -Dbuiltin_loaders=all \
+    -Dintrospection=disabled -Dman=false -Dgtk_doc=false -Ddocs=false -Dinstalled_tests=false -Dtests=false \
+    -Dgio_sniffing=false
+}
+
+build_atk() {
+  local dir
+  dir=$(unpack atk)
+  # The accessibility bus and its XML tools are not built, so neither is
+  # their library dependency needed.
+  sed -i "s/^libxml_dep = dependency('libxml-2.0', version: libxml_req_version)$/libxml_dep = dependency('libxml-2.0', version: libxml_req_version, required: not get_option('atk_only'))/" \
+    "$dir/meson.build"
+  meson_build "$dir" -Datk_only=true -Dintrospection=disabled -Ddocs=false -Dx11=disabled
+}
+
+build_gtk2() {
+  local dir
+  dir=$(unpack gtk2)
+  autotools_build "$dir" --disable-static --enable-shared --with-gdktarget=win32 --without-x --disable-glibtest \
+    --disable-cups --disable-papi --disable-test-print-backend --disable-gtk-doc --disable-man \
+    --disable-introspection --with-included-immodules
+  # The libraries, their data and the native Windows theme engine; the
+  # demos, tests and documentation are not needed.
+  make -C "$dir/gdk" -j "$jobs" install
+  make -C "$dir/gtk" -j "$jobs" install
+  make -C "$dir/modules/engines" -j "$jobs" install
+  make -C "$dir" install-pkgconfigDATA
+}
+
+build_dcmtk() {
+  local dir
+  dir=$(unpack dcmtk)
+  # The configuration runs test programs under wine: static, they need no DLLs.
+  # Wide file names let UTF-8 paths reach files whatever the system code page.
+  cmake_build "$dir" -DCMAKE_EXE_LINKER_FLAGS=-static -DDCMTK_WINEPREFIX="$WINEPREFIX" \
+    -DCPP_RUNTIME="$(ls /usr/lib/gcc/$host/*-posix/libstdc++-6.dll | head -n 1)" -DDCMTK_MODULES="ofstd;oflog;dcmdata" -DBUILD_APPS=OFF -DBUILD_SHARED_LIBS=OFF \
+    -DDCMTK_WITH_ZLIB=ON -DDCMTK_WITH_OPENSSL=OFF -DDCMTK_WITH_PNG=OFF -DDCMTK_WITH_TIFF=OFF \
+    -DDCMTK_WITH_XML=OFF -DDCMTK_WITH_ICONV=OFF -DDCMTK_WITH_ICU=OFF -DDCMTK_WITH_SNDFILE=OFF \
+    -DDCMTK_WITH_WRAP=OFF -DDCMTK_WITH_OPENJPEG=OFF -DDCMTK_WITH_DOXYGEN=OFF -DDCMTK_DEFAULT_DICT=builtin \
+    -DDCMTK_ENABLE_CHARSET_CONVERSION="<disabled>" -DDCMTK_WIDE_CHAR_FILE_IO_FUNCTIONS=ON -DBUILD_TESTING=OFF
+}
+
+build_boost() {
+  local dir
+  dir=$(unpack boost)
+  (cd "$dir" && ./bootstrap.sh --with-libraries=filesystem,system >/dev/null &&
+    echo "using gcc : mingw : $host-g++-posix ;" >user-config.jam &&
+    ./b2 --user-config=user-config.jam toolset=gcc-mingw target-os=windows address-model=64 architecture=x86 \
+      binary-format=pe abi=ms threading=multi threadapi=win32 link=static runtime-link=shared variant=release \
+      --with-filesystem --with-system --layout=system --prefix="$prefix" -j "$jobs" -d0 install)
+}
+
+# ---- Driver ----
+
+install_packages
+mkdir -p "$downloads" "$logs" "$prefix/stamps"
+for name in $(libraries); do download "$name"; done
+[ "${1:-}" = --download-only ] && exit 0
+write_cross_files
+
+# The shared settings every library's hash includes.
+common=$(declare -f write_cross_files autotools_build meson_build cmake_build unpack; cat "$repo/cmake/mingw-w64.cmake")
+previous=$(printf '%s' "$common" | sha256sum | cut -d' ' -f1)
+total_start=$(date +%s)
+for name in $(libraries); do
+  builder=build_${name//-/_}
+  extra=""
+  [ "$name" = intl ] && extra=$(cat "$repo/scripts/windows/libintl.h" "$repo/scripts/windows/intl.c")
+  hash=$({
+    echo "$previous"
+    line_of "$name"
+    declare -f "$builder"
+    echo "$extra"
+  } | sha256sum | cut -d' ' -f1)
+  stamp=$prefix/stamps/$name
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$hash" ]; then
+    previous=$hash
+    continue
+  fi
+  rm -f "$stamp"
+  start=$(date +%s)
+  echo "Building $name $(field "$name" 2) for $host"
+  # Not in a condition: there errexit would be off inside the builder.
+  set +e
+  (
+    set -e
+    "$builder"
+  ) >"$logs/$name.log" 2>&1
+  status=$?
+  set -e
+  if [ $status != 0 ]; then
+    echo "$name failed; the end of $logs/$name.log:" >&2
+    tail -n 40 "$logs/$name.log" >&2
+    exit 1
+  fi
+  echo "$hash" >"$stamp"
+  seconds=$(($(date +%s) - start))
+  echo "$name $seconds s" | tee -a "$logs/durations.txt"
+  rm -rf "$work/build/$name"
+  previous=$hash
+done
+echo "Windows libraries ready in $prefix ($(($(date +%s) - total_start)) s)"
