@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds one build folder: scripts/build.sh [release|asan|tsan] [target...]
-# (every target when none is named)
+# Configures and builds one build folder: scripts/build.sh [release|asan|tsan|windows] [target...]
+# (every target when none is named). The windows kind cross-builds for 64-bit
+# Windows with the libraries of scripts/setup-windows.sh.
 set -eu
 cd "$(dirname "$0")/.."
 kind=${1:-release}
@@ -11,7 +12,9 @@ case $kind in
   release) dir=build; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan) dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF) ;;
   tsan) dir=build-tsan; flags=(-DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_BENCH=OFF) ;;
-  *) echo "usage: $0 [release|asan|tsan]"; exit 2 ;;
+  windows) dir=build-windows
+           flags=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=OFF) ;;
+  *) echo "usage: $0 [release|asan|tsan|windows]"; exit 2 ;;
 esac
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 targets=()

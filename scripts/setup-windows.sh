@@ -310,6 +310,12 @@ build_boost() {
 
 install_packages
 mkdir -p "$downloads" "$logs" "$prefix/stamps"
+# One build at a time in the prefix: a second run waits for the first.
+exec 9>"$work/lock"
+if ! flock -n 9; then
+  echo "Waiting for the other build of the Windows libraries in $prefix"
+  flock 9
+fi
 for name in $(libraries); do download "$name"; done
 [ "${1:-}" = --download-only ] && exit 0
 write_cross_files

@@ -1,10 +1,12 @@
 // The operating-system services the navigator uses outside the toolkit.
-// Paths are UTF-8 here (file names are UTF-8 on this system). files.cpp holds
-// the file services; the desktop services live in their own files and can be
-// replaced by a fake in tests.
+// Paths and texts are UTF-8 on every system; the Windows implementation
+// (windows/) converts to UTF-16 at each call. files.cpp holds the POSIX file
+// services; the desktop services live in their own files and can be replaced
+// by a fake in tests. The working-directory services are Windows-only so far.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,13 +42,35 @@ std::string currentDirectory();
 // Pauses the calling thread; never called with the toolkit's lock held.
 void sleepMilliseconds(unsigned milliseconds);
 
+// ---- Working directory ----
+
+// The user's folder for temporary files, without a final separator (TMPDIR,
+// else /tmp; GetTempPath on Windows). Empty when the system gives none.
+std::string temporaryFolder();
+
+enum class DirectoryCreation { Created, Exists, Failed };
+
+// Creates a directory that only the current user can enter, list or change
+// (mode 0700; on Windows a protected access list naming the user alone). A
+// name that is taken is never adopted: Exists, and nothing is changed.
+DirectoryCreation createPrivateDirectory(const std::string &path);
+
+// Has `end` called when the program is asked to end from outside: by a signal
+// (SIGINT, SIGTERM, SIGHUP) on the main loop, with `immediately` false; at the
+// end of a Windows session or when its console is closed, with `immediately`
+// true, because the system ends the process as soon as `end` returns, so it
+// must finish its cleanup there. Called on the main thread at start-up.
+void onEndRequest(void (*end)(bool immediately));
+
 // ---- Desktop services (shell.cpp, registry.cpp, x11_windows.cpp, question_box.cpp) ----
 
-// Handle of a started process: a process id, or 0 when none was started.
-using ProcessHandle = long;
+// Handle of a started process (a process id, or a Windows process handle), or
+// 0 when none was started.
+using ProcessHandle = std::intptr_t;
 
-// Window handle of the desktop (an X11 window id), 0 for none.
-using WindowHandle = unsigned long;
+// Window handle of the desktop (an X11 window id, or a Windows window
+// handle), 0 for none.
+using WindowHandle = std::uintptr_t;
 
 // Shell "open": an executable regular file is started as a program with
 // `parameters` split like a shell command line, in `workingDirectory` (empty:
@@ -64,8 +88,8 @@ bool shellOpen(WindowHandle owner, const std::string &file, const std::string &p
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process);
 
-// Waits without a time limit for a started process to end; returns at once
-// for 0.
+// Waits without a time limit for a started process to end and lets go of its
+// handle; returns at once for 0.
 void waitForProcess(ProcessHandle process);
 
 enum class RegistryRoot { CurrentUser, LocalMachine };

@@ -1,0 +1,154 @@
+// File services on Windows: copying into the working directory without
+// overwriting, clearing the read-only attribute, the current directory and
+// sleeping. Every path is widened to UTF-16 at the call.
+#include "platform/platform.h"
+#include "platform/windows/wide_text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+using windows::errorText;
+using windows::widen;
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle &) = delete;
+  FileHandle &operator=(const FileHandle &) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opens an existing file for reading only; folders, pipes and devices are
+// refused by the caller from the handle's type.
+HANDLE openForReading(const std::wstring &path) {
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool isRegularFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string lowerExtension(const std::string &path) {
+  size_t slash = path.find_last_of("\\/");
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  std::string extension = path.substr(dot);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// The types the shell runs rather than hands to a viewer.
+bool hasProgramExtension(const std::string &path) {
+  static const char *const kinds[] = {".exe", ".com", ".bat", ".cmd", ".scr", ".pif", ".msi",      ".lnk",
+                                      ".cpl", ".hta", ".js",  ".jse", ".vbs", ".vbe", ".wsf",      ".wsh",
+                                      ".ps1", ".msc", ".url", ".reg", ".inf", ".jar", ".appref-ms"};
+  const std::string extension = lowerExtension(path);
+  for (const char *kind : kinds)
+    if (extension == kind) return true;
+  return false;
+}
+
+}  // namespace
+
+bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
+  std::wstring from, to;
+  if (!widen(source, from) || !widen(target, to) || from.empty() || to.empty()) return false;
+  DWORD attributes = GetFileAttributesW(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+    return false;
+  // Fail if the target exists, allow a decrypted target: flags 9.
+  return CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
+                     COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_ALLOW_DECRYPTED_DESTINATION) != 0;
+}
+
+bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content, std::string *error) {
+  content.clear();
+  auto fail = [&](const std::string &reason) {
+    if (error != nullptr) *error = path + ": " + reason;
+    content.clear();
+    return false;
+  };
+  std::wstring widePath;
+  if (!widen(path, widePath) || widePath.empty()) return fail(errorText(ERROR_INVALID_NAME));
+  DWORD attributes = GetFileAttributesW(widePath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return fail("to nie jest zwykły plik");
+  FileHandle in(openForReading(widePath));
+  if (in.get() == INVALID_HANDLE_VALUE) return fail(errorText(GetLastError()));
+  if (!isRegularFile(in.get())) return fail("to nie jest zwykły plik");
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(in.get(), &size)) return fail(errorText(GetLastError()));
+  if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return fail("plik jest zbyt duży");
+  content.reserve(static_cast<size_t>(size.QuadPart));
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+      return fail(errorText(GetLastError()));
+    if (got == 0) return true;
+    // A file that grows while it is read is held to the same limit.
+    if (content.size() + got > maxBytes) return fail("plik jest zbyt duży");
+    content.append(buffer.data(), got);
+  }
+}
+
+bool isProgramFile(const std::string &path) {
+  std::wstring widePath;
+  if (!widen(path, widePath) || widePath.empty()) return false;
+  FileHandle in(openForReading(widePath));
+  if (in.get() == INVALID_HANDLE_VALUE || !isRegularFile(in.get())) return false;
+  if (hasProgramExtension(path)) return true;
+  // An executable image under another name still runs when handed to the loader.
+  char header[2] = {0, 0};
+  DWORD got = 0;
+  return ReadFile(in.get(), header, sizeof header, &got, nullptr) && got == 2 && header[0] == 'M' &&
+         header[1] == 'Z';
+}
+
+int clearReadOnly(const std::string &path) {
+  std::wstring widePath;
+  if (!widen(path, widePath) || widePath.empty()) return ERROR_INVALID_NAME;
+  DWORD attributes = GetFileAttributesW(widePath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return static_cast<int>(GetLastError());
+  // A link is never followed to change what it points at.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_CANT_ACCESS_FILE;
+  if (!SetFileAttributesW(widePath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
+    return static_cast<int>(GetLastError());
+  return 0;
+}
+
+std::string currentDirectory() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), &buffer[0]);
+    if (length == 0) return std::string();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return windows::narrow(buffer);
+    }
+    buffer.assign(length, L'\0');
+  }
+}
+
+void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
+}  // namespace platform

@@ -1,0 +1,146 @@
+// The temporary folder, the working directory private to the user and its
+// removal when the session or the console ends, on Windows.
+#include "platform/platform.h"
+#include "platform/windows/wide_text.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct LocalDeleter {
+  void operator()(void *memory) const { LocalFree(memory); }
+};
+
+class TokenHandle {
+ public:
+  TokenHandle() { OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle_); }
+  ~TokenHandle() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  TokenHandle(const TokenHandle &) = delete;
+  TokenHandle &operator=(const TokenHandle &) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// The security identifier of the user running the program, as text; empty
+// when it cannot be read.
+std::wstring currentUserSid() {
+  TokenHandle token;
+  if (token.get() == nullptr) return std::wstring();
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return std::wstring();
+  std::vector<unsigned char> buffer(size);
+  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return std::wstring();
+  wchar_t *text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid, &text))
+    return std::wstring();
+  std::unique_ptr<void, LocalDeleter> owned(text);
+  return std::wstring(text);
+}
+
+std::atomic<void (*)(bool)> endRequested{nullptr};
+std::atomic<bool> endDone{false};
+
+// Whichever of the ends comes first is handled, once.
+void endOnce() {
+  void (*end)(bool) = endRequested.load();
+  if (end != nullptr && !endDone.exchange(true)) end(true);
+}
+
+// Runs on a thread of its own; the process ends when it returns.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      endOnce();
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+const wchar_t kSessionWindowClass[] = L"VelmoraBrelantorSession";
+
+// The system ends the process soon after WM_ENDSESSION returns: the cleanup
+// happens here, not later on the main loop.
+LRESULT CALLBACK sessionWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_QUERYENDSESSION) return TRUE;
+  if (message == WM_ENDSESSION) {
+    if (wParam) endOnce();
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+std::string temporaryFolder() {
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), &buffer[0]);
+  if (length > buffer.size()) {
+    buffer.assign(length, L'\0');
+    length = GetTempPathW(static_cast<DWORD>(buffer.size()), &buffer[0]);
+  }
+  if (length == 0 || length > buffer.size()) return std::string();
+  buffer.resize(length);
+  if (buffer.size() > 3 && (buffer.back() == L'\\' || buffer.back() == L'/')) buffer.pop_back();
+  return windows::narrow(buffer);
+}
+
+DirectoryCreation createPrivateDirectory(const std::string &path) {
+  std::wstring widePath;
+  if (!windows::widen(path, widePath) || widePath.empty()) return DirectoryCreation::Failed;
+  const std::wstring user = currentUserSid();
+  if (user.empty()) return DirectoryCreation::Failed;
+  // A protected list with one entry: full access for the user, passed on to
+  // everything created inside; nothing is inherited from the folder above.
+  const std::wstring descriptorText = L"D:P(A;OICI;FA;;;" + user + L")";
+  PSECURITY_DESCRIPTOR rawDescriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText.c_str(), SDDL_REVISION_1,
+                                                            &rawDescriptor, nullptr))
+    return DirectoryCreation::Failed;
+  std::unique_ptr<void, LocalDeleter> descriptor(rawDescriptor);
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = descriptor.get();
+  attributes.bInheritHandle = FALSE;
+  if (CreateDirectoryW(widePath.c_str(), &attributes)) return DirectoryCreation::Created;
+  return GetLastError() == ERROR_ALREADY_EXISTS ? DirectoryCreation::Exists : DirectoryCreation::Failed;
+}
+
+void onEndRequest(void (*end)(bool immediately)) {
+  endRequested = end;
+  endDone = false;
+  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+  // A hidden top-level window of the main thread, whose messages the main
+  // loop dispatches, receives the end of the desktop session.
+  static HWND sessionWindow = nullptr;
+  if (sessionWindow != nullptr) return;
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = sessionWindowProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kSessionWindowClass;
+  RegisterClassExW(&windowClass);
+  sessionWindow = CreateWindowExW(0, kSessionWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+}
+
+}  // namespace platform
