@@ -3,18 +3,8 @@
 # statically with the compiler's runtime, so they need no DLLs of it beside them.
 add_link_options(-static)
 
-set(VELMORA_WINDOWS_PLATFORM_SOURCES
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/desktop_windows.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/files.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/registry.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/shell.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/wide_text.cpp
-    ${CMAKE_SOURCE_DIR}/src/platform/windows/working_directory.cpp)
-add_library(velmora_platform STATIC ${VELMORA_WINDOWS_PLATFORM_SOURCES})
-target_include_directories(velmora_platform PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_compile_definitions(velmora_platform PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
-target_link_libraries(velmora_platform PUBLIC shell32 ole32 advapi32 user32)
-velmora_warnings(velmora_platform)
+# src/CMakeLists.txt chooses the Windows folder of the platform layer.
+add_subdirectory(src)
 
 if(VELMORA_TOOLS)
   # The runtime installer stand-in of the sample medium, a console-less program.

@@ -24,6 +24,8 @@ fail=0
 while IFS= read -r file; do
   folder=$(dirname "$file")
   folder=${folder#./}
+  # A layer's folder may hold one folder per system (platform/windows).
+  folder=${folder%%/*}
   own=$(rank "$folder")
   if [ "$own" -lt 0 ]; then
     echo "$file: folder '$folder' has no layer"
