@@ -3,7 +3,7 @@
 set -eu
 packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt-14-dev
   libgtk2.0-dev libjpeg-dev libdcmtk-dev dcmtk libturbojpeg0-dev libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool libx11-dev fonts-dejavu-core
+  xvfb xauth x11-utils xdotool libx11-dev zlib1g-dev fonts-dejavu-core
   patchelf shared-mime-info xorriso fuseiso debootstrap bubblewrap dbus-daemon)
 missing=()
 for p in "${packages[@]}"; do

@@ -2,21 +2,22 @@
 #include "app/application.h"
 
 #include "app/main_window.h"
+#include "app/termination.h"
 #include "base/medium_root.h"
+#include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "base/trace.h"
 #include "platform/platform.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
 
-#include <glib-unix.h>
 #include <gtk/gtk.h>
 
-#include <csignal>
-#include <cstdlib>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -29,29 +30,34 @@ std::recursive_mutex &toolkitLock() {
   return mutex;
 }
 
-void lockToolkit() { toolkitLock().lock(); }
-void unlockToolkit() { toolkitLock().unlock(); }
+// Which thread holds the lock and how often, so that a worker that has to
+// stop for good can let go of it (see releaseToolkitLockAndQuit).
+std::atomic<std::thread::id> lockOwner{};
+int lockDepth = 0;  // changed only by the owner, under the lock
 
-// SIGINT, SIGTERM and SIGHUP end the main loop, so that the normal shutdown
-// removes the working directory; before the loop runs they remove it at once.
-gboolean onTerminationSignal(gpointer) {
-  if (gtk_main_level() > 0)
-    gtk_main_quit();
-  else {
-    removeTmpDirectory();
-    std::_Exit(0);
-  }
-  return G_SOURCE_CONTINUE;
+void lockToolkit() {
+  toolkitLock().lock();
+  lockOwner = std::this_thread::get_id();
+  ++lockDepth;
 }
 
-void removeTmpDirectoryOnSignals() {
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-    g_unix_signal_add(signalNumber, onTerminationSignal, nullptr);
+void unlockToolkit() {
+  if (--lockDepth == 0) lockOwner = std::thread::id();
+  toolkitLock().unlock();
+}
+
+// A worker thread whose display connection was lost: it never returns, so it
+// lets go of the toolkit's lock and leaves the end of the program to the main
+// thread, which removes the working directory on its way out.
+void releaseToolkitLockAndQuit() {
+  if (lockOwner.load() == std::this_thread::get_id())
+    while (lockDepth > 0) unlockToolkit();
+  requestQuitAndWake();
 }
 
 void setDefaultIcon() {
   GError *rawError = nullptr;
-  if (!gtk_window_set_default_icon_from_file(tmpPath("/img/icon.ico").c_str(), &rawError)) {
+  if (!gtk_window_set_default_icon_from_file(picturePath("/img/icon.ico").c_str(), &rawError)) {
     std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
     g_printerr("%s\n", error ? error->message : "");
   }
@@ -68,6 +74,9 @@ void initToolkitThreads() {
 }
 
 int runApplication(int argc, char **argv) {
+  // Before anything of the run exists: a signal at any later point ends the
+  // run through its normal shutdown.
+  installTerminationHandlers();
   std::vector<std::string> arguments(argv, argv + argc);
   currentPath = mediumRootFromArguments(arguments, platform::currentDirectory());
 
@@ -78,7 +87,10 @@ int runApplication(int argc, char **argv) {
   viewerLaunching = false;
   gtk_set_locale();
   createTmpDirectory();
-  removeTmpDirectoryOnSignals();
+  if (quitRequested()) {
+    removeTmpDirectory();
+    return 0;
+  }
   parsePalette();
 
   initToolkitThreads();
@@ -87,13 +99,15 @@ int runApplication(int argc, char **argv) {
     removeTmpDirectory();
     return 1;
   }
+  platform::handleDisplayLossOffMainThread(releaseToolkitLockAndQuit);
   trace("tmpDirectory = " + tmpDirectory);
 
   setDefaultIcon();
   buildMainWindow();
 
   gdk_threads_enter();
-  gtk_main();
+  endMainLoopOnQuitRequest();
+  if (!quitRequested()) gtk_main();
   gdk_threads_leave();
 
   removeTmpDirectory();

@@ -22,7 +22,7 @@ GdkColor parsedColor(const char *spec) {
 GtkWidget *buildTile(GtkWidget *tilesRow, const char *imageName, const char *picture) {
   GtkWidget *eventBox = gtk_event_box_new();
   gtk_container_add(GTK_CONTAINER(tilesRow), eventBox);
-  GtkWidget *image = gtk_image_new_from_file(tmpPath(picture).c_str());
+  GtkWidget *image = gtk_image_new_from_file(picturePath(picture).c_str());
   gtk_widget_set_name(image, imageName);
   gtk_container_add(GTK_CONTAINER(eventBox), image);
   g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onTileEnter), image);
@@ -86,7 +86,7 @@ GtkWidget *buildMainWindow() {
   gtk_box_pack_start(GTK_BOX(statusRow), spinnerAlignment, FALSE, FALSE, 0);
 
   GtkWidget *poweredByAlignment = gtk_alignment_new(1.0, 0.5, 0.0, 0.0);
-  GtkWidget *poweredBy = gtk_image_new_from_file(tmpPath("/img/poweredbyvelmora.jpg").c_str());
+  GtkWidget *poweredBy = gtk_image_new_from_file(picturePath("/img/poweredbyvelmora.jpg").c_str());
   gtk_container_add(GTK_CONTAINER(poweredByAlignment), poweredBy);
   gtk_box_pack_start(GTK_BOX(statusRow), poweredByAlignment, FALSE, FALSE, 0);
 

@@ -2,6 +2,7 @@
 #include "base/tmp_directory.h"
 
 #include "base/medium_links.h"
+#include "base/quit_request.h"
 #include "base/text.h"
 #include "base/trace.h"
 #include "platform/platform.h"
@@ -10,10 +11,16 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 std::string tmpDirectory;
@@ -22,21 +29,138 @@ namespace {
 
 bool tmpDirectoryCreated = false;
 
+constexpr char kNamePrefix[] = "VELMORAtmp";
+
+// Every run holds a lock on this file in its directory for as long as it
+// runs. A directory with the marker and a free lock was left by a run that
+// ended without cleaning up (killed, crashed, out of memory).
+constexpr char kRunMarker[] = ".velmora-run";
+int runMarker = -1;
+
 // Names are cut like the original 150-byte buffer, but never inside a character.
 constexpr size_t kMaxPathBytes = 149;
 
-std::string directoryName() {
-  gchar *name = g_strdup_printf("%s%sVELMORAtmp%" G_GUINT64_FORMAT, g_get_tmp_dir(), G_DIR_SEPARATOR_S,
+// Start-up copies: nothing above 64 MiB, at most 512 MiB and 5 s in all,
+// whatever the disc holds; the window must not wait for a huge folder.
+constexpr std::uint64_t kMaxCopiedFile = 64ull << 20;
+constexpr std::uint64_t kMaxCopiedTotal = 512ull << 20;
+constexpr gint64 kCopyTimeBudgetUs = 5 * G_USEC_PER_SEC;
+
+struct CopyBudget {
+  std::uint64_t copied = 0;
+  gint64 deadline = 0;  // 0: no time limit
+  bool inTime() const { return deadline == 0 || g_get_monotonic_time() <= deadline; }
+};
+CopyBudget copyBudget;
+
+// The desktop's private runtime folder (per user, in memory, emptied at
+// logout) when it is really ours and closed to others.
+std::string privateRuntimeFolder() {
+  const char *runtime = g_getenv("XDG_RUNTIME_DIR");
+  struct stat info;
+  if (runtime == nullptr || runtime[0] != '/' || ::stat(runtime, &info) != 0 || !S_ISDIR(info.st_mode) ||
+      info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
+    return std::string();
+  return runtime;
+}
+
+std::string directoryName(const std::string &base) {
+  gchar *name = g_strdup_printf("%s%s%s%" G_GUINT64_FORMAT, base.c_str(), G_DIR_SEPARATOR_S, kNamePrefix,
                                 static_cast<guint64>(g_get_real_time()));
   std::string result = cutAtCharacterBoundary(name, kMaxPathBytes);
   g_free(name);
   return result;
 }
 
-// Copies one file and clears the read-only state of the copy; a failure of the
-// latter traces its error code.
+// Whether the directory `name` in `base` was left by a run of this user that
+// has ended: ours, not a link, with the marker, and nobody holding its lock.
+bool abandonedRunDirectory(int base, const char *name) {
+  int directory = ::openat(base, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (directory < 0) return false;
+  struct stat info;
+  bool ours = ::fstat(directory, &info) == 0 && info.st_uid == ::getuid();
+  int marker = ours ? ::openat(directory, kRunMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1;
+  ::close(directory);
+  if (marker < 0) return false;
+  bool abandoned = ::fstat(marker, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
+                   ::flock(marker, LOCK_EX | LOCK_NB) == 0;
+  // Closing lets go of the lock; the directory goes at once after this.
+  ::close(marker);
+  return abandoned;
+}
+
+void removeAbandonedDirectories(const std::string &base) {
+  DIR *listing = ::opendir(base.c_str());
+  if (listing == nullptr) return;
+  std::vector<std::string> abandoned;
+  while (struct dirent *entry = ::readdir(listing))
+    if (std::strncmp(entry->d_name, kNamePrefix, sizeof kNamePrefix - 1) == 0 &&
+        abandonedRunDirectory(::dirfd(listing), entry->d_name))
+      abandoned.push_back(base + G_DIR_SEPARATOR_S + entry->d_name);
+  ::closedir(listing);
+  for (const std::string &path : abandoned) {
+    boost::system::error_code error;
+    boost::filesystem::remove_all(boost::filesystem::path(path), error);
+  }
+}
+
+// Made under another name, locked, then renamed, so that no other start-up
+// ever sees the marker unlocked while this run lives.
+void holdRunMarker() {
+  std::string fresh = tmpPath(std::string("/") + kRunMarker + ".new");
+  int marker = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (marker < 0) return;
+  if (runMarker >= 0) ::close(runMarker);
+  runMarker = -1;
+  if (::flock(marker, LOCK_EX | LOCK_NB) != 0 ||
+      ::rename(fresh.c_str(), tmpPath(std::string("/") + kRunMarker).c_str()) != 0) {
+    ::close(marker);
+    ::unlink(fresh.c_str());
+    return;
+  }
+  runMarker = marker;
+}
+
+bool makeDirectoryIn(const std::string &base) {
+  // A taken name is never adopted: another user may have planted it. A new
+  // time stamp gives a new name; a cut name that cannot change stops the tries.
+  std::string previous;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string name = directoryName(base);
+    if (attempt > 0 && name == previous) return false;
+    previous = name;
+    tmpDirectory = name;
+    if (g_mkdir(name.c_str(), 0700) == 0) {
+      g_chmod(name.c_str(), 0700);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Copies one file within the start-up budget and clears the read-only state
+// of the copy; a failure of the latter traces its error code. Files over the
+// budget are passed over with a trace line.
 void copyToTmp(const std::string &source, const std::string &target) {
-  platform::copyFileNoOverwrite(source, target);
+  struct stat info;
+  if (::stat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+    if (size > kMaxCopiedFile || copyBudget.copied + size > kMaxCopiedTotal || !copyBudget.inTime()) {
+      trace("Pominięto przy kopiowaniu (limit rozmiaru lub czasu): " + source);
+      return;
+    }
+  }
+  const std::uint64_t before = copyBudget.copied;
+  bool withinBudget = true;
+  platform::copyFileNoOverwrite(source, target, [&](std::uint64_t copied) {
+    // A file that grows while it is copied is held to the same limits.
+    withinBudget = copied <= kMaxCopiedFile && before + copied <= kMaxCopiedTotal && copyBudget.inTime();
+    copyBudget.copied = before + copied;
+    return withinBudget && !quitRequested();
+  });
+  if (!withinBudget) trace("Pominięto przy kopiowaniu (limit rozmiaru lub czasu): " + source);
+  if (quitRequested()) return;
   int error = platform::clearReadOnly(target);
   if (error != 0) trace(std::to_string(static_cast<unsigned>(error)));
 }
@@ -57,28 +181,31 @@ bool tmpDirectoryUsable() { return tmpDirectoryCreated; }
 
 std::string tmpPath(const std::string &suffix) { return tmpDirectory + suffix; }
 
-void createTmpDirectory() {
-  // A taken name is never adopted: another user may have planted it. A new
-  // time stamp gives a new name; a cut name that cannot change stops the tries.
-  std::string previous;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::string name = directoryName();
-    if (attempt > 0 && name == previous) break;
-    previous = name;
-    tmpDirectory = name;
-    if (g_mkdir(name.c_str(), 0700) == 0) {
-      g_chmod(name.c_str(), 0700);
-      tmpDirectoryCreated = true;
-      // The toolkit ends the process with exit() when the display goes away
-      // (the desktop session ended): the copies go with it all the same.
-      static bool removalAtExit = false;
-      if (!removalAtExit) removalAtExit = std::atexit(removeTmpDirectory) == 0;
-      break;
-    }
-    if (errno != EEXIST) break;
-  }
-  if (!tmpDirectoryCreated) return;
+std::string workingDirectoryBase() {
+  std::string runtime = privateRuntimeFolder();
+  return runtime.empty() ? g_get_tmp_dir() : runtime;
+}
 
+void createTmpDirectory() {
+  std::string runtime = privateRuntimeFolder();
+  removeAbandonedDirectories(g_get_tmp_dir());
+  if (!runtime.empty() && runtime != g_get_tmp_dir()) removeAbandonedDirectories(runtime);
+
+  // The private runtime folder when there is one and it takes the directory
+  // (it may be full), else the temporary folder.
+  tmpDirectoryCreated = (!runtime.empty() && makeDirectoryIn(runtime)) || makeDirectoryIn(g_get_tmp_dir());
+  if (!tmpDirectoryCreated) {
+    trace("Nie można utworzyć katalogu roboczego w " + workingDirectoryBase() + ": " + g_strerror(errno) +
+          "; opisy badań są niedostępne, obrazy są czytane z płyty.");
+    return;
+  }
+  holdRunMarker();
+  // The toolkit ends the process with exit() when the display goes away
+  // (the desktop session ended): the copies go with it all the same.
+  static bool removalAtExit = false;
+  if (!removalAtExit) removalAtExit = std::atexit(removeTmpDirectory) == 0;
+
+  copyBudget = {0, g_get_monotonic_time() + kCopyTimeBudgetUs};
   if (!linkLeavesMedium("descrlist.js", resolvedMediumRoot()))
     copyToTmp("descrlist.js", tmpPath("/descrlist.js"));
   copyDirectoryToTmp("img");
@@ -97,6 +224,7 @@ void copyDirectoryToTmp(const std::string &name) {
   g_mkdir(targetDir.c_str(), 0700);
   g_chmod(targetDir.c_str(), 0700);
   for (const std::string &entry : sortedEntries(name)) {
+    if (quitRequested()) return;
     std::string source = name + G_DIR_SEPARATOR_S + entry;
     if (linkLeavesMedium(source, mediumRoot)) continue;
     copyToTmp(source, targetDir + G_DIR_SEPARATOR_S + entry);
@@ -108,4 +236,16 @@ void removeTmpDirectory() {
   boost::system::error_code error;
   boost::filesystem::remove_all(boost::filesystem::path(tmpDirectory), error);
   tmpDirectoryCreated = false;
+  if (runMarker >= 0) ::close(runMarker);
+  runMarker = -1;
+}
+
+std::string picturePath(const std::string &suffix) {
+  if (tmpDirectoryCreated) {
+    std::string copy = tmpPath(suffix);
+    if (g_file_test(copy.c_str(), G_FILE_TEST_EXISTS)) return copy;
+  }
+  std::string onMedium = suffix.substr(1);
+  // What the copies would not take from off the disc is not read from there either.
+  return linkLeavesMedium(onMedium, resolvedMediumRoot()) ? tmpPath(suffix) : onMedium;
 }

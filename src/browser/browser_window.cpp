@@ -2,6 +2,7 @@
 // reference-images tile, the window's layout, and closing it.
 #include "browser/browser_window.h"
 
+#include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
@@ -157,7 +158,7 @@ GtkWidget *buildControlBar() {
   GtkWidget *bar = gtk_hbox_new(FALSE, 2);
   for (const ControlButton &control : kControlButtons) {
     if (control.spacerBefore) gtk_box_pack_start(GTK_BOX(bar), gtk_alignment_new(0, 0, 0, 0), TRUE, TRUE, 0);
-    GtkWidget *button = makeImageButton(tmpPath(control.picture), control.width);
+    GtkWidget *button = makeImageButton(picturePath(control.picture), control.width);
     if (control.global != nullptr) *control.global = button;
     if (control.name != nullptr) gtk_widget_set_name(button, control.name);
     g_signal_connect(button, "clicked", G_CALLBACK(control.clicked), nullptr);
@@ -208,7 +209,8 @@ void buildReferenceBrowser() {
   buildCatalogue();
 
   if (ThumbnailIndex.empty()) {
-    showFailureWarning();
+    // A build cut short because the program is ending warns nobody.
+    if (!quitRequested()) showFailureWarning();
     referenceBrowserBusy = false;
     loadedImageCount = 0;
     totalImageCount = 0;

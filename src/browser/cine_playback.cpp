@@ -32,7 +32,7 @@ void redrawNow(GtkWidget *widget) {
 }
 
 void setPlayButtonLook(const char *picture, const char *tooltip) {
-  gtk_button_set_image(GTK_BUTTON(playButton), gtk_image_new_from_file(tmpPath(picture).c_str()));
+  gtk_button_set_image(GTK_BUTTON(playButton), gtk_image_new_from_file(picturePath(picture).c_str()));
   gtk_widget_set_tooltip_text(playButton, tooltip);
 }
 

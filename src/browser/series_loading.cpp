@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include "base/medium_links.h"
+#include "base/quit_request.h"
 #include "base/trace.h"
 #include "browser/full_pictures.h"
 #include "browser/load_progress.h"
@@ -142,6 +143,8 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
         }
       }
       advanceLoadProgress();
+      // The program is ending: the build ends here, like one on a failing medium.
+      if (quitRequested()) listed = false;
     } catch (const std::exception &failure) {
       trace("wyjatek" + quotedName(entry.filename().string()) + " " + failure.what());
     } catch (...) {

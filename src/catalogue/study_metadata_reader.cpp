@@ -1,14 +1,20 @@
 // Reads one DICOM file per series into the catalogue's attribute records.
 #include "catalogue/study_metadata_reader.h"
 
+#include "base/quit_request.h"
 #include "base/text.h"
 #include "catalogue/reference_catalogue.h"
 
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmf.h>
 #include <dcmtk/dcmdata/dcspchrs.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <glib.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -103,6 +109,93 @@ bool withinReadLength(DcmDataset &dataset, const DcmTagKey &tag) {
   return dataset.findAndGetElement(tag, element, OFFalse).good() && element->getLength() <= kReadLength;
 }
 
+// Limits of reading one file, whatever its nesting, length fields or
+// compression. The toolkit's own limits come first: values above the read
+// length are left in the file and parsing stops at the first element after
+// Patient ID, the last of the six attributes in tag order. What the toolkit
+// cannot be told is held by the stream it reads from.
+const DcmTagKey kStopTag(0x0010, 0x0021);
+// Bytes handed to the parser; for a deflated file these are inflated bytes,
+// and a value of a deflated file is read whole whatever its length.
+constexpr offile_off_t kMaxBytesPerFile = 32 << 20;
+// Every element costs the parser at least two reads (tag, then length), so
+// this bounds the elements it builds, and the memory they take.
+constexpr unsigned long kMaxReadsPerFile = 300000;
+// The parser recurses once per nested sequence and item; the stack it has
+// used since the file was opened stands for the nesting depth (some 200
+// levels in a release build; real files nest a handful).
+constexpr std::ptrdiff_t kMaxStackGrowth = 256 * 1024;
+constexpr gint64 kMaxMicrosecondsPerFile = 2 * G_USEC_PER_SEC;
+
+// The file stream the parser reads from, which stops handing out bytes (end
+// of stream and a bad status, so the parser unwinds at once) when a limit is
+// passed or the program is asked to end.
+class BoundedFileStream : public DcmInputFileStream {
+ public:
+  BoundedFileStream(const char *path, const char *stackBase)
+      : DcmInputFileStream(path),
+        stackBase_(stackBase),
+        deadline_(g_get_monotonic_time() + kMaxMicrosecondsPerFile) {}
+
+  // Whether a limit was passed: the file counts as unreadable.
+  bool stopped() const { return stopped_; }
+
+  OFBool good() const override { return !stopped_ && DcmInputFileStream::good(); }
+  OFCondition status() const override { return stopped_ ? EC_InvalidStream : DcmInputFileStream::status(); }
+  OFBool eos() override { return stopped_ || DcmInputFileStream::eos(); }
+  offile_off_t avail() override { return stopped_ ? 0 : DcmInputFileStream::avail(); }
+
+  offile_off_t read(void *buffer, offile_off_t length) override {
+    if (!withinLimits()) return 0;
+    offile_off_t allowed = std::min(length, kMaxBytesPerFile - bytes_);
+    offile_off_t got = DcmInputFileStream::read(buffer, allowed);
+    bytes_ += got;
+    if (got < length && bytes_ >= kMaxBytesPerFile) stopped_ = true;
+    return got;
+  }
+
+  // In pieces: skipping in a deflated file inflates everything skipped.
+  offile_off_t skip(offile_off_t length) override {
+    offile_off_t skipped = 0;
+    while (skipped < length && withinLimits()) {
+      offile_off_t piece = DcmInputFileStream::skip(std::min<offile_off_t>(length - skipped, 1 << 20));
+      if (piece <= 0) break;
+      skipped += piece;
+    }
+    return skipped;
+  }
+
+ private:
+  bool withinLimits() {
+    const char *stack = static_cast<const char *>(__builtin_frame_address(0));
+    if (!stopped_ && (++reads_ > kMaxReadsPerFile || stackBase_ - stack > kMaxStackGrowth ||
+                      g_get_monotonic_time() > deadline_ || quitRequested()))
+      stopped_ = true;
+    return !stopped_;
+  }
+
+  const char *stackBase_;
+  gint64 deadline_;
+  offile_off_t bytes_ = 0;
+  unsigned long reads_ = 0;
+  bool stopped_ = false;
+};
+
+// Loads what the record needs from one file, as DcmFileFormat::loadFile would
+// with automatic detection of the meta header and the transfer syntax.
+bool loadBounded(DcmFileFormat &fileFormat, const std::string &path) {
+  BoundedFileStream stream(path.c_str(), static_cast<const char *>(__builtin_frame_address(0)));
+  if (stream.status().bad() || fileFormat.clear().bad()) return false;
+  fileFormat.transferInit();
+  OFCondition result = fileFormat.readUntilTag(stream, EXS_Unknown, EGL_noChange, kReadLength, kStopTag);
+  fileFormat.transferEnd();
+  // Reading stops at the first element past the six attributes: bytes that
+  // are no DICOM at all stop it at once, with nothing read before.
+  if (!stream.stopped() && result.good() && fileFormat.getDataset()->card() > 0) return true;
+  fileFormat.clear();
+  return false;
+}
+
 StudyMetadata recordOf(DcmDataset &dataset, Utf8Decoder &decoder) {
   decoder.selectFor(dataset);
   StudyMetadata record;
@@ -129,9 +222,7 @@ StudyMetadataMap readStudyMetadata(DicomFileMap files) {
         series[seriesOrdinal] = {StudyMetadata()};
         continue;
       }
-      if (fileFormat.loadFile(paths.front().c_str(), EXS_Unknown, EGL_noChange, kReadLength, ERM_autoDetect)
-              .bad())
-        return studies;
+      if (quitRequested() || !loadBounded(fileFormat, paths.front())) return studies;
       series[seriesOrdinal] = {recordOf(*fileFormat.getDataset(), decoder)};
     }
     studies[studyOrdinal] = std::move(series);

@@ -132,7 +132,7 @@ std::string descriptionRowTooltip(const DescriptionEntry &entry) {
 }
 
 std::string descriptionIconPath(const DescriptionEntry &entry) {
-  return tmpPath(descriptionKind(entry) == DescriptionKind::Pdf ? "/img/pdf2.png" : "/img/html2.png");
+  return picturePath(descriptionKind(entry) == DescriptionKind::Pdf ? "/img/pdf2.png" : "/img/html2.png");
 }
 
 // ---- Signal handlers ----

@@ -71,7 +71,7 @@ void buildDescriptionsTile(GtkWidget *tilesRow) {
 
   GtkWidget *eventBox = gtk_event_box_new();
   gtk_container_add(GTK_CONTAINER(tilesRow), eventBox);
-  GtkWidget *image = gtk_image_new_from_file(tmpPath("/img/opis_n.jpg").c_str());
+  GtkWidget *image = gtk_image_new_from_file(picturePath("/img/opis_n.jpg").c_str());
   gtk_widget_set_name(image, "ObrazOpis");
   gtk_container_add(GTK_CONTAINER(eventBox), image);
   g_signal_connect_swapped(eventBox, "button_press_event", G_CALLBACK(showDescriptionChooser),

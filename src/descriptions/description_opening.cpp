@@ -117,7 +117,7 @@ void showPdfReaderPrompt() {
   gtk_container_set_border_width(GTK_CONTAINER(box), 10);
   gtk_container_add(GTK_CONTAINER(pdfReaderPromptWindow), box);
   gtk_container_add(GTK_CONTAINER(box),
-                    gtk_image_new_from_file(tmpPath("/img/get_adobe_reader.png").c_str()));
+                    gtk_image_new_from_file(picturePath("/img/get_adobe_reader.png").c_str()));
 
   std::string markup =
       std::string(" Nie można wyświetlić opisu badania - brak programu ADOBE READER.\n\n <a href=\"") +

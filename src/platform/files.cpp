@@ -58,7 +58,8 @@ int openWithoutWaiting(const std::string &path) {
 
 }  // namespace
 
-bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
+bool copyFileNoOverwrite(const std::string &source, const std::string &target,
+                         const std::function<bool(std::uint64_t copied)> &proceed) {
   FileDescriptor in(openWithoutWaiting(source));
   if (in.get() < 0) return false;
   struct stat info;
@@ -70,6 +71,7 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
   if (out.get() < 0) return false;
 
   std::vector<char> buffer(64 * 1024);
+  std::uint64_t copied = 0;
   bool ok = true;
   for (;;) {
     ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
@@ -80,6 +82,11 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
     }
     if (got == 0) break;
     if (!writeAll(out.get(), buffer.data(), static_cast<size_t>(got))) {
+      ok = false;
+      break;
+    }
+    copied += static_cast<std::uint64_t>(got);
+    if (proceed && !proceed(copied)) {
       ok = false;
       break;
     }

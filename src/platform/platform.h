@@ -1,12 +1,12 @@
 // The operating-system services the navigator uses outside the toolkit.
-// Paths and texts are UTF-8 on every system; the Windows implementation
-// (windows/) converts to UTF-16 at each call. files.cpp holds the POSIX file
-// services; the desktop services live in their own files and can be replaced
-// by a fake in tests. The working-directory services are Windows-only so far.
+// Paths are UTF-8 here (file names are UTF-8 on this system). files.cpp holds
+// the file services; the desktop services live in their own files and can be
+// replaced by a fake in tests.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +16,11 @@ namespace platform {
 
 // Copies a regular file; an existing target is never touched. False on any
 // failure (source missing or not a regular file, target exists, I/O error);
-// a target that could not be written completely is removed again.
-bool copyFileNoOverwrite(const std::string &source, const std::string &target);
+// a target that could not be written completely is removed again. `proceed`,
+// when given, is asked after every piece with the bytes copied so far; false
+// stops the copy as a failure.
+bool copyFileNoOverwrite(const std::string &source, const std::string &target,
+                         const std::function<bool(std::uint64_t copied)> &proceed = {});
 
 // Reads the whole regular file at `path` into `content`. Anything else (a
 // folder, a pipe, a device) and a file above `maxBytes` bytes are refused at
@@ -42,35 +45,13 @@ std::string currentDirectory();
 // Pauses the calling thread; never called with the toolkit's lock held.
 void sleepMilliseconds(unsigned milliseconds);
 
-// ---- Working directory ----
-
-// The user's folder for temporary files, without a final separator (TMPDIR,
-// else /tmp; GetTempPath on Windows). Empty when the system gives none.
-std::string temporaryFolder();
-
-enum class DirectoryCreation { Created, Exists, Failed };
-
-// Creates a directory that only the current user can enter, list or change
-// (mode 0700; on Windows a protected access list naming the user alone). A
-// name that is taken is never adopted: Exists, and nothing is changed.
-DirectoryCreation createPrivateDirectory(const std::string &path);
-
-// Has `end` called when the program is asked to end from outside: by a signal
-// (SIGINT, SIGTERM, SIGHUP) on the main loop, with `immediately` false; at the
-// end of a Windows session or when its console is closed, with `immediately`
-// true, because the system ends the process as soon as `end` returns, so it
-// must finish its cleanup there. Called on the main thread at start-up.
-void onEndRequest(void (*end)(bool immediately));
-
 // ---- Desktop services (shell.cpp, registry.cpp, x11_windows.cpp, question_box.cpp) ----
 
-// Handle of a started process (a process id, or a Windows process handle), or
-// 0 when none was started.
-using ProcessHandle = std::intptr_t;
+// Handle of a started process: a process id, or 0 when none was started.
+using ProcessHandle = long;
 
-// Window handle of the desktop (an X11 window id, or a Windows window
-// handle), 0 for none.
-using WindowHandle = std::uintptr_t;
+// Window handle of the desktop (an X11 window id), 0 for none.
+using WindowHandle = unsigned long;
 
 // Shell "open": an executable regular file is started as a program with
 // `parameters` split like a shell command line, in `workingDirectory` (empty:
@@ -80,17 +61,27 @@ using WindowHandle = std::uintptr_t;
 // system runs itself (an ELF image or a "#!" script); nothing goes through a
 // shell. Returns at once: true when the request was accepted (false when the
 // file is missing, cannot be started or has no application).
+// With `started` given, a program is started as a child that can be watched:
+// its handle goes there (0 for a document or address), to be passed to
+// processHasEnded and finally to releaseProcess.
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
-               const std::string &workingDirectory);
+               const std::string &workingDirectory, ProcessHandle *started = nullptr);
 
 // Shell execute with a process record: as shellOpen, and for a started program
 // its handle is stored in `process` (0 otherwise).
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process);
 
-// Waits without a time limit for a started process to end and lets go of its
-// handle; returns at once for 0.
+// Waits without a time limit for a started process to end; returns at once
+// for 0.
 void waitForProcess(ProcessHandle process);
+
+// Whether a process started by shellOpen with `started` has ended (it is then
+// gone for good); true for 0. Does not wait.
+bool processHasEnded(ProcessHandle process);
+
+// Nobody watches the process any more; it is reaped whenever it ends.
+void releaseProcess(ProcessHandle process);
 
 enum class RegistryRoot { CurrentUser, LocalMachine };
 
@@ -104,6 +95,12 @@ WindowHandle findTopLevelWindow(const std::string &title);
 
 // The active window of the desktop, or 0.
 WindowHandle foregroundWindow();
+
+// When a display connection is lost on a thread other than the main one, that
+// thread runs `onLoss` and then stops for good: only the main thread may end
+// the process (and remove what the run made). A loss on the main thread is
+// left to the toolkit. Called once the toolkit's display is open.
+void handleDisplayLossOffMainThread(void (*onLoss)());
 
 enum class Answer { Yes, No };
 

@@ -125,8 +125,10 @@ pid_t startProgram(const std::string &program, const std::vector<std::string> &a
   }
   if (child == 0) {
     ::close(pipeFds[0]);
+    // A session of its own either way: the terminal's signals to the
+    // navigator's group are not meant for the programs it started.
+    ::setsid();
     if (detached) {
-      ::setsid();
       pid_t grandchild = ::fork();
       if (grandchild < 0) writeErrorAndExit(pipeFds[1], errno);
       if (grandchild > 0) ::_exit(0);
@@ -210,14 +212,30 @@ bool openFile(const std::string &file, const std::string &parameters, const std:
 }  // namespace
 
 bool shellOpen(WindowHandle, const std::string &file, const std::string &parameters,
-               const std::string &workingDirectory) {
+               const std::string &workingDirectory, ProcessHandle *started) {
   ProcessHandle ignored;
-  return openFile(file, parameters, workingDirectory, true, ignored);
+  return openFile(file, parameters, workingDirectory, started == nullptr, started ? *started : ignored);
 }
 
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process) {
   return openFile(file, parameters, workingDirectory, false, process);
+}
+
+bool processHasEnded(ProcessHandle process) {
+  if (process <= 0) return true;
+  int status;
+  pid_t result;
+  while ((result = ::waitpid(static_cast<pid_t>(process), &status, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  return result != 0;
+}
+
+void releaseProcess(ProcessHandle process) {
+  if (process <= 0 || processHasEnded(process)) return;
+  // The main loop reaps it when it ends, so it never lingers as a zombie.
+  g_child_watch_add(
+      static_cast<GPid>(process), [](GPid, gint, gpointer) {}, nullptr);
 }
 
 void waitForProcess(ProcessHandle process) {

@@ -6,6 +6,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -31,6 +34,21 @@ int onXError(Display *display, XErrorEvent *event) {
   if (display == trappedDisplay.load()) return 0;
   XErrorHandler previous = previousHandler.load();
   return previous != nullptr ? previous(display, event) : 0;
+}
+
+std::atomic<void (*)()> displayLossHook{nullptr};
+std::atomic<XIOErrorHandler> previousIOHandler{nullptr};
+
+// Xlib ends the process when this returns. Off the main thread that would
+// run the exit handlers under the main thread's feet, so the thread hands the
+// end over and waits for it.
+int onXIOError(Display *display) {
+  if (::getpid() != static_cast<pid_t>(::syscall(SYS_gettid))) {
+    if (void (*hook)() = displayLossHook.load()) hook();
+    for (;;) ::pause();
+  }
+  XIOErrorHandler previous = previousIOHandler.load();
+  return previous != nullptr ? previous(display) : 0;
 }
 
 struct XFreeDeleter {
@@ -173,6 +191,12 @@ WindowHandle findTopLevelWindow(const std::string &title) {
     }
     return 0;
   });
+}
+
+void handleDisplayLossOffMainThread(void (*onLoss)()) {
+  displayLossHook = onLoss;
+  XIOErrorHandler previous = XSetIOErrorHandler(onXIOError);
+  if (previous != onXIOError) previousIOHandler = previous;
 }
 
 WindowHandle foregroundWindow() {

@@ -49,14 +49,14 @@ void realignIconCell(GtkWidget *icon, gfloat yalign) {
 gboolean onTileEnter(GtkWidget *image, GdkEventCrossing *, GtkWidget *) {
   if (referenceBrowserBusy) return FALSE;
   if (const TilePictures *tile = picturesOf(image))
-    gtk_image_set_from_file(GTK_IMAGE(image), tmpPath(tile->hovered).c_str());
+    gtk_image_set_from_file(GTK_IMAGE(image), picturePath(tile->hovered).c_str());
   return FALSE;
 }
 
 // Does not look at referenceBrowserBusy: a highlighted tile always returns to normal.
 gboolean onTileLeave(GtkWidget *image, GdkEventCrossing *, GtkWidget *) {
   if (const TilePictures *tile = picturesOf(image))
-    gtk_image_set_from_file(GTK_IMAGE(image), tmpPath(tile->normal).c_str());
+    gtk_image_set_from_file(GTK_IMAGE(image), picturePath(tile->normal).c_str());
   return FALSE;
 }
 

@@ -5,6 +5,7 @@
 #include "ui/ui_state.h"
 #include "viewer_launch/launch_feedback.h"
 #include "viewer_launch/launch_paths.h"
+#include "viewer_launch/launch_state.h"
 
 #include <glib.h>
 
@@ -56,8 +57,11 @@ int startDefaultViewer() {
 
   std::string viewer = defaultViewerProgram(root);
   startLaunchSpinner();
-  if (!platform::shellOpen(platform::foregroundWindow(), viewer, quotedArgument(defaultViewerArgument(root)),
-                           "")) {
+  platform::ProcessHandle started = 0;
+  bool accepted = platform::shellOpen(platform::foregroundWindow(), viewer,
+                                      quotedArgument(defaultViewerArgument(root)), "", &started);
+  launchedProgram = started != 0 ? started : kStartedUnwatched;
+  if (!accepted) {
     reportProgramNotStarted(viewer);
     return -1;
   }

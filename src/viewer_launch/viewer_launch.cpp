@@ -7,6 +7,7 @@
 #include "viewer_launch/default_viewer_start.h"
 #include "viewer_launch/launch_feedback.h"
 #include "viewer_launch/launch_paths.h"
+#include "viewer_launch/launch_state.h"
 #include "viewer_launch/viewer_settings.h"
 
 #include <atomic>
@@ -17,6 +18,8 @@ namespace {
 
 constexpr unsigned kFirstWatchDelayMs = 200;
 constexpr unsigned kWatchIntervalMs = 10;
+// A started program that has shown no splash window by then never will.
+constexpr gint64 kWatchLimitUs = 120 * G_USEC_PER_SEC;
 
 std::atomic<int> runningThreads{0};
 
@@ -63,6 +66,7 @@ gboolean onDiagnosticTileClicked(GtkWidget *eventBox, GdkEventButton *, gpointer
   // Raised here rather than by the start thread, so that a second press the
   // main loop delivers before that thread runs (a double click) is ignored too.
   viewerLaunching = true;
+  launchedProgram = 0;
   bool defaultViewer = viewerParameters["exe"] == kDefaultViewerName;
   bool started = defaultViewer
                      ? createLaunchThread("startDV", startDV, nullptr)
@@ -95,12 +99,17 @@ gpointer startSRS(gpointer data) {
   std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
   startLaunchSpinner();
   std::string program = configuredProgramPath(platform::currentDirectory(), (*parameters)["exe"]);
-  if (!platform::shellOpen(platform::foregroundWindow(), program, "", "")) reportProgramNotStarted(program);
+  platform::ProcessHandle started = 0;
+  bool accepted = platform::shellOpen(platform::foregroundWindow(), program, "", "", &started);
+  launchedProgram = started != 0 ? started : kStartedUnwatched;
+  if (!accepted) reportProgramNotStarted(program);
   return nullptr;
 }
 
-// Watch thread: polls for the splash window without a time limit, until it is
-// found or the launch ends otherwise (refused installer, failed start).
+// Watch thread: polls for the splash window until it is found, the launch
+// ends otherwise (refused installer, failed start), the started program has
+// ended without showing it, or 120 s after the start. Whatever ends the watch
+// leaves the tile ready for the next launch.
 gpointer checkDVStarting(gpointer data) {
   RunningThread running;
   std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
@@ -108,13 +117,29 @@ gpointer checkDVStarting(gpointer data) {
 
   platform::sleepMilliseconds(kFirstWatchDelayMs);
   if (!viewerLaunching) return nullptr;
+  platform::ProcessHandle program = 0;
+  gint64 deadline = 0;
   for (;;) {
     platform::sleepMilliseconds(kWatchIntervalMs);
     if (platform::findTopLevelWindow(title) != 0) {
       finishLaunch();
-      return nullptr;
+      break;
+    }
+    // The clock starts once the program has been started (the runtime
+    // questions before it take the user's time).
+    long started = launchedProgram;
+    if (deadline == 0 && started != 0) {
+      program = started > 0 ? started : 0;
+      deadline = g_get_monotonic_time() + kWatchLimitUs;
+    }
+    if ((program != 0 && platform::processHasEnded(program)) ||
+        (deadline != 0 && g_get_monotonic_time() > deadline)) {
+      finishLaunch();
+      break;
     }
     redrawLaunchSpinner();
-    if (!viewerLaunching) return nullptr;
+    if (!viewerLaunching) break;
   }
+  platform::releaseProcess(program);
+  return nullptr;
 }

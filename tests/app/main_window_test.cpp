@@ -4,10 +4,14 @@
 #include "ui/tile_feedback.h"
 #include "ui/ui_state.h"
 
+#include "support/child_run.h"
+#include "support/file_permissions.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 #include "ui/palette.h"
 
+#include <glib.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -167,6 +171,41 @@ TEST_F(MainWindowTest, ReportIconShowsHandCursorAndMovesToTheTopOfItsCell) {
   g_object_get(alignment, "yalign", &yalign, nullptr);
   EXPECT_FLOAT_EQ(yalign, 0.5f);
   gtk_widget_destroy(window);
+}
+
+// No working directory can be made (a read-only temporary folder): the tiles
+// show the medium's own pictures, there is no report tile, and the trace says
+// why. Run in a child process, since the temporary folder is read once per
+// process.
+TEST_F(MainWindowTest, WithoutAWorkingDirectoryTheTilesShowTheMediumsPictures) {
+  if (childRunRole() != "unwritable") {
+    medium_.makeDirectory("read-only");
+    ASSERT_EQ(g_chmod(medium_.path("read-only").c_str(), 0500), 0);
+    ChildResult child =
+        runTestInChild("MainWindowTest.WithoutAWorkingDirectoryTheTilesShowTheMediumsPictures", "unwritable",
+                       {{"TMPDIR", medium_.path("read-only")}, {"XDG_RUNTIME_DIR", ""}});
+    EXPECT_EQ(child.exitStatus, 0) << child.output;
+    return;
+  }
+  medium_.writeFile("descrlist.js", "[\"opis.html\"]");
+  medium_.writeFile("opis.html", "opis");
+  testing::internal::CaptureStdout();
+  {
+    ScopedPermissionChecks permissions;
+    createTmpDirectory();
+  }
+  std::string traced = testing::internal::GetCapturedStdout();
+  parsePalette();
+  buildMainWindow();
+  drainEvents();
+
+  EXPECT_FALSE(tmpDirectoryUsable());
+  EXPECT_NE(traced.find("opisy badań są niedostępne"), std::string::npos) << traced;
+  EXPECT_EQ(tileNames(), std::vector<std::string>({"ObrazDiag"}));
+  // The pointer may rest on the only tile: its highlight is the medium's too.
+  GtkWidget *diagnostic = findWidget(mainWindow, "ObrazDiag");
+  EXPECT_TRUE(imageShowsFile(diagnostic, medium_.path("img/obr_diag_n.jpg")) ||
+              imageShowsFile(diagnostic, medium_.path("img/obr_diag_a.jpg")));
 }
 
 }  // namespace

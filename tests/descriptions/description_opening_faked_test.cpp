@@ -282,13 +282,14 @@ TEST_F(DescriptionOpeningTest, EntriesLeavingTheMediumAreMissingReports) {
   }
   EXPECT_TRUE(shellCalls().empty());
   EXPECT_EQ(readFile(outsidePath), "outside");
-  // The working directory holds only what the start-up copied.
+  // The working directory holds only what the start-up copied and the run's marker.
   std::vector<std::string> written;
   for (fs::recursive_directory_iterator it(tmpDirectory), end; it != end; ++it)
     written.push_back(fs::relative(it->path(), tmpDirectory).string());
   std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"img", "img/get_adobe_reader.png", "img/html2.png",
-                                               "img/opis_a.jpg", "img/opis_n.jpg", "img/pdf2.png"}));
+  EXPECT_EQ(written,
+            (std::vector<std::string>{".velmora-run", "img", "img/get_adobe_reader.png", "img/html2.png",
+                                      "img/opis_a.jpg", "img/opis_n.jpg", "img/pdf2.png"}));
 }
 
 TEST_F(DescriptionOpeningTest, WithoutItsOwnWorkingDirectoryNothingIsWrittenOrOpened) {

@@ -46,7 +46,8 @@ bool recordShell(const fakedesktop::ShellCall &call) {
 }  // namespace
 
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
-               const std::string &workingDirectory) {
+               const std::string &workingDirectory, ProcessHandle *started) {
+  if (started != nullptr) *started = 0;
   return recordShell({false, owner, file, parameters, workingDirectory});
 }
 
@@ -67,6 +68,10 @@ void waitForProcess(ProcessHandle process) {
   if (hook && process != 0) hook();
 }
 
+bool processHasEnded(ProcessHandle) { return true; }
+
+void releaseProcess(ProcessHandle) {}
+
 bool registryKeyExists(RegistryRoot root, const std::string &keyPath) {
   fakedesktop::Access access;
   return access->registryKeys.count(fakedesktop::registryName(root, keyPath)) > 0;
@@ -82,6 +87,9 @@ WindowHandle foregroundWindow() {
   fakedesktop::Access access;
   return access->foreground;
 }
+
+// The fake has no display connection of its own to lose.
+void handleDisplayLossOffMainThread(void (*)()) {}
 
 Answer askYesNo(WindowHandle, const std::string &text, const std::string &title) {
   fakedesktop::Access access;

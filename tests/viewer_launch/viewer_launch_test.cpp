@@ -120,6 +120,27 @@ TEST_F(RealLaunchTest, ConfiguredProgramLaunchEndsAtItsSplashAndTheTileAcceptsPr
   EXPECT_TRUE(pids >> first >> second);
 }
 
+// A program that ends without ever showing the watched window: the watch
+// gives up when it has gone, and the tile starts it again.
+TEST_F(RealLaunchTest, AProgramThatEndsWithoutItsWindowEndsTheLaunchAndCanBeStartedAgain) {
+  medium_.writeFile("płyta CD/gtk/bin/viewer.ini",
+                    "viewer=Program/ends.sh\nwindowClassName=" + uniqueTitle("Never") + "\n");
+  medium_.writeFile("płyta CD/Program/ends.sh",
+                    "#!/bin/sh\necho $$ >> '" + medium_.path("ended.pids") + "'\n");
+  g_chmod(path("Program/ends.sh").c_str(), 0755);
+
+  for (int launch = 1; launch <= 2; ++launch) {
+    SCOPED_TRACE(launch);
+    press();
+    EXPECT_TRUE(viewerLaunching);
+    ASSERT_TRUE(waitUntil([] { return !viewerLaunching && launchThreadsRunning() == 0; }, 10000));
+    EXPECT_FALSE(gtk_widget_get_visible(viewerSpinner));
+  }
+  std::istringstream pids(readFile(medium_.path("ended.pids")));
+  int first = 0, second = 0;
+  EXPECT_TRUE(pids >> first >> second);
+}
+
 TEST_F(RealLaunchTest, DefaultViewerStartsWithDicomdirAfterTheRuntimeIsInstalledQuietly) {
   ASSERT_TRUE(writeSampleDicomdir(path("DICOMDIR")));
   medium_.writeFile("płyta CD/Program/FRAMEWORK/dotnetfx.exe", readFile(toolPath("dotnetfx-standin")));
