@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,7 +22,8 @@ namespace {
 
 // The connection is opened on first use and kept for the life of the process:
 // the watch polls often, and a worker may still be using it at exit.
-std::mutex displayMutex;
+// Timed: a thread that lost the display stops for good while it holds it.
+std::timed_mutex displayMutex;
 Display *privateDisplay = nullptr;
 
 // Windows vanish between listing and reading them; the X errors that causes on
@@ -173,7 +175,8 @@ bool openPrivateDisplay() {
 // display can be opened.
 template <typename Search>
 WindowHandle withDisplay(Search search) {
-  std::lock_guard<std::mutex> lock(displayMutex);
+  std::unique_lock<std::timed_mutex> lock(displayMutex, std::defer_lock);
+  if (!lock.try_lock_for(std::chrono::seconds(2))) return 0;
   if (privateDisplay == nullptr && !openPrivateDisplay()) return 0;
   // Installed again at every call, in case a library replaced it since.
   XErrorHandler previous = XSetErrorHandler(onXError);
