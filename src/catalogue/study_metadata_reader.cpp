@@ -19,6 +19,18 @@
 
 namespace {
 
+// Element values longer than this stay on the disc, as the pixel data do.
+constexpr Uint32 kReadLength = 4096;
+
+// Whether the attribute's value is short enough to be read. The toolkit would
+// fetch a longer one from the file when asked for it; none of the record's
+// attributes is that long, and megabytes of a damaged or hostile file would
+// make every label and line that shows the record crawl.
+bool withinReadLength(DcmDataset &dataset, const DcmTagKey &tag) {
+  DcmElement *element = nullptr;
+  return dataset.findAndGetElement(tag, element, OFFalse).good() && element->getLength() <= kReadLength;
+}
+
 // Turns the values of one file after another into UTF-8 from the file's
 // Specific Character Set. The conversion of the last set used is kept, since
 // the files of one medium nearly always share it.
@@ -27,7 +39,8 @@ class Utf8Decoder {
   // Takes the character set of the next file's dataset.
   void selectFor(DcmDataset &dataset) {
     OFString characterSet;
-    dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+    if (withinReadLength(dataset, DCM_SpecificCharacterSet))
+      dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
     if (chosen_ && characterSet == selected_) return;
     chosen_ = true;
     selected_ = characterSet;
@@ -97,18 +110,6 @@ const AttributeField attributeFields[] = {
     {DCM_StudyDate, &StudyMetadata::studyDate, "\\"},
 };
 
-// Element values longer than this stay on the disc, as the pixel data do.
-constexpr Uint32 kReadLength = 4096;
-
-// Whether the attribute's value is short enough to be read. The toolkit would
-// fetch a longer one from the file when asked for it; none of the record's
-// attributes is that long, and megabytes of a damaged or hostile file would
-// make every label and line that shows the record crawl.
-bool withinReadLength(DcmDataset &dataset, const DcmTagKey &tag) {
-  DcmElement *element = nullptr;
-  return dataset.findAndGetElement(tag, element, OFFalse).good() && element->getLength() <= kReadLength;
-}
-
 // Limits of reading one file, whatever its nesting, length fields or
 // compression. The toolkit's own limits come first: values above the read
 // length are left in the file and parsing stops at the first element after
@@ -152,6 +153,15 @@ class BoundedFileStream : public DcmInputFileStream {
     bytes_ += got;
     if (got < length && bytes_ >= kMaxBytesPerFile) stopped_ = true;
     return got;
+  }
+
+  // Values above the read length are skipped, in a deflated file too, where
+  // the toolkit would otherwise load them whole whatever their length. Such a
+  // value is never fetched later (withinReadLength); should the toolkit ask,
+  // it finds it empty.
+  DcmInputStreamFactory *newFactory() const override {
+    DcmInputStreamFactory *factory = DcmInputFileStream::newFactory();
+    return factory != nullptr ? factory : new DcmInputFileStreamFactory("/dev/null", 0);
   }
 
   // In pieces: skipping in a deflated file inflates everything skipped.
