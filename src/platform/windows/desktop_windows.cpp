@@ -18,6 +18,13 @@ WindowHandle findTopLevelWindow(const std::string &title) {
 
 WindowHandle foregroundWindow() { return reinterpret_cast<WindowHandle>(GetForegroundWindow()); }
 
+// shellOpen hands out no watchable process here.
+bool processHasEnded(ProcessHandle) { return true; }
+void releaseProcess(ProcessHandle) {}
+
+// No display connection of our own to lose on Windows.
+void handleDisplayLossOffMainThread(void (*)()) {}
+
 Answer askYesNo(WindowHandle owner, const std::string &text, const std::string &title) {
   std::wstring wideText, wideTitle;
   // A text that cannot be shown faithfully is not agreed to.

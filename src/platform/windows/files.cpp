@@ -68,7 +68,9 @@ bool hasProgramExtension(const std::string &path) {
 
 }  // namespace
 
-bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
+// The copy is one system call here; `proceed` is asked once, with the whole size.
+bool copyFileNoOverwrite(const std::string &source, const std::string &target,
+                         const std::function<bool(std::uint64_t copied)> &proceed) {
   std::wstring from, to;
   if (!widen(source, from) || !widen(target, to) || from.empty() || to.empty()) return false;
   DWORD attributes = GetFileAttributesW(from.c_str());
@@ -76,8 +78,15 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
     return false;
   // Fail if the target exists, allow a decrypted target: flags 9.
-  return CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
-                     COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_ALLOW_DECRYPTED_DESTINATION) != 0;
+  if (CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
+                  COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_ALLOW_DECRYPTED_DESTINATION) == 0)
+    return false;
+  WIN32_FILE_ATTRIBUTE_DATA copied;
+  if (!proceed || !GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copied) ||
+      proceed((static_cast<std::uint64_t>(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow))
+    return true;
+  DeleteFileW(to.c_str());
+  return false;
 }
 
 bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content, std::string *error) {

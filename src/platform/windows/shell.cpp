@@ -67,8 +67,10 @@ const wchar_t *orNull(const std::wstring &text) { return text.empty() ? nullptr 
 
 }  // namespace
 
+// Nothing started here can be watched: `started` gets 0.
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
-               const std::string &workingDirectory) {
+               const std::string &workingDirectory, ProcessHandle *started) {
+  if (started != nullptr) *started = 0;
   WideRequest request;
   if (!widenRequest(file, parameters, workingDirectory, request)) return false;
   ComForThisCall com;
