@@ -77,7 +77,7 @@ printf '[Default Applications]\ntext/html=recorder.desktop\napplication/xhtml+xm
 
 disc="/media/płyta CD"
 start() {  # start [EXTRA BWRAP OPTIONS...]: the navigator in the root, in the background
-  (cd "$work" && exec setsid bwrap --ro-bind "$root" / --ro-bind "$work/disc" "$disc" "$@" \
+  (cd "$work" && exec setsid bwrap --ro-bind "$root" / --tmpfs /media --ro-bind "$work/disc" "$disc" "$@" \
     --bind "$home" /root --dev /dev --proc /proc --tmpfs /tmp --unshare-pid --die-with-parent \
     --ro-bind "/tmp/.X11-unix/X$display_number" "/tmp/.X11-unix/X$display_number" \
     --clearenv --setenv DISPLAY "$DISPLAY" --setenv HOME /root --setenv PATH /usr/bin:/bin \
