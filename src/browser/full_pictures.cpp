@@ -145,6 +145,7 @@ PixbufPtr fullPicture(GtkWidget *thumbnail) {
 
 void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
   if (series.empty()) return;
+  prepareDecodingThreads();
   size_t count = series.size();
   size_t budget = cacheBound / 2;
   size_t planned = 0;

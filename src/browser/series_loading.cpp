@@ -58,6 +58,7 @@ class ThumbnailDecoding {
 
   // Starts the decoding of the entries up to a few past `index`.
   void startUpTo(size_t index) {
+    prepareDecodingThreads();
     size_t ahead = std::min(entries_.size(), index + 2 * WorkerPool::shared().size() + 1);
     for (; started_ < ahead; ++started_) {
       std::string relative;

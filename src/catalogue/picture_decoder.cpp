@@ -271,3 +271,16 @@ DecodedPicture decodePictureFile(const std::string &path, int atLeastWidth, int 
   if (!result.pixels) result.message = path + ": " + result.message;
   return result;
 }
+
+void prepareDecodingThreads() {
+  static const bool prepared = [] {
+    // The list, and the PNG module loaded into it, while no worker runs.
+    g_slist_free(gdk_pixbuf_get_formats());
+    if (GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("png", nullptr)) {
+      gdk_pixbuf_loader_close(loader, nullptr);
+      g_object_unref(loader);
+    }
+    return true;
+  }();
+  (void)prepared;
+}

@@ -58,3 +58,8 @@ DecodedPicture decodePicture(const std::string &bytes, int atLeastWidth = 0, int
 
 // The same for the regular file at `path` (a pipe or device is refused).
 DecodedPicture decodePictureFile(const std::string &path, int atLeastWidth = 0, int atLeastHeight = 0);
+
+// GdkPixbuf fills its list of loaders and loads a loader's module on first
+// use, while other threads read them without a lock. Called on the main
+// thread before work is handed to other threads that decode.
+void prepareDecodingThreads();

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,8 +23,32 @@ namespace {
 
 // The connection is opened on first use and kept for the life of the process:
 // the watch polls often, and a worker may still be using it at exit.
-// Timed: a thread that lost the display stops for good while it holds it.
-std::timed_mutex displayMutex;
+// Waits are timed: a thread that lost the display stops for good while it
+// holds the lock. Built on a plain mutex and condition, whose waits every
+// checker of thread use understands.
+class TimedLock {
+ public:
+  bool tryLockFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    if (!freed_.wait_for(guard, limit, [this] { return !held_; })) return false;
+    held_ = true;
+    return true;
+  }
+  void unlock() {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      held_ = false;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  bool held_ = false;
+};
+
+TimedLock displayLock;
 Display *privateDisplay = nullptr;
 
 // Windows vanish between listing and reading them; the X errors that causes on
@@ -175,8 +200,10 @@ bool openPrivateDisplay() {
 // display can be opened.
 template <typename Search>
 WindowHandle withDisplay(Search search) {
-  std::unique_lock<std::timed_mutex> lock(displayMutex, std::defer_lock);
-  if (!lock.try_lock_for(std::chrono::seconds(2))) return 0;
+  if (!displayLock.tryLockFor(std::chrono::seconds(2))) return 0;
+  struct Release {
+    ~Release() { displayLock.unlock(); }
+  } release;
   if (privateDisplay == nullptr && !openPrivateDisplay()) return 0;
   // Installed again at every call, in case a library replaced it since.
   XErrorHandler previous = XSetErrorHandler(onXError);
