@@ -1,6 +1,7 @@
 // The main window: the row of tiles above the status row.
 #include "app/main_window.h"
 
+#include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "browser/browser_window.h"
 #include "descriptions/description_list.h"
@@ -9,6 +10,7 @@
 #include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,6 +30,15 @@ GtkWidget *buildTile(GtkWidget *tilesRow, const char *imageName, const char *pic
   g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onTileEnter), image);
   g_signal_connect_swapped(eventBox, "leave_notify_event", G_CALLBACK(onTileLeave), image);
   return eventBox;
+}
+
+// The status-row globals are read by the browser build between two entries and
+// by the viewer watch thread (under the toolkit's lock): once their widget is
+// destroyed they read null, never a freed widget.
+void clearWhenDestroyed(GtkWidget *&global) {
+  g_signal_connect(
+      global, "destroy",
+      G_CALLBACK(+[](GtkWidget *, gpointer slot) { *static_cast<GtkWidget **>(slot) = nullptr; }), &global);
 }
 
 void styleProgressBar(GtkWidget *bar) {
@@ -63,7 +74,10 @@ GtkWidget *buildMainWindow() {
 
   loadProgressBar = gtk_progress_bar_new();
 
-  if (g_file_test("REFIMG", G_FILE_TEST_EXISTS)) {
+  // Any kind of entry counts, a link that leads nowhere too: a press then
+  // tells the user that the pictures cannot be read.
+  struct stat refimg;
+  if (::lstat("REFIMG", &refimg) == 0) {
     GtkWidget *referenceTile = buildTile(tilesRow, "ObrazRef", "/img/obr_ref_n.jpg");
     g_signal_connect(referenceTile, "button_press_event", G_CALLBACK(openReferenceBrowser),
                      gtk_bin_get_child(GTK_BIN(referenceTile)));
@@ -91,6 +105,10 @@ GtkWidget *buildMainWindow() {
   gtk_box_pack_start(GTK_BOX(statusRow), poweredByAlignment, FALSE, FALSE, 0);
 
   g_signal_connect(mainWindow, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+  // Closing the main window ends the program: work under way in a handler (a
+  // browser build, a viewer watch) ends at its next step.
+  g_signal_connect(mainWindow, "destroy", G_CALLBACK(+[](GtkWidget *, gpointer) { requestQuit(); }), nullptr);
+  for (GtkWidget **global : {&loadProgressBar, &viewerSpinner, &mainWindow}) clearWhenDestroyed(*global);
 
   gtk_widget_show_all(mainWindow);
   gtk_widget_hide(loadProgressBar);

@@ -14,3 +14,5 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the quit request must be 
 void requestQuit() { quitFlag.store(true, std::memory_order_relaxed); }
 
 bool quitRequested() { return quitFlag.load(std::memory_order_relaxed); }
+
+void clearQuitRequest() { quitFlag.store(false, std::memory_order_relaxed); }

@@ -179,7 +179,14 @@ std::vector<std::string> sortedEntries(const std::string &directory) {
 
 bool tmpDirectoryUsable() { return tmpDirectoryCreated; }
 
-std::string tmpPath(const std::string &suffix) { return tmpDirectory + suffix; }
+std::string tmpPath(const std::string &suffix) {
+  if (tmpDirectoryCreated) return tmpDirectory + suffix;
+  // Without a directory of our own the pictures come from the disc itself
+  // (never through a link off it); nothing else has a place.
+  if (suffix.rfind("/img/", 0) != 0 && suffix.rfind("/images/", 0) != 0) return std::string();
+  std::string onMedium = platform::currentDirectory() + suffix;
+  return resolvesInsideMedium(onMedium, resolvedMediumRoot()) ? onMedium : std::string();
+}
 
 std::string workingDirectoryBase() {
   std::string runtime = privateRuntimeFolder();

@@ -5,7 +5,8 @@
 #include <string>
 
 // Full path of the working directory, without a final separator. Set once by
-// createTmpDirectory and never changed.
+// createTmpDirectory and never changed; empty when no directory of this run's
+// own could be made.
 extern std::string tmpDirectory;
 
 // True once this run has created its working directory; nothing may be
@@ -13,6 +14,8 @@ extern std::string tmpDirectory;
 bool tmpDirectoryUsable();
 
 // tmpDirectory followed by `suffix`, which begins with a separator ("/img/icon.ico").
+// Without a working directory: the picture folders' files ("/img/...",
+// "/images/...") on the medium itself, and an empty path for anything else.
 std::string tmpPath(const std::string &suffix);
 
 // Where working directories are made: the desktop's private runtime folder

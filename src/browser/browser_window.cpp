@@ -4,6 +4,7 @@
 
 #include "base/quit_request.h"
 #include "base/tmp_directory.h"
+#include "base/trace.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
 #include "browser/load_progress.h"
@@ -108,7 +109,8 @@ void buildCatalogue() {
     // A medium that fails under the walk is reported like any other unreadable medium.
     ThumbnailIndex.clear();
   }
-  gtk_widget_hide(loadProgressBar);
+  // Gone when the main window was closed in the middle of the build.
+  if (loadProgressBar != nullptr) gtk_widget_hide(loadProgressBar);
 }
 
 // The failed build's tree and scroller were never put into a window.
@@ -208,9 +210,15 @@ void buildReferenceBrowser() {
 
   buildCatalogue();
 
+  if (loadMustEnd()) {
+    // The main window was closed, or the program asked to end, during the
+    // build: the program is ending, so no warning and no window.
+    trace("budowanie przerwane: program kończy pracę");
+    ThumbnailIndex.clear();
+  } else if (ThumbnailIndex.empty()) {
+    showFailureWarning();
+  }
   if (ThumbnailIndex.empty()) {
-    // A build cut short because the program is ending warns nobody.
-    if (!quitRequested()) showFailureWarning();
     referenceBrowserBusy = false;
     loadedImageCount = 0;
     totalImageCount = 0;

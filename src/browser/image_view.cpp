@@ -43,6 +43,10 @@ void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
   if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
 }
 
+double largestUsefulZoom(int width, int height) {
+  return static_cast<double>(kLargestShownSide) / std::max(1, std::max(width, height));
+}
+
 std::pair<int, int> shownPictureSize(int width, int height, double factor) {
   double scaledWidth = factor * width;
   double scaledHeight = factor * height;
@@ -66,8 +70,10 @@ int showCurrentImage() {
   if (!picture) return 0;
   GdkPixbuf *original = picture.get();
 
-  auto [width, height] =
-      shownPictureSize(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), zoomFactor);
+  int originalWidth = gdk_pixbuf_get_width(original);
+  int originalHeight = gdk_pixbuf_get_height(original);
+  zoomFactor = std::min(zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
+  auto [width, height] = shownPictureSize(originalWidth, originalHeight, zoomFactor);
   // A picture that cannot be scaled (no memory for it) leaves the view as it was.
   if (GdkPixbuf *scaled = gdk_pixbuf_scale_simple(original, width, height, GDK_INTERP_BILINEAR)) {
     g_object_set(imageView, "pixbuf", scaled, nullptr);

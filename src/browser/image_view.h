@@ -15,6 +15,10 @@ constexpr int kSmallestShownSide = 20;
 // of megabytes, so it is shown at this size whatever the zoom factor says.
 constexpr int kLargestShownSide = 8192;
 
+// The largest zoom factor that still changes how a width x height picture is
+// shown: at it the longer side reaches kLargestShownSide.
+double largestUsefulZoom(int width, int height);
+
 // Width and height of a width x height picture shown at `factor`: each side
 // the integer part of factor times the side, at least kSmallestShownSide; a
 // result longer than kLargestShownSide is scaled down to it, keeping its shape.
@@ -29,6 +33,8 @@ PixbufPtr originalPicture(GtkWidget *thumbnail);
 // series. Returns the smaller scaled side, or 0 when nothing is selected or
 // the picture cannot be decoded any more (the view then stays as it was).
 // The pictures after it in the current series are decoded ahead.
+// A zoomFactor past largestUsefulZoom of the picture is brought down to it, so
+// that the next zoom-out press shows a smaller picture.
 int showCurrentImage();
 
 // Frames `thumbnail` dark red and makes it selectedThumbnail; the previous

@@ -1,6 +1,7 @@
 // The load progress on the main window's bar during the browser's tree build.
 #include "browser/load_progress.h"
 
+#include "base/quit_request.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "ui/ui_state.h"
@@ -21,7 +22,9 @@ std::string loadProgressText(double fraction) {
   return text;
 }
 
-void advanceLoadProgress() {
+bool loadMustEnd() { return quitRequested(); }
+
+bool advanceLoadProgress() {
   double fraction = loadProgressFraction(loadedImageCount, totalImageCount);
   ++loadedImageCount;
   if (loadProgressBar != nullptr) {
@@ -38,5 +41,7 @@ void advanceLoadProgress() {
         gdk_window_process_updates(window, TRUE);
     }
   }
-  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  // A quit request ends the drain too: the events may be endless redraws.
+  while (!loadMustEnd() && gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  return !loadMustEnd();
 }

@@ -12,4 +12,11 @@ std::string loadProgressText(double fraction);
 
 // One progress step: shows loadedImageCount / totalImageCount on
 // loadProgressBar, counts the entry, and runs every pending toolkit event.
-void advanceLoadProgress();
+// False when the build must end now: those events closed the main window, or
+// the program was asked to end.
+bool advanceLoadProgress();
+
+// Whether a build under way must end at once: the program was asked to end
+// (closing the main window asks it too). Nothing of the main window may be
+// touched then.
+bool loadMustEnd();

@@ -154,8 +154,8 @@ double treeScrollValue(int target, int lastTarget, double upper, double pageSize
   return std::clamp(result, 0.0, end);
 }
 
-bool zoomInFits(int width, int height, double factor) {
-  return factor * kZoomStep * std::max(width, height) < kLargestShownSide + 1.0;
+double zoomedInFactor(int width, int height, double factor) {
+  return std::max(factor, std::min(factor * kZoomStep, largestUsefulZoom(width, height)));
 }
 
 // ---- The shown position ----
@@ -232,10 +232,12 @@ void onNextSeries(GtkButton *, gpointer) {
 
 void onZoomIn(GtkButton *, gpointer) {
   if (!zoomApplies()) return;
-  if (const FullPictureSource *original = fullPictureSourceOf(selectedThumbnail)) {
-    if (!zoomInFits(original->width, original->height, zoomFactor)) return;
-  }
-  zoomFactor *= kZoomStep;
+  const FullPictureSource *original = fullPictureSourceOf(selectedThumbnail);
+  if (original == nullptr) return;
+  double zoomed = zoomedInFactor(original->width, original->height, zoomFactor);
+  // At the largest size the press changes nothing.
+  if (zoomed == zoomFactor) return;
+  zoomFactor = zoomed;
   showCurrentImage();
   centreImageView();
 }

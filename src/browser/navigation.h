@@ -51,9 +51,10 @@ double treeScrollValue(int target, int lastTarget, double upper, double pageSize
 // Each zoom press scales the picture by this factor, up or down.
 constexpr double kZoomStep = 1.2;
 
-// Whether a width x height picture may still be zoomed in from `factor`:
-// zooming in stops before the longer side would pass kLargestShownSide.
-bool zoomInFits(int width, int height, double factor);
+// The factor after a zoom-in press on a width x height picture shown at
+// `factor`: one step larger, but no larger than largestUsefulZoom, so the last
+// press before the limit still shows the picture at the largest size.
+double zoomedInFactor(int width, int height, double factor);
 
 // ---- The shown position ----
 

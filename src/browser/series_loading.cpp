@@ -2,9 +2,6 @@
 // Main thread only; pending toolkit events run between two entries.
 #include "browser/series_loading.h"
 
-#include "catalogue/medium_relative_path.h"
-#include "platform/platform.h"
-
 #include "base/medium_links.h"
 #include "base/quit_request.h"
 #include "base/trace.h"
@@ -13,10 +10,15 @@
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/directory_listing.h"
+#include "catalogue/medium_failure.h"
+#include "catalogue/medium_relative_path.h"
+#include "catalogue/picture_signature.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/worker_pool.h"
+#include "platform/platform.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <future>
 #include <memory>
 #include <sstream>
@@ -89,6 +91,13 @@ class ThumbnailDecoding {
   size_t started_ = 0;
 };
 
+// The load ends at once with nothing: the medium fails, or the build must end.
+std::vector<GtkWidget *> endedEmpty() {
+  trace("return empty images");
+  mediumReadable = false;
+  return {};
+}
+
 }  // namespace
 
 std::string relativePicturePath(const fs::path &file, const std::string &mediumRoot) {
@@ -104,58 +113,70 @@ bool isSmallPicture(const std::string &relativePath) {
 
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const fs::path &seriesDir) {
-  std::vector<GtkWidget *> images;
-  const std::string resolvedRoot = resolvedMediumRoot();
   struct stat status;
   // A series folder off the medium (a link to elsewhere) is not entered.
-  if (examineListedEntry(seriesDir.string(), resolvedRoot, status) != ListedKind::directory) return images;
-
+  if (examineListedEntry(seriesDir.string(), resolvedMediumRoot(), status) != ListedKind::directory)
+    return {};
   std::vector<fs::path> entries;
-  bool listed = listSortedDirectory(seriesDir, entries);
+  int error = 0;
+  if (!listSortedDirectory(seriesDir, entries, &error)) {
+    if (mediumFailsAfter(error)) return endedEmpty();
+    reportSkippedEntry(seriesDir.string(), g_strerror(error));
+    return {};
+  }
+  return loadListedSeries(tree, studyIndex, seriesIndex, entries);
+}
+
+std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int seriesIndex,
+                                          const std::vector<fs::path> &entries) {
+  std::vector<GtkWidget *> images;
+  const std::string resolvedRoot = resolvedMediumRoot();
   const std::string mediumRoot = platform::currentDirectory();
   ThumbnailDecoding decoding(entries, mediumRoot);
+  struct stat status;
   for (size_t index = 0; index < entries.size(); ++index) {
     const fs::path &entry = entries[index];
     try {
       ListedKind kind = examineListedEntry(entry.string(), resolvedRoot, status);
-      // Listed a moment ago and gone now: the disc was taken out or fails.
-      if (kind == ListedKind::unreadable) listed = false;
-      if (!listed) break;
-      decoding.startUpTo(index);
-      if (kind == ListedKind::regularFile) {
+      if (kind == ListedKind::unreadable) {
+        // Listed a moment ago and not there now: one file gone, or the whole disc.
+        int error = errno;
+        if (mediumFailsAfter(error)) return endedEmpty();
+        reportSkippedEntry(entry.string(), g_strerror(error));
+      } else if (kind == ListedKind::regularFile) {
+        decoding.startUpTo(index);
         GtkWidget *study = childBranch(tree, nullptr, studyIndex);
         GtkWidget *series = study != nullptr ? childBranch(tree, study, seriesIndex) : nullptr;
         if (series != nullptr) {
           GtkWidget *container = childrenContainer(series);
           std::string relative = relativePicturePath(entry, mediumRoot);
           if (!isSmallPicture(relative)) {
-            GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize, relative,
-                                                decoding.result(index));
-            if (branch == nullptr) {
-              trace("return empty images");
-              mediumReadable = false;
-              return {};
+            PictureSignatureRead signature = readPictureSignature(relative);
+            if (signature.error != 0) {
+              if (mediumFailsAfter(signature.error)) return endedEmpty();
+              reportSkippedEntry(relative, g_strerror(signature.error));
+            } else if (signature.kind == PictureKind::None) {
+              // What desktops leave in folders burnt to disc (Thumbs.db,
+              // desktop.ini, .DS_Store, empty files) is no picture at all.
+              reportSkippedEntry(relative, pictureKindName(signature.kind));
+            } else if (GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize,
+                                                           relative, decoding.result(index))) {
+              GtkWidget *image = branchWidget(branch);
+              connectThumbnailHandlers(image);
+              attachBranch(tree, branch, container);
+              images.push_back(image);
+            } else {
+              return endedEmpty();
             }
-            GtkWidget *image = branchWidget(branch);
-            connectThumbnailHandlers(image);
-            attachBranch(tree, branch, container);
-            images.push_back(image);
           }
         }
       }
-      advanceLoadProgress();
-      // The program is ending: the build ends here, like one on a failing medium.
-      if (quitRequested()) listed = false;
+      if (!advanceLoadProgress()) return endedEmpty();
     } catch (const std::exception &failure) {
       trace("wyjatek" + quotedName(entry.filename().string()) + " " + failure.what());
     } catch (...) {
       trace("Inny wyjątek");
     }
-  }
-  if (!listed) {
-    trace("return empty images");
-    mediumReadable = false;
-    return {};
   }
   return images;
 }

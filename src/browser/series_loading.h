@@ -20,10 +20,17 @@ std::string relativePicturePath(const boost::filesystem::path &file, const std::
 bool isSmallPicture(const std::string &relativePath);
 
 // Every picture of `seriesDir` as a thumbnail under the series branch
-// (studyIndex, seriesIndex) of the tree, in directory order. Empty, with
-// mediumReadable lowered, when a picture cannot be read.
+// (studyIndex, seriesIndex) of the tree, in directory order. A file without a
+// picture signature and an entry that cannot be examined or read (the medium
+// still sound) are passed over with a line on the trace and standard error.
+// Empty, with mediumReadable lowered, when a picture cannot be decoded, when
+// the medium fails, or when the build must end (see loadMustEnd).
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const boost::filesystem::path &seriesDir);
+
+// The same for a series folder listed already, its entries in `entries`.
+std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int seriesIndex,
+                                          const std::vector<boost::filesystem::path> &entries);
 
 // A picture branch at `level` showing the picture at `path` scaled to
 // width x height. The picture is decoded straight at about that size; the

@@ -8,8 +8,10 @@
 #include "browser/series_loading.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/directory_listing.h"
+#include "catalogue/medium_failure.h"
 #include "catalogue/reference_catalogue.h"
 
+#include <cerrno>
 #include <set>
 #include <utility>
 
@@ -43,27 +45,33 @@ struct RefimgWalk {
   }
 };
 
-// What a listed entry of a study or REFIMG folder is to the build: a folder
-// to enter, or nothing to do with (false). `unreadable` is raised for an entry
-// that was listed and cannot be examined any more: the disc was taken out or
-// fails, and the whole build must end with the warning.
-bool isFolderToEnter(const fs::path &entry, RefimgWalk &walk, bool &unreadable) {
+// The outcome of opening one listed entry of REFIMG or of a study folder.
+enum class FolderOutcome {
+  listed,      // a folder to enter, listed into `entries`
+  passedOver,  // not a folder to enter, or one that alone cannot be examined or listed
+  mediumFails  // the medium itself fails: the whole build ends
+};
+
+// Examines a listed entry and, for a folder to enter, lists it. A folder that
+// cannot be examined or listed while the medium is sound is passed over with
+// a line saying why; it takes no index, as a folder without a record.
+FolderOutcome openListedFolder(const fs::path &entry, RefimgWalk &walk, std::vector<fs::path> &entries) {
   struct stat status;
   ListedKind kind = examineListedEntry(entry.string(), walk.mediumRoot, status);
-  unreadable = kind == ListedKind::unreadable;
-  return kind == ListedKind::directory && walk.enter(status);
+  int error = kind == ListedKind::unreadable ? errno : 0;
+  if (kind == ListedKind::directory) {
+    if (!walk.enter(status)) return FolderOutcome::passedOver;
+    if (listSortedDirectory(entry, entries, &error)) return FolderOutcome::listed;
+  } else if (kind != ListedKind::unreadable) {
+    return FolderOutcome::passedOver;
+  }
+  if (mediumFailsAfter(error)) return FolderOutcome::mediumFails;
+  reportSkippedEntry(entry.string(), g_strerror(error));
+  return FolderOutcome::passedOver;
 }
 
-// The build's own listing of a folder it has entered; a folder that cannot be
-// listed any more is an unreadable medium.
-bool listEnteredFolder(const fs::path &folder, std::vector<fs::path> &entries) {
-  if (listSortedDirectory(folder, entries)) return true;
-  mediumReadable = false;
-  return false;
-}
-
-SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
-                                  RefimgWalk &walk);
+SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex,
+                                  const std::vector<fs::path> &seriesFolders, RefimgWalk &walk);
 
 // Attribute values may come in another character set than UTF-8; the label
 // shows them as text either way.
@@ -100,13 +108,14 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
     // A folder that cannot be examined or has no record gets no branch and
     // takes no index.
     try {
-      bool unreadable = false;
-      if (!isFolderToEnter(entry, walk, unreadable)) {
-        if (!unreadable) continue;
+      std::vector<fs::path> seriesFolders;
+      FolderOutcome outcome = openListedFolder(entry, walk, seriesFolders);
+      if (outcome == FolderOutcome::passedOver) continue;
+      if (outcome == FolderOutcome::mediumFails) {
         mediumReadable = false;
       } else if (const StudyMetadata *record = recordAt(k, 0)) {
         attachBranch(tree, newLabelBranch(studyLabel(*record), 0), nullptr);
-        studies[k] = seriesBranchesOf(tree, k, entry, walk);
+        studies[k] = seriesBranchesOf(tree, k, seriesFolders, walk);
       } else {
         continue;
       }
@@ -123,33 +132,33 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
 
 SeriesThumbnails buildSeriesBranches(BranchTree &tree, int studyIndex, const fs::path &studyDir) {
   RefimgWalk walk;
-  struct stat study;
-  if (examineListedEntry(studyDir.string(), walk.mediumRoot, study) != ListedKind::directory) return {};
-  walk.enter(study);
-  return seriesBranchesOf(tree, studyIndex, studyDir, walk);
+  std::vector<fs::path> seriesFolders;
+  FolderOutcome outcome = openListedFolder(studyDir, walk, seriesFolders);
+  if (outcome == FolderOutcome::listed) return seriesBranchesOf(tree, studyIndex, seriesFolders, walk);
+  if (outcome == FolderOutcome::mediumFails) {
+    mediumReadable = false;
+    trace("return empty series");
+  }
+  return {};
 }
 
 namespace {
 
-SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex, const fs::path &studyDir,
-                                  RefimgWalk &walk) {
+SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex,
+                                  const std::vector<fs::path> &seriesFolders, RefimgWalk &walk) {
   SeriesThumbnails series;
-  std::vector<fs::path> entries;
-  if (!listEnteredFolder(studyDir, entries)) {
-    trace("return empty series");
-    return {};
-  }
   int j = 0;
-  for (const fs::path &entry : entries) {
+  for (const fs::path &entry : seriesFolders) {
     try {
-      bool unreadable = false;
-      if (!isFolderToEnter(entry, walk, unreadable)) {
-        if (!unreadable) continue;
+      std::vector<fs::path> pictures;
+      FolderOutcome outcome = openListedFolder(entry, walk, pictures);
+      if (outcome == FolderOutcome::passedOver) continue;
+      if (outcome == FolderOutcome::mediumFails) {
         mediumReadable = false;
       } else if (const StudyMetadata *record = recordAt(studyIndex, j)) {
         if (GtkWidget *study = childBranch(tree, nullptr, studyIndex))
           attachBranch(tree, newLabelBranch(seriesLabel(*record, j), 1), childrenContainer(study));
-        series[j] = loadSeriesImages(tree, studyIndex, j, entry);
+        series[j] = loadListedSeries(tree, studyIndex, j, pictures);
       } else {
         continue;
       }

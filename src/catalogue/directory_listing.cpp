@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace fs = boost::filesystem;
@@ -32,7 +33,7 @@ DirectoryHandle openDirectoryAt(int parent, const char *name) {
   return DirectoryHandle(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
 }
 
-std::vector<ListedEntry> sortedListing(int directory) {
+std::vector<ListedEntry> sortedListing(int directory, int *readError) {
   // The kernel's records are read straight into one buffer: a whole disc has
   // thousands of folders, and a directory stream would cost an allocation and
   // two more system calls for each.
@@ -40,6 +41,8 @@ std::vector<ListedEntry> sortedListing(int directory) {
   alignas(dirent64) char buffer[16384];
   for (;;) {
     ssize_t length = ::getdents64(directory, buffer, sizeof buffer);
+    if (length < 0 && errno == EINTR) continue;
+    if (length < 0 && readError != nullptr) *readError = errno;
     if (length <= 0) break;
     for (ssize_t offset = 0; offset < length;) {
       const dirent64 *entry = reinterpret_cast<const dirent64 *>(buffer + offset);
@@ -59,11 +62,15 @@ std::vector<fs::path> sortedDirectoryEntries(const fs::path &directory) {
   return paths;
 }
 
-bool listSortedDirectory(const fs::path &directory, std::vector<fs::path> &paths) {
+bool listSortedDirectory(const fs::path &directory, std::vector<fs::path> &paths, int *error) {
   paths.clear();
   DirectoryHandle handle = openDirectoryAt(AT_FDCWD, directory.c_str());
-  if (!handle) return false;
-  std::vector<ListedEntry> entries = sortedListing(handle.get());
+  int readError = handle ? 0 : errno;
+  std::vector<ListedEntry> entries;
+  if (handle) entries = sortedListing(handle.get(), &readError);
+  if (error != nullptr) *error = readError;
+  // A listing cut short by a failing medium is no listing.
+  if (readError != 0) return false;
   paths.reserve(entries.size());
   for (const ListedEntry &entry : entries) paths.push_back(directory / entry.name);
   return true;

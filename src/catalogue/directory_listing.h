@@ -12,9 +12,10 @@
 std::vector<boost::filesystem::path> sortedDirectoryEntries(const boost::filesystem::path &directory);
 
 // The same listing into `entries`; false (and no entries) when the directory
-// cannot be opened for listing.
+// cannot be opened for listing or its reading fails; `error` (when given)
+// receives the errno of the failure, or 0.
 bool listSortedDirectory(const boost::filesystem::path &directory,
-                         std::vector<boost::filesystem::path> &entries);
+                         std::vector<boost::filesystem::path> &entries, int *error = nullptr);
 
 // An open directory descriptor, closed when dropped; -1 when none.
 class DirectoryHandle {
@@ -51,5 +52,6 @@ struct ListedEntry {
 // The entries of an open directory in the same order as sortedDirectoryEntries
 // gives them; for walks that examine entries relative to the directory's
 // descriptor rather than by whole paths. A descriptor is read through once:
-// list a freshly opened directory.
-std::vector<ListedEntry> sortedListing(int directory);
+// list a freshly opened directory. A read that fails ends the listing early
+// and leaves its errno in `readError` when one is given.
+std::vector<ListedEntry> sortedListing(int directory, int *readError = nullptr);

@@ -3,6 +3,7 @@
 
 #include "base/quit_request.h"
 #include "base/text.h"
+#include "catalogue/dicom_text.h"
 #include "catalogue/reference_catalogue.h"
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -53,11 +54,15 @@ class Utf8Decoder {
   std::string decode(const char *value, const char *delimiters) {
     if (value == nullptr) return std::string();
     size_t length = std::strlen(value);
-    if (passThrough_ || !usable_ || isPlainAscii(value, length))
-      return makeValidUtf8(std::string(value, length));
+    if (passThrough_ || isPlainAscii(value, length)) return makeValidUtf8(std::string(value, length));
     OFString converted;
-    if (converter_.convertString(value, length, converted, delimiters).good())
+    if (usable_ && converter_.convertString(value, length, converted, delimiters).good())
       return makeValidUtf8(std::string(converted.c_str(), converted.length()));
+    // The toolkit's converter may refuse a set the standard defines (those
+    // with ISO 2022 code extensions above all): the C library converts it.
+    if (std::optional<std::string> decoded = decodeDicomText(
+            std::string(selected_.c_str(), selected_.length()), std::string(value, length), delimiters))
+      return makeValidUtf8(*decoded);
     return makeValidUtf8(std::string(value, length));
   }
 

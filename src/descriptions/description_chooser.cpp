@@ -12,6 +12,7 @@
 #include "ui/ui_state.h"
 
 #include <boost/filesystem.hpp>
+#include <memory>
 
 #include <algorithm>
 
@@ -34,15 +35,29 @@ void fillStudyIndexes() {
   if (StudyMetadataIndex.empty()) StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
 }
 
-// The window's width allows one icon box per column. Desktop fonts are wider
-// than the ones it was measured with, so the label is set a little smaller and
-// never widens its column: what does not fit ends in an ellipsis, and the
-// tooltip holds the whole text.
+// The window's width allows one icon box per column. The label shows its text
+// as the design shortens it, both lines whole: the font shrinks until the text
+// fits the column, and what still does not fit at the smallest size wraps onto
+// more lines rather than being cut a second time.
 void fitLabelToIconColumn(GtkWidget *label) {
-  PangoFontDescription *font = pango_font_description_from_string("Sans 8");
-  gtk_widget_modify_font(label, font);
-  pango_font_description_free(font);
-  gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+  const int kLargestPoints = 8;
+  const int kSmallestPoints = 5;
+  std::unique_ptr<PangoLayout, decltype(&g_object_unref)> layout(
+      gtk_widget_create_pango_layout(label, gtk_label_get_text(GTK_LABEL(label))), g_object_unref);
+  std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> font(
+      pango_font_description_from_string("Sans"), pango_font_description_free);
+  bool fits = false;
+  for (int halfPoints = 2 * kLargestPoints; !fits && halfPoints >= 2 * kSmallestPoints; --halfPoints) {
+    pango_font_description_set_size(font.get(), halfPoints * PANGO_SCALE / 2);
+    pango_layout_set_font_description(layout.get(), font.get());
+    int width = 0;
+    pango_layout_get_pixel_size(layout.get(), &width, nullptr);
+    fits = width <= kIconBoxSize;
+  }
+  gtk_widget_modify_font(label, font.get());
+  if (fits) return;
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
   gtk_widget_set_size_request(label, kIconBoxSize, -1);
 }
 

@@ -7,6 +7,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 #include <memory>
 
 DescriptionList descriptionList;
@@ -39,6 +41,12 @@ bool entryStaysOnMedium(const std::string &entry) {
     if (separator == std::string::npos) return true;
     start = separator + 1;
   }
+}
+
+std::string entryFilePath(const DescriptionEntry &entry) {
+  std::string path = entry;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
 }
 
 DescriptionList parseDescriptionList(const std::string &content) {

@@ -27,6 +27,10 @@ DescriptionKind descriptionKind(const std::string &name);
 // counting. Such a name is treated as a report that does not exist.
 bool entryStaysOnMedium(const std::string &entry);
 
+// The entry as a file path on this system: a list written on Windows may
+// separate folders with backslashes, and no Windows file name holds one.
+std::string entryFilePath(const DescriptionEntry &entry);
+
 // The entries of a list file's content: the content up to its first NUL is cut
 // at every double quote, and every piece that ends in one of the suffixes is an
 // entry. No escapes, no trimming, nothing else is looked at.

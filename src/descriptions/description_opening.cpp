@@ -11,6 +11,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 const char *const pdfReaderDownloadUrl = "https://get.adobe.com/pl/reader/";
 
 GtkWidget *pdfReaderPromptWindow = nullptr;
@@ -40,18 +42,32 @@ void showWarning(GtkWidget *parentWindow, const char *message, const std::string
   gtk_widget_show(dialog);
 }
 
-void openHtmlDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+// `file` is the entry as a path here (entryFilePath); the warnings name the
+// entry as the list gives it.
+constexpr int kPromptWidth = 600;
+constexpr int kPromptHeight = 100;
+
+// A window's size request would be its size even where its contents need
+// more, and at a larger desktop font the prompt's first line would be cut: the
+// prompt is 600 x 100 where its text fits and as large as the text needs where
+// it does not, whenever the font changes too.
+void keepPromptLargeEnough(GtkWidget *, GtkRequisition *requisition, gpointer) {
+  requisition->width = std::max(requisition->width, kPromptWidth);
+  requisition->height = std::max(requisition->height, kPromptHeight);
+}
+
+void openHtmlDescription(const DescriptionEntry &entry, const std::string &file, GtkWidget *parentWindow) {
   // A page that could not be written opens only if this run wrote it before;
   // outside our own working directory nothing is opened at all.
-  bool written = writeWrapperPage(entry);
+  bool written = writeWrapperPage(file);
   if (!written && !tmpDirectoryUsable()) {
     showWarning(parentWindow, htmlOpenFailedMessage, entry);
     return;
   }
-  if (!openWithShell(wrapperPagePath(entry))) showWarning(parentWindow, htmlOpenFailedMessage, entry);
+  if (!openWithShell(wrapperPagePath(file))) showWarning(parentWindow, htmlOpenFailedMessage, entry);
 }
 
-void openPdfDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+void openPdfDescription(const DescriptionEntry &entry, const std::string &file, GtkWidget *parentWindow) {
   if (isPdfReaderMissing()) {
     showPdfReaderPrompt();
     return;
@@ -59,7 +75,7 @@ void openPdfDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) 
   // The shell starts a program rather than opening it: a "report" that is
   // one (a script or an executable image named .pdf) is refused like a report
   // that nothing can open. Windows picks the PDF reader by the name alone.
-  if (platform::isProgramFile(entry) || !openWithShell(entry))
+  if (platform::isProgramFile(file) || !openWithShell(file))
     showWarning(parentWindow, pdfOpenFailedMessage, entry);
 }
 
@@ -71,18 +87,19 @@ void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
 
   // A name that leads off the disc, by its own text or through a link, is
   // not followed: it counts as a report that does not exist.
-  std::string mediumPath = currentPath + entry;
+  const std::string file = entryFilePath(entry);
+  const std::string mediumPath = currentPath + file;
   if (!entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS) ||
       !resolvesInsideMedium(mediumPath, resolvedMediumRoot())) {
-    showWarning(parentWindow, reportMissingMessage, mediumPath);
+    showWarning(parentWindow, reportMissingMessage, currentPath + entry);
     return;
   }
   switch (descriptionKind(entry)) {
     case DescriptionKind::Html:
-      openHtmlDescription(entry, parentWindow);
+      openHtmlDescription(entry, file, parentWindow);
       break;
     case DescriptionKind::Pdf:
-      openPdfDescription(entry, parentWindow);
+      openPdfDescription(entry, file, parentWindow);
       break;
     case DescriptionKind::Other:
       break;
@@ -105,7 +122,7 @@ void showPdfReaderPrompt() {
     return;
   }
   pdfReaderPromptWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_widget_set_size_request(pdfReaderPromptWindow, 600, 100);
+  g_signal_connect_after(pdfReaderPromptWindow, "size-request", G_CALLBACK(keepPromptLargeEnough), nullptr);
   gtk_window_set_title(GTK_WINDOW(pdfReaderPromptWindow), "Zainstaluj program ADOBE READER");
   gtk_widget_set_name(pdfReaderPromptWindow, "InstalatorAdobe");
   gtk_window_set_position(GTK_WINDOW(pdfReaderPromptWindow), GTK_WIN_POS_CENTER_ON_PARENT);

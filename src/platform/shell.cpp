@@ -173,17 +173,37 @@ std::unique_ptr<GAppLaunchContext, ObjectDeleter> desktopLaunchContext() {
   return context;
 }
 
+// The application the desktop associates with the type that the file's name
+// gives, as the Windows shell picks it; null when the name tells no type or
+// no application is associated with it.
+GAppInfo *applicationForName(const std::string &path) {
+  // Without the file's bytes the guess always counts as uncertain; only a
+  // name that tells nothing gives the unknown type.
+  UniqueString type(g_content_type_guess(path.c_str(), nullptr, 0, nullptr));
+  if (!type || g_content_type_is_unknown(type.get())) return nullptr;
+  return g_app_info_get_default_for_type(type.get(), FALSE);
+}
+
 bool openWithDefaultApplication(const std::string &target, bool isAddress) {
-  std::string uri;
-  if (isAddress) {
-    uri = target;
-  } else {
-    std::unique_ptr<GFile, ObjectDeleter> file(g_file_new_for_path(target.c_str()));
-    UniqueString fileUri(g_file_get_uri(file.get()));
-    uri = fileUri.get();
-  }
   GError *rawError = nullptr;
-  if (g_app_info_launch_default_for_uri(uri.c_str(), desktopLaunchContext().get(), &rawError)) return true;
+  if (isAddress) {
+    if (g_app_info_launch_default_for_uri(target.c_str(), desktopLaunchContext().get(), &rawError))
+      return true;
+    UniqueError error(rawError);
+    return false;
+  }
+  std::unique_ptr<GFile, ObjectDeleter> file(g_file_new_for_path(target.c_str()));
+  // By the name first: a wrapper page begins with an XHTML document type, and
+  // a guess from its content would look for an XHTML application instead of
+  // the web browser associated with ".html".
+  if (std::unique_ptr<GAppInfo, ObjectDeleter> application{applicationForName(target)}) {
+    GList files = {file.get(), nullptr, nullptr};
+    if (g_app_info_launch(application.get(), &files, desktopLaunchContext().get(), &rawError)) return true;
+    UniqueError error(rawError);
+    return false;
+  }
+  UniqueString fileUri(g_file_get_uri(file.get()));
+  if (g_app_info_launch_default_for_uri(fileUri.get(), desktopLaunchContext().get(), &rawError)) return true;
   UniqueError error(rawError);
   return false;
 }

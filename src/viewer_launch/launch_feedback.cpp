@@ -45,13 +45,15 @@ void startLaunchSpinner() {
   gdk_threads_leave();
 }
 
-void redrawLaunchSpinner() {
+bool redrawLaunchSpinner() {
   gdk_threads_enter();
-  if (viewerSpinner != nullptr) {
+  bool shown = viewerSpinner != nullptr;
+  if (shown) {
     gtk_widget_queue_draw(viewerSpinner);
     if (GdkWindow *window = gtk_widget_get_window(viewerSpinner)) gdk_window_process_updates(window, TRUE);
   }
   gdk_threads_leave();
+  return shown;
 }
 
 void finishLaunch() {

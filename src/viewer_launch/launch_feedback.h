@@ -13,8 +13,9 @@ std::string programNotStartedText(const std::string &program);
 // Worker threads; each takes the toolkit's lock for its widget calls.
 // Starts viewerSpinner and shows it: the program is about to be started.
 void startLaunchSpinner();
-// Redraws the turning spinner at once.
-void redrawLaunchSpinner();
+// Redraws the turning spinner at once. False when there is no spinner any
+// more: the main window was closed and the program is ending.
+bool redrawLaunchSpinner();
 // The splash window was found: stops and hides the spinner and lowers viewerLaunching.
 void finishLaunch();
 // The shell refused to start `program`: has the main loop stop and hide the

@@ -1,6 +1,7 @@
 // The diagnostic tile's press, the start threads and the splash window watch.
 #include "viewer_launch/viewer_launch.h"
 
+#include "base/quit_request.h"
 #include "base/trace.h"
 #include "platform/platform.h"
 #include "ui/ui_state.h"
@@ -108,8 +109,9 @@ gpointer startSRS(gpointer data) {
 
 // Watch thread: polls for the splash window until it is found, the launch
 // ends otherwise (refused installer, failed start), the started program has
-// ended without showing it, or 120 s after the start. Whatever ends the watch
-// leaves the tile ready for the next launch.
+// ended without showing it, 120 s after the start, or the program is ending
+// (main window closed, quit requested). Whatever ends the watch leaves the
+// tile ready for the next launch.
 gpointer checkDVStarting(gpointer data) {
   RunningThread running;
   std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
@@ -137,8 +139,7 @@ gpointer checkDVStarting(gpointer data) {
       finishLaunch();
       break;
     }
-    redrawLaunchSpinner();
-    if (!viewerLaunching) break;
+    if (!redrawLaunchSpinner() || !viewerLaunching || quitRequested()) break;
   }
   platform::releaseProcess(program);
   return nullptr;

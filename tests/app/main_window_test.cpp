@@ -13,6 +13,10 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
+#include <boost/filesystem.hpp>
+
+#include <functional>
+#include <tuple>
 
 namespace {
 
@@ -67,17 +71,70 @@ TEST_F(MainWindowTest, HasTitleNameAndFixedSize) {
   EXPECT_EQ(style->bg[GTK_STATE_NORMAL].red, 0xffff);
 }
 
-TEST_F(MainWindowTest, ReferenceTileOnlyWithRefimg) {
-  build();
-  EXPECT_EQ(tileNames(), (std::vector<std::string>{"ObrazDiag"}));
-  gtk_widget_destroy(mainWindow);
-  mainWindow = nullptr;
-  removeTmpDirectory();
+TEST_F(MainWindowTest, ReferenceTileWithAnyKindOfRefimgEntry) {
+  const std::vector<std::string> without{"ObrazDiag"}, with{"ObrazRef", "ObrazDiag"};
+  const std::pair<std::function<void()>, std::vector<std::string>> kinds[] = {
+      {[] {}, without},
+      {[this] { medium_.makeDirectory("REFIMG"); }, with},
+      {[this] { boost::filesystem::remove(medium_.path("REFIMG")), medium_.writeFile("REFIMG", ""); }, with},
+      {[this] {
+         boost::filesystem::remove(medium_.path("REFIMG"));
+         boost::filesystem::create_symlink("nowhere", medium_.path("REFIMG"));
+       },
+       with}};
+  for (const auto &[make, tiles] : kinds) {
+    make();
+    build();
+    EXPECT_EQ(tileNames(), tiles);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(mainWindow)), "Velmora-Brelantor");
+    gtk_widget_destroy(mainWindow);
+    mainWindow = nullptr;
+    removeTmpDirectory();
+  }
+}
 
-  medium_.makeDirectory("REFIMG");
-  build();
-  EXPECT_EQ(tileNames(), (std::vector<std::string>{"ObrazRef", "ObrazDiag"}));
-  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(mainWindow)), "Velmora-Brelantor");
+// Alignment (x, y, x-scale, y-scale) and packing (expand, fill, padding) of a status-row cell.
+std::vector<double> cellLayout(GtkWidget *row, GtkWidget *cell) {
+  gfloat x, y, xScale, yScale;
+  g_object_get(cell, "xalign", &x, "yalign", &y, "xscale", &xScale, "yscale", &yScale, nullptr);
+  gboolean expand, fill;
+  guint padding;
+  GtkPackType type;
+  gtk_box_query_child_packing(GTK_BOX(row), cell, &expand, &fill, &padding, &type);
+  return {x, y, xScale, yScale, double(expand), double(fill), double(padding), double(type)};
+}
+
+TEST_F(MainWindowTest, GeometryOfTheRowsAndTheBarsLookOnlyWithRefimg) {
+  for (bool withRefimg : {false, true}) {
+    if (withRefimg) medium_.makeDirectory("REFIMG");
+    build();
+    gint position = 0;
+    g_object_get(mainWindow, "window-position", &position, nullptr);
+    EXPECT_EQ(position, GTK_WIN_POS_CENTER);
+    GtkWidget *outer = childrenOf(mainWindow).at(0);
+    GtkWidget *statusRow = childrenOf(outer).at(1);
+    EXPECT_EQ(std::make_tuple(gtk_box_get_spacing(GTK_BOX(outer)),
+                              gtk_box_get_spacing(GTK_BOX(childrenOf(outer).at(0))),
+                              gtk_box_get_spacing(GTK_BOX(statusRow))),
+              std::make_tuple(10, 10, 2));
+    int width = 0, height = 0;
+    gtk_widget_get_size_request(statusRow, &width, &height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(100, 18));
+    std::vector<GtkWidget *> cells = childrenOf(statusRow);
+    ASSERT_EQ(cells.size(), 3u);
+    EXPECT_EQ(cellLayout(statusRow, cells[0]), (std::vector<double>{0, 0.5, 1, 0, 1, 1, 1, GTK_PACK_START}));
+    for (GtkWidget *cell : {cells[1], cells[2]})
+      EXPECT_EQ(cellLayout(statusRow, cell), (std::vector<double>{1, 0.5, 0, 0, 0, 0, 0, GTK_PACK_START}));
+    // The bar's colours and font only when there are reference pictures to load.
+    GtkStyle *style = gtk_widget_get_style(loadProgressBar);
+    EXPECT_EQ(style->bg[GTK_STATE_PRELIGHT].green == 0x9d9d, withRefimg);
+    gchar *font = pango_font_description_to_string(style->font_desc);
+    EXPECT_EQ(std::string(font) == "Tahoma 6", withRefimg) << font;
+    g_free(font);
+    gtk_widget_destroy(mainWindow);
+    mainWindow = nullptr;
+    removeTmpDirectory();
+  }
 }
 
 TEST_F(MainWindowTest, StatusRowShowsOnlyThePoweredByPictureAfterStartUp) {

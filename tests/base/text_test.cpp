@@ -10,8 +10,8 @@ TEST(Text, ShorteningKeepsSixteenBytesAndWholeCharacters) {
   EXPECT_EQ(shortenTo16Bytes(""), "");
   EXPECT_EQ(shortenTo16Bytes("Kowalski^Jan1234"), "Kowalski^Jan1234");      // 16 bytes: whole
   EXPECT_EQ(shortenTo16Bytes("Kowalski^Jan12345"), "Kowalski^Jan1234...");  // 17 bytes
-  // "ś" is two bytes at bytes 15-16: the cut backs off before it.
-  EXPECT_EQ(shortenTo16Bytes("Wiśniewska^Zofiaś"), "Wiśniewska^Zofi...");
+  // "ś" takes bytes 16 and 17: the cut backs off before it.
+  EXPECT_EQ(shortenTo16Bytes("Wiśniewska^Zofś"), "Wiśniewska^Zof...");
   EXPECT_EQ(shortenTo16Bytes("abcdefghijklmnoąą"), "abcdefghijklmno...");
   std::string cut = shortenTo16Bytes("ąąąąąąąąąąąąąąąąąąąą");
   EXPECT_TRUE(g_utf8_validate(cut.c_str(), -1, nullptr));

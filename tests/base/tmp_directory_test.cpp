@@ -1,7 +1,14 @@
 // The per-run working directory: name, privacy, copies and removal.
 #include "base/tmp_directory.h"
 
+#include "app/main_window.h"
+#include "ui/palette.h"
+#include "ui/ui_state.h"
+
+#include "support/child_run.h"
+#include "support/gui.h"
 #include "support/scoped_medium.h"
+#include "support/scratch_folder.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -144,6 +151,47 @@ TEST_F(TmpDirectoryTest, RemovalTakesEverythingThisRunCreatedAndNothingElse) {
   removeTmpDirectory();
   EXPECT_TRUE(fs::exists(made));
   fs::remove(made);
+}
+
+// With a long temporary folder path every run's name is cut to the same one;
+// a folder left there by an earlier run (or planted) takes it.
+TEST(TakenWorkingDirectoryName, NothingIsReadFromItAndThePicturesComeFromTheMedium) {
+  const char *const testName = "TakenWorkingDirectoryName.NothingIsReadFromItAndThePicturesComeFromTheMedium";
+  if (testsupport::childRunRole() == "long-tmpdir") {
+    ScopedMedium medium;
+    medium.writePicture("img/obr_diag_n.jpg", 31, 17);
+    medium.writeFile("descrlist.js", "[\"opis.html\"]");
+    medium.writeFile("opis.html", "<p>opis</p>");
+    medium.writePicture("foreign.jpg", 50, 50);
+    const std::string taken = std::string(g_get_tmp_dir()) + "/VELMORAtmp1";
+    ASSERT_EQ(taken.size(), 149u);
+    fs::create_directories(taken + "/img");
+    fs::rename(medium.path("foreign.jpg"), taken + "/img/obr_diag_n.jpg");
+
+    testing::internal::CaptureStdout();
+    createTmpDirectory();
+    std::string traced = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(tmpDirectoryUsable());
+    EXPECT_EQ(tmpDirectory, "");
+    EXPECT_NE(traced.find("brak katalogu roboczego " + taken + ": File exists"), std::string::npos) << traced;
+    parsePalette();
+    buildMainWindow();
+    testsupport::drainEvents();
+    EXPECT_TRUE(testsupport::imageShowsFile(testsupport::findWidget(mainWindow, "ObrazDiag"),
+                                            medium.path("img/obr_diag_n.jpg")));
+    EXPECT_EQ(testsupport::findWidget(mainWindow, "ObrazOpis"), nullptr);
+    gtk_widget_destroy(mainWindow);
+    removeTmpDirectory();
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(taken), {}), 2);  // img and its picture
+    return;
+  }
+  testsupport::ScratchFolder scratch;
+  const std::string folder = scratch.root() + "/";
+  std::string tmp = folder + std::string(148 - folder.size() - std::string("/VELMORAtmp").size(), 'd');
+  fs::create_directories(tmp);
+  testsupport::ChildResult child = testsupport::runTestInChild(testName, "long-tmpdir", {{"TMPDIR", tmp}});
+  EXPECT_EQ(child.exitStatus, 0) << child.output;
+  EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;
 }
 
 }  // namespace

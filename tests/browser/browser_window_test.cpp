@@ -13,6 +13,8 @@
 #include "support/browser_session.h"
 #include "support/gui.h"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,6 +92,68 @@ void queueTileEvent(GtkWidget *tile, GdkEventType type) {
 }
 
 using BrowserWindowTest = BrowserSession;
+
+// The window's place in the screen's stacking order, bottom first, counted on
+// its frame when a window manager has put it into one.
+int stackingPosition(GtkWidget *window) {
+  Display *display = GDK_WINDOW_XDISPLAY(gtk_widget_get_window(window));
+  Window xid = GDK_WINDOW_XID(gtk_widget_get_window(window));
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  for (;;) {
+    if (!XQueryTree(display, xid, &root, &parent, &children, &count)) return -1;
+    if (children != nullptr) XFree(children);
+    if (parent == root) break;
+    xid = parent;
+  }
+  XQueryTree(display, root, &root, &parent, &children, &count);
+  int position = -1;
+  for (unsigned i = 0; i < count; ++i)
+    if (children[i] == xid) position = static_cast<int>(i);
+  if (children != nullptr) XFree(children);
+  return position;
+}
+
+// A fraction of the progress bar as the user sees it, with whether the bar was on screen.
+struct ProgressSeen {
+  double fraction;
+  bool shown;
+};
+
+void recordProgress(GObject *bar, GParamSpec *, gpointer data) {
+  static_cast<std::vector<ProgressSeen> *>(data)->push_back(
+      {gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(bar)), isShownOnScreen(GTK_WIDGET(bar)) != FALSE});
+}
+
+TEST_F(BrowserWindowTest, TheProgressBarIsShownAndAdvancesDuringARealBuild) {
+  makeMedium(sampleStudies());
+  std::vector<ProgressSeen> seen;
+  gulong handler = g_signal_connect(loadProgressBar, "notify::fraction", G_CALLBACK(recordProgress), &seen);
+  pressTile();
+  g_signal_handler_disconnect(loadProgressBar, handler);
+  ASSERT_GE(seen.size(), 9u);
+  EXPECT_DOUBLE_EQ(seen.front().fraction, 0.0);
+  EXPECT_DOUBLE_EQ(seen.back().fraction, 8.0 / 9.0);
+  // The bar is set to 0 just before it is shown; every step after is on screen.
+  for (size_t i = 1; i < seen.size(); ++i) {
+    EXPECT_TRUE(seen[i].shown) << i;
+    EXPECT_GE(seen[i].fraction, seen[i - 1].fraction) << i;
+  }
+  EXPECT_FALSE(gtk_widget_get_visible(loadProgressBar));
+}
+
+TEST_F(BrowserWindowTest, ATilePressRaisesTheBrowserFromBehindOtherWindows) {
+  openBrowser();
+  GtkWidget *cover = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(cover), 1200, 800);
+  gtk_widget_show(cover);
+  gtk_window_present(GTK_WINDOW(cover));
+  EXPECT_TRUE(waitUntil([&] { return stackingPosition(cover) > stackingPosition(browserWindow); }));
+  pressTile();
+  EXPECT_TRUE(waitUntil([&] { return stackingPosition(browserWindow) > stackingPosition(cover); }));
+  EXPECT_EQ(browserWindowCount(), 1);
+  gtk_widget_destroy(cover);
+}
 
 TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTheControlBar) {
   openBrowser();

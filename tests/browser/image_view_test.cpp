@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 
 namespace {
@@ -117,20 +119,33 @@ TEST_F(ImageViewTest, InformationLineShowsTheSeriesRecordWithBrakForAnEmptyStudy
   g_free(tooltip);
 
   // Labels white, values grey.
+  const std::string text = gtk_label_get_text(GTK_LABEL(infoLabel));
   PangoAttrList *attributes = gtk_label_get_attributes(GTK_LABEL(infoLabel));
   ASSERT_NE(attributes, nullptr);
   PangoAttrIterator *it = pango_attr_list_get_iterator(attributes);
-  int white = 0, grey = 0;
+  std::vector<std::pair<std::string, std::string>> pieces;
   do {
     if (auto *colour =
             reinterpret_cast<PangoAttrColor *>(pango_attr_iterator_get(it, PANGO_ATTR_FOREGROUND))) {
-      if (colour->color.red == 0xffff) ++white;
-      if (colour->color.red == 0xaaaa) ++grey;
+      gint start = 0, end = 0;
+      pango_attr_iterator_range(it, &start, &end);
+      end = std::min(end, static_cast<gint>(text.size()));
+      pieces.emplace_back(text.substr(start, end - start), colour->color.red == 0xffff   ? "white"
+                                                           : colour->color.red == 0xaaaa ? "grey"
+                                                                                         : "other");
     }
   } while (pango_attr_iterator_next(it));
   pango_attr_iterator_destroy(it);
-  EXPECT_EQ(white, 5);
-  EXPECT_EQ(grey, 5);
+  EXPECT_EQ(pieces, (std::vector<std::pair<std::string, std::string>>{{"PACJENT: ", "white"},
+                                                                      {"Kowalski^Jan", "grey"},
+                                                                      {", PESEL: ", "white"},
+                                                                      {"80010112345", "grey"},
+                                                                      {", MODALNOŚĆ: ", "white"},
+                                                                      {"CT", "grey"},
+                                                                      {", OPIS BADANIA: ", "white"},
+                                                                      {"brak", "grey"},
+                                                                      {", OPIS SERII: ", "white"},
+                                                                      {"Seria A", "grey"}}));
 
   currentSeries = 1;
   showCurrentImage();

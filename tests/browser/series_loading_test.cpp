@@ -189,13 +189,15 @@ TEST_F(SeriesLoadingTest, SmallAnywhereInTheRelativePathOrAMissingBranchGivesNoT
   EXPECT_TRUE(load("REFIMG/ST1/missing").empty());
 }
 
-TEST_F(SeriesLoadingTest, UnreadablePictureEndsTheLoadEmpty) {
+TEST_F(SeriesLoadingTest, PictureThatCannotBeDecodedEndsTheLoadEmptyAndNonPicturesArePassedOver) {
+  medium_.writeFile("REFIMG/ST1/SE1/0.jpg", "not a picture");
   medium_.writePicture("REFIMG/ST1/SE1/1.png", 8, 8);
-  medium_.writeFile("REFIMG/ST1/SE1/2.jpg", "not a picture");
+  medium_.writeFile("REFIMG/ST1/SE1/2.jpg", "\xFF\xD8\xFF damaged");
   medium_.writePicture("REFIMG/ST1/SE1/3.png", 8, 8);
   EXPECT_TRUE(load("REFIMG/ST1/SE1").empty());
   EXPECT_FALSE(mediumReadable);
-  EXPECT_EQ(loadedImageCount, 1);
+  EXPECT_EQ(loadedImageCount, 2);
+  EXPECT_EQ(traced_.rfind("pominięty \"REFIMG/ST1/SE1/0.jpg\": no picture signature\n", 0), 0u) << traced_;
   EXPECT_TRUE(std::regex_search(traced_, std::regex("orig_pixbuf = 0\nreturn empty images\n$"))) << traced_;
   EXPECT_FALSE(errors_.empty());
   EXPECT_EQ(errors_.back(), '\n');

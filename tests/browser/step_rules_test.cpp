@@ -80,10 +80,14 @@ TEST(StepRules, SeriesStepsPassOverAStudyWithoutSeries) {
 
 TEST(StepRules, AnEmptyCatalogueGivesPositionsWithoutPictures) {
   const CatalogueShape empty;
-  for (Rule rule : {nextImagePosition, previousImagePosition, nextSeriesPosition, previousSeriesPosition}) {
-    BrowserPosition to = rule(kNone, empty);
-    EXPECT_EQ(seriesLength(empty, to.study, to.series), 0);
-  }
+  const StepCase cases[] = {
+      {"next image", nextImagePosition, kNone, {0, 0, 0}},
+      {"previous image", previousImagePosition, kNone, {0, 0, -1}},
+      {"next series", nextSeriesPosition, kNone, {0, 0, 0}},
+      {"previous series", previousSeriesPosition, kNone, {-1, -1, 0}},
+      {"next series again", nextSeriesPosition, {-1, -1, 0}, {0, 0, 0}},
+  };
+  for (const StepCase &c : cases) EXPECT_EQ(c.rule(c.from, empty), c.to) << c.what;
 }
 
 TEST(StepRules, CatalogueShapeCountsEverySeries) {
@@ -137,17 +141,18 @@ TEST(ZoomSizes, SidesStayBetweenTheSmallestAndLargestShownSide) {
         << c.width << " x " << c.height << " at " << c.factor;
 }
 
-TEST(ZoomSizes, ZoomingInStopsBeforeTheLargestShownSide) {
+TEST(ZoomSizes, ZoomingInGrowsByAStepUpToTheLargestShownSide) {
   struct Case {
     int width, height;
     double factor;
-    bool fits;
+    double zoomed;
   } cases[] = {
-      {512, 512, 1.0, true},      {512, 512, 13.3, true},  {512, 512, 13.4, false},
-      {100, 8192, 1 / 1.2, true}, {8192, 100, 1.0, false}, {20, 20, 1e6, false},
+      {512, 512, 1.0, 1.2},  {512, 512, 13.4, 16.0},         {512, 512, 16.0, 16.0},
+      {100, 8192, 0.5, 0.6}, {100, 8192, 0.9, 1.0},          {8192, 100, 1.0, 1.0},
+      {20, 20, 1e6, 1e6},    {6000, 30, 1.2, 8192 / 6000.0}, {4096, 2048, 2.0, 2.0},
   };
   for (const Case &c : cases)
-    EXPECT_EQ(zoomInFits(c.width, c.height, c.factor), c.fits)
+    EXPECT_DOUBLE_EQ(zoomedInFactor(c.width, c.height, c.factor), c.zoomed)
         << c.width << " x " << c.height << " at " << c.factor;
 }
 

@@ -124,7 +124,7 @@ TEST_F(TreeBuildingTest, BranchesFollowTheRecordsByPosition) {
 
 TEST_F(TreeBuildingTest, UnreadablePictureEmptiesTheWholeBuild) {
   medium_.writePicture("REFIMG/A/S1/1.png", 8, 8);
-  medium_.writeFile("REFIMG/A/S2/1.jpg", "broken");
+  medium_.writeFile("REFIMG/A/S2/1.png", "\x89PNG\r\n\x1a\n broken");
   medium_.writePicture("REFIMG/B/S1/1.png", 8, 8);
   StudyMetadataIndex[0][0] = {record("CT", "", "")};
   StudyMetadataIndex[0][1] = {record("CT", "", "")};

@@ -121,6 +121,21 @@ TEST(StudyMetadataReader, ConvertsDeclaredCharacterSetsAndRepairsTheRest) {
        "ba^Ola",
        "ok"},
       {"ISO_IR 6", "Smith^John", "Chest", "Smith^John", "Chest"},
+      // The standard's own person names with code extensions (PS3.5 annexes H, I, K).
+      {"\\ISO 2022 IR 87",
+       "Yamada^Tarou=\x1B$B;3ED\x1B(B^\x1B$BB@O:\x1B(B=\x1B$B$d$^$@\x1B(B^\x1B$B$?$m$&\x1B(B", "x",
+       "Yamada^Tarou=山田^太郎=やまだ^たろう", "x"},
+      {"ISO 2022 IR 13\\ISO 2022 IR 87",
+       "\xD4\xCF\xC0\xDE^\xC0\xDB\xB3=\x1B$B;3ED\x1B(J^\x1B$BB@O:\x1B(J=\x1B$B$d$^$@\x1B(J^\x1B$B$?$m$&\x1B("
+       "J",
+       "x", "ﾔﾏﾀﾞ^ﾀﾛｳ=山田^太郎=やまだ^たろう", "x"},
+      {"\\ISO 2022 IR 149",
+       "Hong^Gildong=\x1B$)C\xFB\xF3^\x1B$)C\xD1\xCE\xD4\xD7=\x1B$)C\xC8\xAB^\x1B$)C\xB1\xE6\xB5\xBF", "x",
+       "Hong^Gildong=洪^吉洞=홍^길동", "x"},
+      {"\\ISO 2022 IR 58", "Zhang^XiaoDong=\x1B$)A\xD5\xC5^\x1B$)A\xD0\xA1\xB6\xAB=", "x",
+       "Zhang^XiaoDong=张^小东=", "x"},
+      {"GB18030", "Wang^XiaoDong=\xCD\xF5^\xD0\xA1\xB6\xAB=", "x", "Wang^XiaoDong=王^小东=", "x"},
+      {"ISO 2022 IR 100\\ISO 2022 IR 101", "M\xFCller^\x1B-B\xA3ucja", "x", "Müller^Łucja", "x"},
   };
   std::vector<std::string> paths;
   for (const auto &c : cases) {

@@ -188,9 +188,10 @@ TEST_F(DescriptionChooserTest, ColumnsShowEveryReportBesideTheFirstStudysData) {
 }
 
 TEST_F(DescriptionChooserTest, WidthShowsAtMostFiveColumnsAndMoreScroll) {
-  // Labels as wide as a real patient's name and study never widen a column.
+  // Labels as wide as a real patient's name and study, in capitals, never widen
+  // a column and show the text as the design shortens it, whole.
   StudyMetadataIndex[0][0] = {
-      {"Wiśniewska^Zofia Maria", "68031412340", "CT", "20240101", "TK głowy bez kontrastu", ""}};
+      {"WIŚNIEWSKA^ZOFIA MARIA", "68031412340", "CT", "20240101", "TK GŁOWY BEZ KONTRASTU", ""}};
   const std::pair<int, int> cases[] = {{2, 281}, {5, 662}, {7, 662}};
   for (const auto &[count, expectedWidth] : cases) {
     std::vector<std::string> names;
@@ -213,6 +214,18 @@ TEST_F(DescriptionChooserTest, WidthShowsAtMostFiveColumnsAndMoreScroll) {
       return gtk_widget_get_mapped(chooser) && allocation.width == expectedWidth &&
              (gtk_widget_get_visible(scrollBar) != FALSE) == scrolls;
     })) << count;
+    for (GtkWidget *column : columnsOf(chooser)) {
+      GtkWidget *label = childrenOf(column).at(1);
+      EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "WIŚNIEWSKA^ZOFI...\n[TK GŁOWY BEZ KO...]");
+      PangoLayout *layout = gtk_label_get_layout(GTK_LABEL(label));
+      int textWidth = 0;
+      pango_layout_get_pixel_size(layout, &textWidth, nullptr);
+      GtkAllocation shown;
+      gtk_widget_get_allocation(label, &shown);
+      EXPECT_FALSE(pango_layout_is_ellipsized(layout));
+      EXPECT_LE(textWidth, shown.width);
+      EXPECT_LE(shown.width, 120);
+    }
 
     gtk_widget_destroy(chooser);
     gtk_widget_destroy(tileWindow_);
@@ -335,12 +348,12 @@ TEST_F(DescriptionChooserTest, WithoutStudyDataTheColumnsShowEmptyFields) {
 
 TEST_F(DescriptionChooserTest, LabelTextsAreCutAtCharacterBoundaries) {
   StudyMetadata record;
-  record.patientName = "Wiśniewska^Zofiaś";  // "ś" straddles byte 16
-  record.studyDescription = "Żółć";
-  EXPECT_EQ(descriptionColumnLabel(record), "Wiśniewska^Zofi...\n[Żółć]");
-  std::string tooltip = descriptionRowTooltip(std::string(140, 'a') + "ąą.html");
-  EXPECT_LE(tooltip.size(), 149u);
-  EXPECT_TRUE(g_utf8_validate(tooltip.c_str(), -1, nullptr));
+  record.patientName = "Wiśniewska^Zofś";         // "ś" straddles bytes 16 and 17
+  record.studyDescription = "TK GŁOWY BEZ KŁĄB";  // so does "Ł"
+  EXPECT_EQ(descriptionColumnLabel(record), "Wiśniewska^Zof...\n[TK GŁOWY BEZ K...]");
+  // The first "ą" takes bytes 149 and 150 of the tooltip.
+  std::string tooltip = descriptionRowTooltip(std::string(104, 'a') + "ąą.html");
+  EXPECT_EQ(tooltip, " Kliknij by otworzyć opis badania z pliku \"" + std::string(104, 'a'));
 }
 
 }  // namespace

@@ -69,9 +69,13 @@ TEST_F(DescriptionOpeningTest, HtmlReportOpensAsItsWrapperPageInTheWorkingDirect
 
 TEST_F(DescriptionOpeningTest, ReportInASubfolderGetsAPrivateFolderInTheWorkingDirectory) {
   medium_.writeFile("opisy/tk/glowa.htm", "<p>TK</p>");
+  medium_.writeFile("opisy/wynik.pdf", "%PDF");
   medium_.writeFile("img/head_.jpg", "header picture");
   startRun();
-  openTraced("opisy/tk/glowa.htm");
+  registerPdfReader();
+  // A list written on Windows separates the folders with backslashes.
+  for (const char *entry : {"opisy/tk/glowa.htm", "opisy\\tk\\glowa.htm", "opisy\\wynik.pdf"})
+    openTraced(entry);
 
   EXPECT_EQ(readFile(tmpPath("/opisy/tk/glowa.htm")), wrapperPageText(std::string("<p>TK</p>")));
   for (const char *folder : {"/opisy", "/opisy/tk"}) {
@@ -80,8 +84,10 @@ TEST_F(DescriptionOpeningTest, ReportInASubfolderGetsAPrivateFolderInTheWorkingD
     EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
   }
   auto calls = shellCalls();
-  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].file, tmpPath("/opisy/tk/glowa.htm"));
+  EXPECT_EQ(calls[1].file, tmpPath("/opisy/tk/glowa.htm"));
+  EXPECT_EQ(calls[2].file, "opisy/wynik.pdf");
   EXPECT_TRUE(warnings().empty());
   // The page design's pictures, named relative to the page, resolve there too.
   EXPECT_EQ(readFile(tmpPath("/opisy/tk/img/head_.jpg")), "header picture");
@@ -183,10 +189,10 @@ TEST_F(DescriptionOpeningTest, PdfWithoutReaderShowsOnePromptAndAsksNoShell) {
   EXPECT_STREQ(gtk_widget_get_name(prompt), "InstalatorAdobe");
   EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(prompt)));
   EXPECT_TRUE(gtk_widget_get_visible(prompt));
-  int width, height;
-  gtk_widget_get_size_request(prompt, &width, &height);
-  EXPECT_EQ(width, 600);
-  EXPECT_EQ(height, 100);
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(prompt); }));
+  GtkAllocation size;
+  gtk_widget_get_allocation(prompt, &size);
+  EXPECT_EQ(std::make_pair(size.width, size.height), std::make_pair(600, 100));  // the text fits
 
   GtkWidget *box = childrenOf(prompt).at(0);
   std::vector<GtkWidget *> parts = childrenOf(box);
@@ -210,6 +216,31 @@ TEST_F(DescriptionOpeningTest, PdfWithoutReaderShowsOnePromptAndAsksNoShell) {
   registerPdfReader();
   openTraced("b.pdf");
   EXPECT_EQ(shellCalls().size(), 1u);
+}
+
+TEST_F(DescriptionOpeningTest, PromptShowsEveryLineWholeAtTheDesktopsFont) {
+  medium_.writeFile("a.pdf", "%PDF");
+  startRun();
+  GtkSettings *settings = gtk_settings_get_default();
+  gchar *desktopFont = nullptr;
+  g_object_get(settings, "gtk-font-name", &desktopFont, nullptr);
+  for (const std::string &font : {std::string(desktopFont), std::string("Sans 16")}) {
+    g_object_set(settings, "gtk-font-name", font.c_str(), nullptr);
+    openTraced("a.pdf");
+    GtkWidget *label = childrenOf(childrenOf(pdfReaderPromptWindow).at(0)).at(1);
+    EXPECT_TRUE(waitUntil([&] {
+      GtkRequisition needed;
+      gtk_widget_size_request(label, &needed);
+      GtkAllocation shown, window;
+      gtk_widget_get_allocation(label, &shown);
+      gtk_widget_get_allocation(pdfReaderPromptWindow, &window);
+      return gtk_widget_get_mapped(label) && shown.width >= needed.width && shown.height >= needed.height &&
+             window.width >= 600 && window.height >= 100;
+    })) << font;
+    gtk_widget_destroy(pdfReaderPromptWindow);
+  }
+  g_object_set(settings, "gtk-font-name", desktopFont, nullptr);
+  g_free(desktopFont);
 }
 
 TEST_F(DescriptionOpeningTest, DownloadLinkClosesThePromptAndOpensTheDownloadPage) {

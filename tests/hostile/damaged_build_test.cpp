@@ -90,6 +90,11 @@ struct Interruption {
   std::function<void(const ScopedMedium &)> damage;
   // Undoes it, as a user who puts the disc back.
   std::function<void(const ScopedMedium &)> repair;
+  // Thumbnails of a build that passes the damage over; 0: the medium fails,
+  // and the build ends with the warning.
+  int thumbnails = 0;
+  // The entry that is passed over, named on the trace and standard error.
+  const char *passedOver = "";
 };
 
 void moveAway(const ScopedMedium &medium, const std::string &relative) {
@@ -98,44 +103,60 @@ void moveAway(const ScopedMedium &medium, const std::string &relative) {
 void moveBack(const ScopedMedium &medium, const std::string &relative) {
   fs::rename(medium.path("away"), medium.path(relative));
 }
+void replaceBy(const ScopedMedium &medium, const std::string &relative, const std::string &bytes) {
+  moveAway(medium, relative);
+  medium.writeFile(relative, bytes);
+}
+void putBack(const ScopedMedium &medium, const std::string &relative) {
+  fs::remove(medium.path(relative));
+  moveBack(medium, relative);
+}
 
 const Interruption kInterruptions[] = {
     {"PictureLaterInTheSeriesVanishes",
      [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST001/SE001/IM003.png"); },
-     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE001/IM003.png"); }},
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE001/IM003.png"); }, 8, "ST001/SE001/IM003.png"},
     {"LaterSeriesFolderVanishes", [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST001/SE002"); },
-     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE002"); }},
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST001/SE002"); }, 7, "ST001/SE002"},
     {"LaterStudyFolderVanishes", [](const ScopedMedium &m) { moveAway(m, "REFIMG/ST002"); },
-     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST002"); }},
+     [](const ScopedMedium &m) { moveBack(m, "REFIMG/ST002"); }, 5, "REFIMG/ST002"},
     {"WholeDiscIsGone", [](const ScopedMedium &m) { moveAway(m, "REFIMG"); },
      [](const ScopedMedium &m) { moveBack(m, "REFIMG"); }},
     {"PictureBecomesUnreadable",
      [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST002/SE001/IM002.png").c_str(), 0); },
-     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST002/SE001/IM002.png").c_str(), 0644); }},
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST002/SE001/IM002.png").c_str(), 0644); }, 8,
+     "ST002/SE001/IM002.png"},
     {"SeriesFolderCannotBeListed",
      [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST001/SE002").c_str(), 0); },
-     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST001/SE002").c_str(), 0755); }},
-    {"PictureReadsAsGarbage",
+     [](const ScopedMedium &m) { ::chmod(m.path("REFIMG/ST001/SE002").c_str(), 0755); }, 7, "ST001/SE002"},
+    {"PictureReadsAsBytesWithoutSignature",
+     [](const ScopedMedium &m) { replaceBy(m, "REFIMG/ST001/SE002/IM001.png", std::string(4096, '\xA5')); },
+     [](const ScopedMedium &m) { putBack(m, "REFIMG/ST001/SE002/IM001.png"); }, 8, "ST001/SE002/IM001.png"},
+    {"PictureWithSignatureCannotBeDecoded",
      [](const ScopedMedium &m) {
-       moveAway(m, "REFIMG/ST001/SE002/IM001.png");
-       m.writeFile("REFIMG/ST001/SE002/IM001.png", std::string(4096, '\xA5'));
+       replaceBy(m, "REFIMG/ST001/SE002/IM001.png", "\x89PNG\r\n\x1a\n" + std::string(4096, '\xA5'));
      },
+     [](const ScopedMedium &m) { putBack(m, "REFIMG/ST001/SE002/IM001.png"); }},
+    {"DesktopFilesBurntWithTheFolder",
      [](const ScopedMedium &m) {
-       fs::remove(m.path("REFIMG/ST001/SE002/IM001.png"));
-       moveBack(m, "REFIMG/ST001/SE002/IM001.png");
-     }},
+       m.writeFile("REFIMG/ST002/SE001/Thumbs.db", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+       m.writeFile("REFIMG/ST002/SE001/desktop.ini", "[.ShellClassInfo]\r\n");
+       m.writeFile("REFIMG/ST002/SE001/.DS_Store", std::string("\0\0\0\1Bud1", 8));
+       m.writeFile("REFIMG/ST002/SE001/empty.jpg", "");
+     },
+     [](const ScopedMedium &) {}, 9, "ST002/SE001/Thumbs.db"},
 };
 
 void PrintTo(const Interruption &interruption, std::ostream *out) { *out << interruption.name; }
 
 class InterruptedBuild : public BrowserSession, public testing::WithParamInterface<Interruption> {};
 
-TEST_P(InterruptedBuild, EndsWithTheWarningAndTheNextPressBuildsAgain) {
+TEST_P(InterruptedBuild, OnlyAFailingMediumEndsTheBuildWithTheWarning) {
   makeMedium(sampleStudies());
+  const Interruption &interruption = GetParam();
   {
     // Permissions hold for the test, even when it runs as the superuser.
     ScopedPermissionChecks permissions;
-    const Interruption &interruption = GetParam();
     bool damaged = false;
     atFirstDrain([&] {
       interruption.damage(medium_);
@@ -143,12 +164,21 @@ TEST_P(InterruptedBuild, EndsWithTheWarningAndTheNextPressBuildsAgain) {
     });
     testing::internal::CaptureStderr();
     pressTile();
-    testing::internal::GetCapturedStderr();
+    std::string errors = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(damaged);
-    expectFailedBuild();
-    dismissWarnings();
+    if (interruption.thumbnails == 0) {
+      expectFailedBuild();
+      dismissWarnings();
+    } else {
+      EXPECT_TRUE(failureWarnings().empty());
+      ASSERT_NE(browserWindow, nullptr);
+      EXPECT_EQ(thumbnailCount(), interruption.thumbnails);
+      EXPECT_NE(errors.find("pominięty \""), std::string::npos) << errors;
+      EXPECT_NE(errors.find(interruption.passedOver), std::string::npos) << errors;
+    }
     interruption.repair(medium_);
   }
+  if (interruption.thumbnails != 0) return;
 
   pressTile();
   ASSERT_NE(browserWindow, nullptr);
@@ -160,19 +190,65 @@ TEST_P(InterruptedBuild, EndsWithTheWarningAndTheNextPressBuildsAgain) {
 INSTANTIATE_TEST_SUITE_P(HostileMedium, InterruptedBuild, testing::ValuesIn(kInterruptions),
                          [](const testing::TestParamInfo<Interruption> &info) { return info.param.name; });
 
+// ---- The main window closed while the thumbnails load ----
+
+using ClosedMidBuild = BrowserSession;
+
+TEST_F(ClosedMidBuild, TheBuildEndsAtTheNextEntryAndSoDoesTheMainLoop) {
+  makeMedium(sampleStudies());
+  std::string traced;
+  gdk_threads_add_idle(
+      [](gpointer data) -> gboolean {
+        atFirstDrain([] { sendDeleteEvent(mainWindow); });
+        testing::internal::CaptureStdout();
+        sendButtonEvent(gtk_widget_get_parent(findWidget(mainWindow, "ObrazRef")));
+        *static_cast<std::string *>(data) = testing::internal::GetCapturedStdout();
+        return G_SOURCE_REMOVE;
+      },
+      &traced);
+  // As in the program: closing the main window ends the main loop.
+  gtk_main();
+  EXPECT_EQ(mainWindow, nullptr);
+  EXPECT_EQ(loadProgressBar, nullptr);
+  EXPECT_EQ(browserWindow, nullptr);
+  EXPECT_TRUE(failureWarnings().empty());
+  EXPECT_TRUE(ThumbnailIndex.empty());
+  EXPECT_FALSE(referenceBrowserBusy);
+  size_t decoded = 0;
+  for (size_t at = traced.find("orig_pixbuf"); at != std::string::npos;
+       at = traced.find("orig_pixbuf", at + 1))
+    ++decoded;
+  EXPECT_EQ(decoded, 1u) << traced;
+  EXPECT_NE(traced.find("budowanie przerwane"), std::string::npos) << traced;
+}
+
 // ---- Pictures that declare enormous sizes ----
 
 using EnormousPictures = BrowserSession;
 
-TEST_F(EnormousPictures, SizesBeyondTheLimitsCountAsUnreadable) {
+TEST_F(EnormousPictures, SizesBeyondTheLimitsAreRefusedBeforeDecoding) {
   const struct {
-    int width, height;
-    bool loaded;
-  } sizes[] = {{16384, 4096, true}, {4096, 16384, true}, {8192, 8192, true},      {16385, 1, false},
-               {1, 16385, false},   {8193, 8192, false}, {100000, 100000, false}, {0x7fffffff, 1, false}};
-  for (const auto &size : sizes)
-    EXPECT_EQ(pictureSizeWithinLimits(size.width, size.height), size.loaded)
+    uint32_t width, height;
+    bool refused;
+  } sizes[] = {{16384, 1, false}, {1, 16384, false}, {16385, 1, true}, {1, 16385, true}, {8193, 8192, true}};
+  for (const auto &size : sizes) {
+    medium_.writeFile("big.png", pngDeclaring(size.width, size.height));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    GtkWidget *branch = makeImageBranch(2, 128, 128, "big.png");
+    std::string errors = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(errors.find("zbyt duży") != std::string::npos, size.refused)
         << size.width << "x" << size.height;
+    if (size.refused) {
+      EXPECT_EQ(branch, nullptr);
+    }
+    if (branch != nullptr) {
+      g_object_ref_sink(branch);
+      gtk_widget_destroy(branch);
+      g_object_unref(branch);
+    }
+  }
 }
 
 TEST_F(EnormousPictures, AHeaderOfAHundredThousandPixelsASideEndsTheBuildWithTheWarning) {

@@ -152,6 +152,11 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
     // Executable marks as on FAT or ISO 9660 media do not make a report a program.
     writeExecutable(medium, "reports/report 1.pdf", "%PDF-1.4\n%%EOF\n");
     medium.writeFile("reports/notes.unknown", std::string("\x01\x02\x03\x00\xff", 5));
+    // A page as the navigator writes it: an .html file that begins like XHTML.
+    medium.writeFile("reports/page.html",
+                     "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                     "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+                     "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body></body></html>\n");
     const std::string log = std::getenv("VELMORA_HANDLER_LOG");
     EXPECT_TRUE(platform::shellOpen(0, "reports/report 1.pdf", "", ""));
     EXPECT_TRUE(platform::shellOpen(0, "https://example.org/a?b=1&c=2", "", ""));
@@ -159,7 +164,8 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
     EXPECT_TRUE(platform::shellExecute("report 1.pdf", "", medium.path("reports"), process));
     EXPECT_EQ(process, 0);
     EXPECT_FALSE(platform::shellOpen(0, "reports/notes.unknown", "", ""));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return lines(readFile(log)).size() >= 3; }, 20000));
+    EXPECT_TRUE(platform::shellOpen(0, "reports/page.html", "", ""));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return lines(readFile(log)).size() >= 4; }, 20000));
     std::vector<std::string> handled = lines(readFile(log));
     // GIO hands a local document to the application as its absolute path.
     std::string report = medium.path("reports/report 1.pdf");
@@ -167,7 +173,8 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
     const std::string host = " none /host/dicom.dic";
     EXPECT_EQ(
         std::multiset<std::string>(handled.begin(), handled.end()),
-        (std::multiset<std::string>{report + host, report + host, "https://example.org/a?b=1&c=2" + host}));
+        (std::multiset<std::string>{report + host, report + host, "https://example.org/a?b=1&c=2" + host,
+                                    medium.path("reports/page.html") + host}));
     return;
   }
 
@@ -184,8 +191,9 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
     std::fclose(out);
     ASSERT_EQ(chmod(handler.c_str(), 0755), 0);
   }
-  desktop.addDefaultHandler("recorder", handler + " %u",
-                            {"application/pdf", "x-scheme-handler/http", "x-scheme-handler/https"});
+  desktop.addDefaultHandler(
+      "recorder", handler + " %u",
+      {"application/pdf", "text/html", "x-scheme-handler/http", "x-scheme-handler/https"});
   auto environment = desktop.variables();
   environment["VELMORA_HANDLER_LOG"] = log;
   // As autorun.sh leaves them: one variable the desktop did not have, one it had.

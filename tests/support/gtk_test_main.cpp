@@ -1,6 +1,7 @@
 // Test main: starts the toolkit once for the whole binary, with the program's
 // thread lock held by the main thread as in the running program.
 #include "app/application.h"
+#include "base/quit_request.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -8,8 +9,18 @@
 #include <clocale>
 #include <cstring>
 
+namespace {
+
+// Closing a main window asks the program to end; the next test is a new run.
+class FreshQuitRequest : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo &) override { clearQuitRequest(); }
+};
+
+}  // namespace
+
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new FreshQuitRequest);
   bool listing = false;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--gtest_list_tests") == 0) listing = true;

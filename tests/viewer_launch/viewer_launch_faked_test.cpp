@@ -99,8 +99,10 @@ class ViewerLaunchTest : public testing::Test {
     EXPECT_TRUE(waitUntil([] { return launchThreadsRunning() == 0; }));
     drainEvents();
     for (GtkWidget *dialog : messageDialogs()) gtk_widget_destroy(dialog);
-    g_signal_handlers_disconnect_by_func(mainWindow, reinterpret_cast<gpointer>(gtk_main_quit), nullptr);
-    gtk_widget_destroy(mainWindow);
+    if (mainWindow != nullptr) {
+      g_signal_handlers_disconnect_by_func(mainWindow, reinterpret_cast<gpointer>(gtk_main_quit), nullptr);
+      gtk_widget_destroy(mainWindow);
+    }
     mainWindow = nullptr;
     viewerSpinner = nullptr;
     viewerLaunching = false;
@@ -179,6 +181,24 @@ TEST_F(ViewerLaunchTest, RuntimePresentStartsTheViewerWithDicomdirAndHidesTheSpi
   std::vector<std::string> searches = Access()->windowSearches;
   ASSERT_FALSE(searches.empty());
   for (const std::string &title : searches) EXPECT_EQ(title, "DICOMViewerSplash");
+}
+
+TEST_F(ViewerLaunchTest, ClosingTheMainWindowWhileTheWatchPollsEndsItWithoutTouchingTheSpinner) {
+  // The viewer starts but never shows its splash window: the watch polls on.
+  Access()->registryKeys.insert(kRuntimeKey);
+  press();
+  ASSERT_TRUE(waitUntil([] { return snapshot().spinnerActive; }));
+  gdk_threads_add_idle(
+      [](gpointer) -> gboolean {
+        sendDeleteEvent(mainWindow);
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
+  // As in the program: closing the main window ends the main loop.
+  gtk_main();
+  EXPECT_EQ(mainWindow, nullptr);
+  EXPECT_EQ(viewerSpinner, nullptr);
+  EXPECT_TRUE(waitUntil([] { return launchThreadsRunning() == 0; }));
 }
 
 TEST_F(ViewerLaunchTest, RefusedInstallerStartsNothingAndTheNextPressAsksAgain) {
