@@ -204,6 +204,7 @@ void createTmpDirectory() {
   if (!tmpDirectoryCreated) {
     trace("Nie można utworzyć katalogu roboczego w " + workingDirectoryBase() + ": " + g_strerror(errno) +
           "; opisy badań są niedostępne, obrazy są czytane z płyty.");
+    tmpDirectory.clear();
     return;
   }
   holdRunMarker();
