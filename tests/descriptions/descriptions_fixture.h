@@ -68,6 +68,11 @@ class DescriptionsTest : public testing::Test {
     GtkWidget *row = gtk_hbox_new(FALSE, 10);
     gtk_container_add(GTK_CONTAINER(tileWindow_), row);
     buildDescriptionsTile(row);
+    // Away from the pointer, which tests running beside this one share: a
+    // tile shown under it would get a real pointer-enter.
+    gint x = 0, y = 0;
+    gdk_display_get_pointer(gdk_display_get_default(), nullptr, &x, &y, nullptr);
+    gtk_window_move(GTK_WINDOW(tileWindow_), x > 400 ? 0 : x + 40, y > 400 ? 0 : y + 40);
     gtk_widget_show_all(tileWindow_);
     drainEvents();
     std::vector<GtkWidget *> tiles = childrenOf(row);
