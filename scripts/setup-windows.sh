@@ -237,7 +237,10 @@ build_cairo() {
   autotools_build "$dir" --disable-static --enable-shared --enable-win32 --enable-win32-font --enable-png \
     --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
     --disable-svg --disable-ps --disable-pdf --disable-script --disable-interpreter --disable-trace \
-    --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup
+    --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup \
+    LIBS=-l:libssp.a
+  # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
+  # libssp: linked in whole, so that no further DLL is needed.
   # The library only: the test suite and the utilities are not needed.
   make -C "$dir/src" -j "$jobs" install
 }
