@@ -5,12 +5,16 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_window.h"
 #include "descriptions/description_list.h"
+#include "ui/keyboard_access.h"
+#include "ui/palette.h"
 #include "ui/tile_feedback.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>
 #include <sys/stat.h>
+
+#include <cstring>
 
 namespace {
 
@@ -39,6 +43,39 @@ void clearWhenDestroyed(GtkWidget *&global) {
   g_signal_connect(
       global, "destroy",
       G_CALLBACK(+[](GtkWidget *, gpointer slot) { *static_cast<GtkWidget **>(slot) = nullptr; }), &global);
+}
+
+// What each tile says to keyboard and screen-reader users.
+struct TileWords {
+  const char *imageName;
+  const char *caption;
+  const char *tooltip;
+};
+
+const TileWords kTileWords[] = {
+    {"ObrazOpis", "Opis badania", "Otwiera opis badania zapisany na płycie."},
+    {"ObrazRef", "Obrazy referencyjne", "Otwiera przeglądarkę obrazów referencyjnych z płyty."},
+    {"ObrazDiag", "Obrazy diagnostyczne",
+     "Uruchamia z płyty osobny program do oglądania obrazów diagnostycznych."},
+};
+
+// Every tile takes the focus in the row's order and opens with Enter or Space
+// through its own press handler.
+void makeTilesKeyboardReachable(GtkWidget *tilesRow) {
+  GList *tiles = gtk_container_get_children(GTK_CONTAINER(tilesRow));
+  for (GList *item = tiles; item != nullptr; item = item->next) {
+    GtkWidget *eventBox = GTK_WIDGET(item->data);
+    GtkWidget *image = GTK_IS_BIN(eventBox) ? gtk_bin_get_child(GTK_BIN(eventBox)) : nullptr;
+    if (image == nullptr) continue;
+    for (const TileWords &words : kTileWords) {
+      if (std::strcmp(gtk_widget_get_name(image), words.imageName) != 0) continue;
+      makePressableByKeyboard(eventBox, &colorDarkRed);
+      gtk_widget_set_tooltip_text(eventBox, words.tooltip);
+      setAccessibleName(eventBox, words.caption, words.tooltip);
+      setAccessibleName(image, words.caption);
+    }
+  }
+  g_list_free(tiles);
 }
 
 void styleProgressBar(GtkWidget *bar) {
@@ -110,7 +147,13 @@ GtkWidget *buildMainWindow() {
   g_signal_connect(mainWindow, "destroy", G_CALLBACK(+[](GtkWidget *, gpointer) { requestQuit(); }), nullptr);
   for (GtkWidget **global : {&loadProgressBar, &viewerSpinner, &mainWindow}) clearWhenDestroyed(*global);
 
+  makeTilesKeyboardReachable(tilesRow);
+  watchKeysOf(mainWindow);
+
   gtk_widget_show_all(mainWindow);
+  // The window first looks as the design draws it: no tile has the focus
+  // until a key gives it one.
+  gtk_window_set_focus(GTK_WINDOW(mainWindow), nullptr);
   gtk_widget_hide(loadProgressBar);
   gtk_widget_hide(viewerSpinner);
   GdkColor white = parsedColor("#fff");

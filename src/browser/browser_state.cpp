@@ -18,5 +18,7 @@ int currentSeries = -1;
 int currentImage = -1;
 GtkWidget *selectedThumbnail = nullptr;
 double zoomFactor = 1.0;
+bool zoomFitsView = false;
+GtkWidget *positionLabel = nullptr;
 bool cinePlaying = false;
 int lastTreeTarget = 0;

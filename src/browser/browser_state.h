@@ -34,8 +34,14 @@ extern int currentSeries;
 extern int currentImage;
 // The thumbnail whose picture is shown and whose frame is highlighted, or null.
 extern GtkWidget *selectedThumbnail;
-// Scale of the large picture; changed only by the zoom buttons, never reset.
+// Scale of the large picture; changed by the zoom buttons and by fitting the
+// picture to the view, never reset.
 extern double zoomFactor;
+// The picture is scaled to fit the image area whatever its size (a double
+// click on it); zooming goes on from the fitted scale and ends this state.
+extern bool zoomFitsView;
+// The control bar's "Obraz 5 z 24 · 120%" label; empty while nothing is shown.
+extern GtkWidget *positionLabel;
 // Cine playback is running.
 extern bool cinePlaying;
 // Tree offset of the previous scroll target.

@@ -5,6 +5,7 @@
 #include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "base/trace.h"
+#include "browser/browser_input.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
 #include "browser/load_progress.h"
@@ -15,6 +16,7 @@
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "tree/branch_tree.h"
+#include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
 
@@ -159,7 +161,7 @@ GtkWidget *buildImageArea() {
 GtkWidget *buildControlBar() {
   GtkWidget *bar = gtk_hbox_new(FALSE, 2);
   for (const ControlButton &control : kControlButtons) {
-    if (control.spacerBefore) gtk_box_pack_start(GTK_BOX(bar), gtk_alignment_new(0, 0, 0, 0), TRUE, TRUE, 0);
+    if (control.spacerBefore) gtk_box_pack_start(GTK_BOX(bar), buildPositionLabel(), TRUE, TRUE, 0);
     GtkWidget *button = makeImageButton(picturePath(control.picture), control.width);
     if (control.global != nullptr) *control.global = button;
     if (control.name != nullptr) gtk_widget_set_name(button, control.name);
@@ -167,7 +169,7 @@ GtkWidget *buildControlBar() {
     GtkWidget *alignment = gtk_alignment_new(0, 0, 0, 0);
     gtk_container_add(GTK_CONTAINER(alignment), button);
     gtk_box_pack_start(GTK_BOX(bar), alignment, FALSE, FALSE, 0);
-    gtk_widget_set_tooltip_text(button, control.tooltip);
+    setTooltipAndName(button, control.tooltip);
   }
   return bar;
 }
@@ -199,6 +201,7 @@ void buildBrowserWindow() {
   gtk_paned_set_position(GTK_PANED(pane), kTreeWidth);
 
   gtk_widget_show(browserWindow);
+  connectBrowserInput();
 }
 
 void buildReferenceBrowser() {

@@ -5,6 +5,7 @@
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "ui/keyboard_access.h"
 #include "ui/palette.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ void redrawNow(GtkWidget *widget) {
 
 void setPlayButtonLook(const char *picture, const char *tooltip) {
   gtk_button_set_image(GTK_BUTTON(playButton), gtk_image_new_from_file(picturePath(picture).c_str()));
-  gtk_widget_set_tooltip_text(playButton, tooltip);
+  setTooltipAndName(playButton, tooltip);
 }
 
 // Steps and the tree could change the series under the playback, so they are

@@ -2,6 +2,7 @@
 #include "browser/image_view.h"
 
 #include "base/text.h"
+#include "browser/browser_input.h"
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
 #include "browser/information_line.h"
@@ -34,6 +35,15 @@ void setInformationLine(const std::string &markup) {
   std::unique_ptr<gchar, decltype(&g_free)> text(rawText, g_free);
   gtk_label_set_text(GTK_LABEL(infoLabel), text.get());
   gtk_label_set_attributes(GTK_LABEL(infoLabel), attributes.get());
+}
+
+// The factor that fits the picture into the image area as it is laid out now.
+double fittedZoomFactor(GdkPixbuf *original) {
+  if (imageScroller == nullptr) return zoomFactor;
+  GtkAllocation view;
+  gtk_widget_get_allocation(imageScroller, &view);
+  return fitViewFactor(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), view.width,
+                       view.height);
 }
 
 }  // namespace
@@ -69,6 +79,7 @@ int showCurrentImage() {
   prefetchFullPictures(currentSeriesThumbnails(), currentImage);
   if (!picture) return 0;
   GdkPixbuf *original = picture.get();
+  if (zoomFitsView) zoomFactor = fittedZoomFactor(original);
 
   int originalWidth = gdk_pixbuf_get_width(original);
   int originalHeight = gdk_pixbuf_get_height(original);
@@ -83,6 +94,7 @@ int showCurrentImage() {
   StudyMetadata displayed = recordForDisplay(currentRecord());
   setInformationLine(informationLineMarkup(displayed));
   gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
+  showWhereAmI();
   return std::min(width, height);
 }
 

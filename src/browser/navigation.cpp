@@ -2,6 +2,7 @@
 // and zooming the large picture.
 #include "browser/navigation.h"
 
+#include "browser/browser_input.h"
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
 #include "browser/image_view.h"
@@ -39,6 +40,7 @@ void clearImageView() {
   g_object_set(imageView, "pixbuf", nullptr, nullptr);
   gtk_label_set_text(GTK_LABEL(infoLabel), "");
   if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
+  showWhereAmI();
 }
 
 void showSeriesStart() {
@@ -141,6 +143,20 @@ BrowserPosition nextSeriesPosition(BrowserPosition from, const CatalogueShape &s
   return to;
 }
 
+BrowserPosition firstImagePosition(BrowserPosition from, const CatalogueShape &) {
+  BrowserPosition to = from;
+  if (to.study == -1) to.study = 0;
+  if (to.series == -1) to.series = 0;
+  to.image = 0;
+  return to;
+}
+
+BrowserPosition lastImagePosition(BrowserPosition from, const CatalogueShape &shape) {
+  BrowserPosition to = firstImagePosition(from, shape);
+  to.image = std::max(0, seriesLength(shape, to.study, to.series) - 1);
+  return to;
+}
+
 double treeScrollValue(int target, int lastTarget, double upper, double pageSize, double value) {
   double below = target + kTargetBelow;
   double end = std::max(0.0, upper - pageSize);
@@ -156,6 +172,12 @@ double treeScrollValue(int target, int lastTarget, double upper, double pageSize
 
 double zoomedInFactor(int width, int height, double factor) {
   return std::max(factor, std::min(factor * kZoomStep, largestUsefulZoom(width, height)));
+}
+
+double fitViewFactor(int width, int height, int viewWidth, int viewHeight) {
+  if (width <= 0 || height <= 0 || viewWidth <= 0 || viewHeight <= 0) return 1.0;
+  double factor = std::min(static_cast<double>(viewWidth) / width, static_cast<double>(viewHeight) / height);
+  return std::min(factor, static_cast<double>(kLargestShownSide) / std::max(width, height));
 }
 
 // ---- The shown position ----
@@ -237,6 +259,7 @@ void onZoomIn(GtkButton *, gpointer) {
   double zoomed = zoomedInFactor(original->width, original->height, zoomFactor);
   // At the largest size the press changes nothing.
   if (zoomed == zoomFactor) return;
+  zoomFitsView = false;
   zoomFactor = zoomed;
   showCurrentImage();
   centreImageView();
@@ -244,11 +267,36 @@ void onZoomIn(GtkButton *, gpointer) {
 
 void onZoomOut(GtkButton *, gpointer) {
   if (!zoomApplies()) return;
+  zoomFitsView = false;
   zoomFactor /= kZoomStep;
   // At the smallest size the step is undone, so the press changes nothing.
   if (showCurrentImage() == kSmallestShownSide) {
     zoomFactor *= kZoomStep;
     showCurrentImage();
   }
+  centreImageView();
+}
+
+// ---- Actions without a button of their own ----
+
+void showFirstImage() {
+  setCurrentPosition(firstImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showPosition();
+}
+
+void showLastImage() {
+  setCurrentPosition(lastImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
+  showPosition();
+}
+
+void toggleFitToView() {
+  if (!zoomApplies()) return;
+  if (zoomFitsView) {
+    zoomFitsView = false;
+    zoomFactor = 1.0;
+  } else {
+    zoomFitsView = true;
+  }
+  showCurrentImage();
   centreImageView();
 }

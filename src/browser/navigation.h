@@ -41,6 +41,10 @@ BrowserPosition previousImagePosition(BrowserPosition from, const CatalogueShape
 BrowserPosition nextImagePosition(BrowserPosition from, const CatalogueShape &shape);
 BrowserPosition previousSeriesPosition(BrowserPosition from, const CatalogueShape &shape);
 BrowserPosition nextSeriesPosition(BrowserPosition from, const CatalogueShape &shape);
+// The first and the last image of the current series (of the first series when
+// there is no position yet).
+BrowserPosition firstImagePosition(BrowserPosition from, const CatalogueShape &shape);
+BrowserPosition lastImagePosition(BrowserPosition from, const CatalogueShape &shape);
 
 // Scroll value for the tree when the thumbnail at tree offset `target` is to
 // be shown and the previous target was `lastTarget`: near the top or the end
@@ -55,6 +59,10 @@ constexpr double kZoomStep = 1.2;
 // `factor`: one step larger, but no larger than largestUsefulZoom, so the last
 // press before the limit still shows the picture at the largest size.
 double zoomedInFactor(int width, int height, double factor);
+
+// The factor that fits a width x height picture into a viewWidth x viewHeight
+// area, never one that would make its longer side pass kLargestShownSide.
+double fitViewFactor(int width, int height, int viewWidth, int viewHeight);
 
 // ---- The shown position ----
 
@@ -84,3 +92,12 @@ void onPrevSeries(GtkButton *button, gpointer data);
 void onNextSeries(GtkButton *button, gpointer data);
 void onZoomIn(GtkButton *button, gpointer data);
 void onZoomOut(GtkButton *button, gpointer data);
+
+// ---- Actions without a button of their own (keys and the mouse) ----
+// They act under the conditions of the button named beside them.
+
+// Home and End: like the previous and next image buttons.
+void showFirstImage();
+void showLastImage();
+// Double click on the picture: fit the view, or back to 1:1 from there. Like zoom.
+void toggleFitToView();

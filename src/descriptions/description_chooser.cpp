@@ -7,12 +7,15 @@
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "descriptions/description_opening.h"
+#include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/tile_feedback.h"
 #include "ui/ui_state.h"
 
 #include <boost/filesystem.hpp>
 #include <memory>
+
+#include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
 
@@ -61,8 +64,10 @@ void fitLabelToIconColumn(GtkWidget *label) {
   gtk_widget_set_size_request(label, kIconBoxSize, -1);
 }
 
-GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) {
+// The column of one report; its row event box (the pressable part) goes to `row`.
+GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow, GtkWidget **row) {
   GtkWidget *rowEventBox = gtk_event_box_new();
+  *row = rowEventBox;
   GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0.0, 0.0);
   gtk_alignment_set_padding(GTK_ALIGNMENT(alignment), 5, 0, 0, 0);
   gtk_widget_set_size_request(rowEventBox, kIconBoxSize, kIconBoxSize);
@@ -87,7 +92,16 @@ GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow) 
   g_signal_connect_swapped(rowEventBox, "leave_notify_event", G_CALLBACK(onDescriptionIconLeave), icon);
   g_signal_connect(rowEventBox, "button_press_event", G_CALLBACK(onDescriptionRowPressed), chooserWindow);
   gtk_widget_set_tooltip_text(rowEventBox, descriptionRowTooltip(entry).c_str());
+  makePressableByKeyboard(rowEventBox, &colorWhite);
+  setAccessibleName(rowEventBox, descriptionAccessibleName(entry), examinationText(record));
   return column;
+}
+
+// Escape closes the chooser as the window's close button does.
+gboolean onChooserKey(GtkWidget *window, GdkEventKey *event, gpointer) {
+  if (event->keyval != GDK_Escape) return FALSE;
+  gtk_widget_destroy(window);
+  return TRUE;
 }
 
 void buildChooserWindow(const DescriptionList &list) {
@@ -114,11 +128,23 @@ void buildChooserWindow(const DescriptionList &list) {
   descriptionChooserWindow = window;
   g_signal_connect(window, "destroy", G_CALLBACK(gtk_widget_destroyed), &descriptionChooserWindow);
 
+  watchKeysOf(window);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(onChooserKey), nullptr);
+  // A column reached with the keyboard is scrolled into view.
+  gtk_container_set_focus_hadjustment(GTK_CONTAINER(columns),
+                                      gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(scrolled)));
+
   size_t shown = std::min(list.size(), kMostChooserColumns);
-  for (size_t column = 0; column < shown; ++column)
-    gtk_box_pack_start(GTK_BOX(columns), buildColumn(list[column], window), FALSE, FALSE, 5);
+  GtkWidget *firstRow = nullptr;
+  for (size_t column = 0; column < shown; ++column) {
+    GtkWidget *row = nullptr;
+    gtk_box_pack_start(GTK_BOX(columns), buildColumn(list[column], window, &row), FALSE, FALSE, 5);
+    if (firstRow == nullptr) firstRow = row;
+  }
 
   gtk_widget_show_all(window);
+  // Opened from the keyboard, the chooser answers Enter at once, on the first report.
+  if (firstRow != nullptr) gtk_widget_grab_focus(firstRow);
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
   gtk_widget_set_size_request(window, width, kWindowHeight);
 }
@@ -144,6 +170,10 @@ std::string descriptionColumnLabel(const StudyMetadata &record) {
 std::string descriptionRowTooltip(const DescriptionEntry &entry) {
   return cutAtCharacterBoundary(makeValidUtf8(" Kliknij by otworzyć opis badania z pliku \"" + entry + "\" "),
                                 kTooltipMaxBytes);
+}
+
+std::string descriptionAccessibleName(const DescriptionEntry &entry) {
+  return entry + (descriptionKind(entry) == DescriptionKind::Pdf ? ", dokument PDF" : ", strona HTML");
 }
 
 std::string descriptionIconPath(const DescriptionEntry &entry) {

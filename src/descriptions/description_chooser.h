@@ -33,6 +33,9 @@ std::string descriptionColumnLabel(const StudyMetadata &record);
 // " Kliknij by otworzyć opis badania z pliku \"%s\" ", at most 149 bytes.
 std::string descriptionRowTooltip(const DescriptionEntry &entry);
 
+// What a screen reader says for a column: the report's name and its type.
+std::string descriptionAccessibleName(const DescriptionEntry &entry);
+
 // The column's icon: "/img/html2.png" or "/img/pdf2.png" in the working directory.
 std::string descriptionIconPath(const DescriptionEntry &entry);
 

@@ -229,7 +229,7 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
   EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(bar)), 2);
   std::vector<GtkWidget *> slots = childrenOf(bar);
   ASSERT_EQ(slots.size(), 8u);
-  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(slots[5])), nullptr);  // the spacer
+  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(slots[5])), positionLabel);  // the free space
   EXPECT_EQ(packingOf(bar, slots[5]), (Packing{true, true, 0}));
   struct Expected {
     size_t slot;

@@ -148,6 +148,8 @@ void BrowserSession::TearDown() {
   selectedThumbnail = nullptr;
   currentStudy = currentSeries = currentImage = -1;
   zoomFactor = 1.0;
+  zoomFitsView = false;
+  positionLabel = nullptr;
   lastTreeTarget = 0;
   referenceBrowserBusy = false;
   ThumbnailIndex.clear();

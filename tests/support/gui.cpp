@@ -208,4 +208,52 @@ void sendDeleteEvent(GtkWidget *window) {
   drainEvents();
 }
 
+namespace {
+
+// Delivers an event for the widget's window, filled in by `fill`, as the toolkit would.
+void deliver(GtkWidget *widget, GdkEventType type, const std::function<void(GdkEvent *)> &fill) {
+  gtk_widget_realize(widget);
+  GdkEvent *event = gdk_event_new(type);
+  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+  event->any.send_event = TRUE;
+  fill(event);
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+  drainEvents();
+}
+
+}  // namespace
+
+// The toolkit's key bindings (Tab, arrows) look keys up by their hardware code.
+void sendKey(GtkWidget *window, guint keyval, guint modifiers) {
+  GdkKeymapKey *keys = nullptr;
+  gint count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_default(), keyval, &keys, &count);
+  guint16 code = count > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+  g_free(keys);
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE})
+    deliver(window, type, [&](GdkEvent *e) {
+      e->key.keyval = keyval, e->key.state = modifiers, e->key.hardware_keycode = code;
+    });
+}
+
+void sendScroll(GtkWidget *widget, GdkScrollDirection direction, guint modifiers) {
+  deliver(widget, GDK_SCROLL,
+          [&](GdkEvent *e) { e->scroll.direction = direction, e->scroll.state = modifiers; });
+}
+
+void sendDragMotion(GtkWidget *widget, double x, double y) {
+  deliver(widget, GDK_MOTION_NOTIFY, [&](GdkEvent *e) {
+    e->motion.x_root = x, e->motion.y_root = y, e->motion.state = GDK_BUTTON1_MASK;
+  });
+}
+
+void loadAccessibilityModule() { g_object_set(gtk_settings_get_default(), "gtk-modules", "gail", nullptr); }
+
+std::string accessibleName(GtkWidget *widget) {
+  AtkObject *accessible = gtk_widget_get_accessible(widget);
+  const gchar *name = atk_object_get_name(accessible);
+  return std::string(name ? name : "") + " (" + G_OBJECT_TYPE_NAME(accessible) + ")";
+}
+
 }  // namespace testsupport

@@ -51,6 +51,17 @@ bool isShownOnScreen(GtkWidget *widget);
 // The first top-level window named `name` that is visible, or null.
 GtkWidget *findShownToplevel(const std::string &name);
 
+// Deliver to the widget's window, and run pending events: a key press and its
+// release; a wheel turn; a motion to screen position (x, y) with button 1 held.
+void sendKey(GtkWidget *window, guint keyval, guint modifiers = 0);
+void sendScroll(GtkWidget *widget, GdkScrollDirection direction, guint modifiers = 0);
+void sendDragMotion(GtkWidget *widget, double x, double y);
+
+// Loads the toolkit's accessibility module as a desktop with a screen reader
+// does. accessibleName: "name (type of the accessible object)".
+void loadAccessibilityModule();
+std::string accessibleName(GtkWidget *widget);
+
 // Asks the window to close as the window manager's close button does (a
 // delete event), and runs pending events.
 void sendDeleteEvent(GtkWidget *window);

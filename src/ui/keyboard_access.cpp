@@ -1,0 +1,114 @@
+// Keyboard use and screen-reader names for event boxes and pictures.
+#include "ui/keyboard_access.h"
+
+#include "base/text.h"
+#include "ui/help_window.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <memory>
+
+namespace {
+
+bool keysUsed = false;
+
+constexpr guint kCommandModifiers = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;
+constexpr double kMarkWidth = 2.0;
+
+bool activatesPress(const GdkEventKey *event) {
+  if ((event->state & kCommandModifiers) != 0) return false;
+  switch (event->keyval) {
+    case GDK_Return:
+    case GDK_KP_Enter:
+    case GDK_ISO_Enter:
+    case GDK_space:
+    case GDK_KP_Space:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- Handlers of the pressable event boxes and the windows ----
+
+gboolean onPressableKey(GtkWidget *eventBox, GdkEventKey *event, gpointer) {
+  if (!activatesPress(event)) return FALSE;
+  pressAsMouse(eventBox);
+  return TRUE;
+}
+
+gboolean onPressableFocusChange(GtkWidget *eventBox, GdkEventFocus *, gpointer) {
+  gtk_widget_queue_draw(eventBox);
+  return FALSE;
+}
+
+// Runs after the event box and its picture have drawn, so the outline is on top.
+gboolean drawFocusMark(GtkWidget *eventBox, GdkEventExpose *, gpointer markColour) {
+  GdkWindow *window = gtk_widget_get_window(eventBox);
+  if (!keysUsed || !gtk_widget_has_focus(eventBox) || window == nullptr) return FALSE;
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(eventBox, &allocation);
+  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cairo(gdk_cairo_create(window), cairo_destroy);
+  gdk_cairo_set_source_color(cairo.get(), static_cast<const GdkColor *>(markColour));
+  cairo_set_line_width(cairo.get(), kMarkWidth);
+  cairo_rectangle(cairo.get(), kMarkWidth / 2, kMarkWidth / 2, allocation.width - kMarkWidth,
+                  allocation.height - kMarkWidth);
+  cairo_stroke(cairo.get());
+  return FALSE;
+}
+
+gboolean onWindowKey(GtkWidget *window, GdkEventKey *event, gpointer) {
+  if (!keysUsed) {
+    keysUsed = true;
+    if (GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window))) gtk_widget_queue_draw(focus);
+  }
+  if (event->keyval == GDK_F1 && (event->state & kCommandModifiers) == 0) {
+    showHelpWindow();
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void makePressableByKeyboard(GtkWidget *eventBox, const GdkColor *markColour) {
+  gtk_widget_set_can_focus(eventBox, TRUE);
+  g_signal_connect(eventBox, "key-press-event", G_CALLBACK(onPressableKey), nullptr);
+  g_signal_connect(eventBox, "focus-in-event", G_CALLBACK(onPressableFocusChange), nullptr);
+  g_signal_connect(eventBox, "focus-out-event", G_CALLBACK(onPressableFocusChange), nullptr);
+  g_signal_connect_after(eventBox, "expose-event", G_CALLBACK(drawFocusMark),
+                         const_cast<GdkColor *>(markColour));
+}
+
+void watchKeysOf(GtkWidget *window) {
+  g_signal_connect(window, "key-press-event", G_CALLBACK(onWindowKey), nullptr);
+}
+
+bool focusMarksShown() { return keysUsed; }
+
+void pressAsMouse(GtkWidget *widget) {
+  GdkWindow *window = gtk_widget_get_window(widget);
+  if (window == nullptr) return;
+  std::unique_ptr<GdkEvent, decltype(&gdk_event_free)> event(gdk_event_new(GDK_BUTTON_PRESS), gdk_event_free);
+  event->button.window = GDK_WINDOW(g_object_ref(window));
+  event->button.send_event = TRUE;
+  event->button.time = gtk_get_current_event_time();
+  event->button.button = 1;
+  event->button.device = gdk_device_get_core_pointer();
+  gtk_widget_event(widget, event.get());
+}
+
+void setAccessibleName(GtkWidget *widget, const std::string &name, const std::string &description) {
+  AtkObject *accessible = gtk_widget_get_accessible(widget);
+  if (accessible == nullptr) return;
+  atk_object_set_name(accessible, makeValidUtf8(name).c_str());
+  if (!description.empty()) atk_object_set_description(accessible, makeValidUtf8(description).c_str());
+}
+
+void setTooltipAndName(GtkWidget *widget, const char *tooltip) {
+  gtk_widget_set_tooltip_text(widget, tooltip);
+  std::string name(tooltip);
+  size_t first = name.find_first_not_of(' ');
+  size_t last = name.find_last_not_of(' ');
+  setAccessibleName(widget, first == std::string::npos ? "" : name.substr(first, last - first + 1));
+}

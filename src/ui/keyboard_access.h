@@ -1,0 +1,32 @@
+// Keyboard use and screen-reader names for the widgets that the design builds
+// from event boxes and pictures. Main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+// Lets the event box take the focus and answer Enter and Space with a single
+// press of the first mouse button, so that its own press handler runs exactly
+// as for the mouse. While it has the focus, and once a key has been used in
+// any of the program's windows, a 2-pixel outline in `markColour` (a palette
+// colour, which lives for the whole run) is drawn just inside its edge.
+void makePressableByKeyboard(GtkWidget *eventBox, const GdkColor *markColour);
+
+// Every top-level window of the program gets this: the first key used shows
+// the focus outlines from then on, and F1 opens the help window.
+void watchKeysOf(GtkWidget *window);
+
+// Whether a key has been used in one of the program's windows.
+bool focusMarksShown();
+
+// Delivers one single press of the first mouse button to the widget, as the
+// mouse does. The widget needs a window of its own.
+void pressAsMouse(GtkWidget *widget);
+
+// What a screen reader says for the widget; `description` may be empty.
+void setAccessibleName(GtkWidget *widget, const std::string &name, const std::string &description = "");
+
+// Sets the tooltip, and the tooltip without its surrounding blanks as the
+// widget's accessible name.
+void setTooltipAndName(GtkWidget *widget, const char *tooltip);

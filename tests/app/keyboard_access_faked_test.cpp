@@ -1,0 +1,57 @@
+// The main window, the chooser and the help window with the keyboard alone,
+// and what a screen reader is told about them.
+#include "app/main_window.h"
+#include "ui/help_window.h"
+#include "ui/keyboard_access.h"
+
+#include "descriptions/descriptions_fixture.h"
+
+#include <gdk/gdkkeysyms.h>
+
+namespace {
+
+using namespace testsupport;
+
+using KeyboardAccessTest = DescriptionsTest;
+
+GtkWidget *focus(GtkWidget *window) { return gtk_window_get_focus(GTK_WINDOW(window)); }
+GtkWidget *tile(const char *name) { return gtk_widget_get_parent(findWidget(mainWindow, name)); }
+
+TEST_F(KeyboardAccessTest, TilesChooserAndHelpWorkFromTheKeyboardAndAreNamed) {
+  loadAccessibilityModule();
+  for (const char *report : {"a.html", "b.pdf"}) medium_.writeFile(report, "<p>opis</p>");
+  medium_.writeFile("descrlist.js", "[\"a.html\",\"b.pdf\"]");
+  registerPdfReader();
+  startRun();
+  buildMainWindow();
+  drainEvents();
+  EXPECT_TRUE(focus(mainWindow) == nullptr && !focusMarksShown());  // no focus mark before a key is used
+  guint keys[] = {GDK_Tab, GDK_Tab, GDK_ISO_Left_Tab, GDK_Right, GDK_Left};
+  for (size_t i = 0; i < std::size(keys); ++i) {
+    sendKey(mainWindow, keys[i], i == 2 ? GDK_SHIFT_MASK : 0);
+    EXPECT_EQ(focus(mainWindow), tile(i % 2 == 0 ? "ObrazOpis" : "ObrazDiag")) << i;
+  }
+  EXPECT_TRUE(focusMarksShown());
+  EXPECT_EQ(accessibleName(tile("ObrazDiag")), "Obrazy diagnostyczne (GailContainer)");
+  EXPECT_EQ(tooltipOf(tile("ObrazOpis")), "Otwiera opis badania zapisany na płycie.");
+  referenceBrowserBusy = true;  // ignored as a press is
+  sendKey(mainWindow, GDK_Return);
+  EXPECT_EQ(descriptionChooserWindow, nullptr);
+  referenceBrowserBusy = false;
+  sendKey(mainWindow, GDK_space);
+  GtkWidget *chooser = descriptionChooserWindow;
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_EQ(focus(chooser), findWidget(chooser, "a.html"));
+  sendKey(chooser, GDK_Right);
+  EXPECT_EQ(accessibleName(focus(chooser)), "b.pdf, dokument PDF (GailContainer)");
+  sendKey(chooser, GDK_KP_Enter);
+  EXPECT_EQ(shellCalls().at(0).file, "b.pdf");
+  sendKey(chooser, GDK_Escape);
+  EXPECT_EQ(descriptionChooserWindow, nullptr);
+  sendKey(mainWindow, GDK_F1);
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(findWidget(helpWindow, "PomocTekst"))), kHelpText);
+  sendKey(helpWindow, GDK_Escape);
+  EXPECT_EQ(helpWindow, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// Keys, wheel, drag and double click on a real browser: each gives the state
+// its button gives, and nothing more than the buttons allow.
+#include "browser/browser_state.h"
+#include "browser/image_view.h"
+#include "browser/navigation.h"
+
+#include "support/browser_session.h"
+#include "support/gui.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+using namespace testsupport;
+using BrowserInputTest = BrowserSession;
+using Snapshot = std::tuple<BrowserPosition, GtkWidget *, double, std::pair<int, int>, std::string>;
+
+GtkWidget *picture() { return gtk_widget_get_parent(gtk_widget_get_parent(imageView)); }
+
+TEST_F(BrowserInputTest, EachKeyAndWheelTurnGivesTheStateOfItsButton) {
+  auto snapshot = [] {
+    return Snapshot{currentPosition(), selectedThumbnail, zoomFactor, shownSize(),
+                    gtk_label_get_text(GTK_LABEL(positionLabel))};
+  };
+  loadAccessibilityModule();
+  openBrowser();
+  click(nextImageButton);
+  click(nextImageButton);
+  EXPECT_EQ(accessibleName(nextImageButton), "Wyświetl kolejny obraz w ramach serii (GailButton)");
+  EXPECT_EQ(accessibleName(gtk_widget_get_parent(thumbnail(0, 1, 1))),
+            "Obraz 2 z 2, Czołowa (GailContainer)");
+  EXPECT_EQ(accessibleName(imageView),
+            std::string(gtk_label_get_text(GTK_LABEL(infoLabel))) + " (GailImage)");
+  const std::pair<std::function<void()>, std::function<GtkWidget *()>> cases[] = {
+      {[] { sendKey(browserWindow, GDK_Left); }, [] { return prevImageButton; }},
+      {[] { sendKey(browserWindow, GDK_Right); }, [] { return nextImageButton; }},
+      {[] { sendKey(browserWindow, GDK_KP_Page_Down); }, [] { return nextSeriesButton; }},
+      {[] { sendKey(browserWindow, GDK_plus, GDK_SHIFT_MASK); }, zoomInButton},
+      {[] { sendKey(browserWindow, GDK_KP_Subtract); }, zoomOutButton},
+      {[] { sendScroll(picture(), GDK_SCROLL_UP, GDK_CONTROL_MASK); }, zoomInButton},
+      {[] { sendScroll(picture(), GDK_SCROLL_DOWN, GDK_CONTROL_MASK); }, zoomOutButton},
+      {[] { sendScroll(picture(), GDK_SCROLL_DOWN); }, [] { return nextImageButton; }},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Snapshot start = snapshot();
+    cases[i].first();
+    Snapshot byInput = snapshot();
+    setCurrentPosition(std::get<0>(start));
+    selectThumbnail(std::get<1>(start));
+    zoomFactor = std::get<2>(start);
+    showCurrentImage();
+    click(cases[i].second());
+    EXPECT_TRUE(byInput == snapshot() && byInput != start) << "case " << i;
+  }
+  sendKey(browserWindow, GDK_End);
+  EXPECT_EQ(currentImage, 1);
+  sendKey(browserWindow, GDK_Home);
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(positionLabel)), "Obraz 1 z 2 · 100%");
+  // Keys follow the buttons: nothing steps during cine or a build, zoom still works.
+  for (guint key : {GDK_space, GDK_Page_Down, GDK_KP_Add}) sendKey(browserWindow, key);
+  EXPECT_TRUE(cinePlaying && currentSeries == 1 && zoomFactor == 1.2);
+  sendKey(browserWindow, GDK_KP_Space);
+  referenceBrowserBusy = true;
+  sendKey(browserWindow, GDK_Page_Down);
+  referenceBrowserBusy = false;
+  EXPECT_TRUE(!cinePlaying && currentSeries == 1);
+  // A thumbnail takes the focus and Enter shows it; Escape closes as the close button does.
+  gtk_widget_grab_focus(gtk_widget_get_parent(thumbnail(0, 0, 2)));
+  for (guint key : {GDK_Return, GDK_space, GDK_Escape}) sendKey(browserWindow, key);
+  EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, 2));
+  EXPECT_FALSE(gtk_widget_get_visible(browserWindow) || cinePlaying);
+}
+
+TEST_F(BrowserInputTest, ALargePictureScrollsAndPansAndDoubleClickFitsIt) {
+  openBrowser({{"CT", "", {{"A", {{1600, 1400}, {1601, 1400}}}}}});
+  click(nextImageButton);
+  GtkAdjustment *vertical = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(imageScroller)),
+                *horizontal = gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(imageScroller));
+  ASSERT_TRUE(waitUntil([&] { return gtk_adjustment_get_upper(vertical) >= 1400; }));
+  sendScroll(picture(), GDK_SCROLL_DOWN);
+  EXPECT_GT(gtk_adjustment_get_value(vertical), 0);
+  EXPECT_EQ(currentImage, 0);
+  double left = gtk_adjustment_get_value(horizontal), top = gtk_adjustment_get_value(vertical);
+  sendButtonEvent(picture());
+  sendDragMotion(picture(), -30, -20);
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(horizontal), left + 30);
+  EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(vertical), top + 20);
+  sendButtonEvent(picture(), GDK_2BUTTON_PRESS);
+  auto fitted = shownSize();
+  EXPECT_TRUE(fitted.first <= imageScroller->allocation.width &&
+              fitted.second == imageScroller->allocation.height);
+  sendButtonEvent(picture(), GDK_2BUTTON_PRESS);
+  EXPECT_EQ(shownSize(), std::make_pair(1600, 1400));
+  sendButtonEvent(picture(), GDK_2BUTTON_PRESS);
+  sendKey(browserWindow, GDK_plus);
+  EXPECT_EQ(shownSize().second, static_cast<int>(fitted.second * 1.2));
+}
+
+}  // namespace
