@@ -42,6 +42,8 @@ TEST_F(KeyboardAccessTest, TilesChooserAndHelpWorkFromTheKeyboardAndAreNamed) {
   GtkWidget *chooser = descriptionChooserWindow;
   ASSERT_NE(chooser, nullptr);
   EXPECT_EQ(focus(chooser), findWidget(chooser, "a.html"));
+  ASSERT_TRUE(
+      waitUntil([&] { return findWidget(chooser, "b.pdf")->allocation.x > 0; }));  // arrows need the layout
   sendKey(chooser, GDK_Right);
   EXPECT_EQ(accessibleName(focus(chooser)), "b.pdf, dokument PDF (GailContainer)");
   sendKey(chooser, GDK_KP_Enter);

@@ -1,8 +1,8 @@
-// Keys, wheel, drag and double click on a real browser: each gives the state
-// its button gives, and nothing more than the buttons allow.
+// Keys, wheel, drag and double click on a real browser: the state its button gives, no more.
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "ui/ui_state.h"
 
 #include "support/browser_session.h"
 #include "support/gui.h"

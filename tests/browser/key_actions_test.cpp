@@ -9,17 +9,13 @@ namespace {
 using A = BrowserAction;
 
 TEST(KeyActionsTest, KeysAndWheelTurnsAskForTheActionsOfTheControls) {
-  const std::tuple<guint, guint, A> keys[] = {{GDK_Left, 0, A::PreviousImage},
-                                              {GDK_KP_Page_Down, 0, A::NextSeries},
-                                              {GDK_Home, 0, A::FirstImage},
-                                              {GDK_KP_End, 0, A::LastImage},
-                                              {GDK_plus, GDK_SHIFT_MASK, A::ZoomIn},
-                                              {GDK_minus, 0, A::ZoomOut},
-                                              {GDK_space, 0, A::PlayStop},
-                                              {GDK_Escape, 0, A::Close},
-                                              {GDK_Right, GDK_CONTROL_MASK, A::None},
-                                              {GDK_Return, 0, A::None}};
-  for (auto [keyval, modifiers, expected] : keys)
+  using Key = std::tuple<guint, guint, A>;
+  for (auto [keyval, modifiers, expected] :
+       {Key{GDK_Left, 0, A::PreviousImage}, Key{GDK_KP_Page_Down, 0, A::NextSeries},
+        Key{GDK_Home, 0, A::FirstImage}, Key{GDK_KP_End, 0, A::LastImage},
+        Key{GDK_plus, GDK_SHIFT_MASK, A::ZoomIn}, Key{GDK_minus, 0, A::ZoomOut},
+        Key{GDK_space, 0, A::PlayStop}, Key{GDK_Escape, 0, A::Close},
+        Key{GDK_Right, GDK_CONTROL_MASK, A::None}, Key{GDK_Return, 0, A::None}})
     EXPECT_EQ(browserActionForKey(keyval, modifiers), expected) << gdk_keyval_name(keyval);
   EXPECT_EQ(browserActionForWheel(GDK_SCROLL_UP, GDK_CONTROL_MASK, true), A::ZoomIn);
   EXPECT_EQ(browserActionForWheel(GDK_SCROLL_DOWN, 0, false), A::NextImage);

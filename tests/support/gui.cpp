@@ -208,10 +208,8 @@ void sendDeleteEvent(GtkWidget *window) {
   drainEvents();
 }
 
-namespace {
-
 // Delivers an event for the widget's window, filled in by `fill`, as the toolkit would.
-void deliver(GtkWidget *widget, GdkEventType type, const std::function<void(GdkEvent *)> &fill) {
+static void deliver(GtkWidget *widget, GdkEventType type, const std::function<void(GdkEvent *)> &fill) {
   gtk_widget_realize(widget);
   GdkEvent *event = gdk_event_new(type);
   event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
@@ -221,9 +219,6 @@ void deliver(GtkWidget *widget, GdkEventType type, const std::function<void(GdkE
   gdk_event_free(event);
   drainEvents();
 }
-
-}  // namespace
-
 // The toolkit's key bindings (Tab, arrows) look keys up by their hardware code.
 void sendKey(GtkWidget *window, guint keyval, guint modifiers) {
   GdkKeymapKey *keys = nullptr;
@@ -236,12 +231,10 @@ void sendKey(GtkWidget *window, guint keyval, guint modifiers) {
       e->key.keyval = keyval, e->key.state = modifiers, e->key.hardware_keycode = code;
     });
 }
-
 void sendScroll(GtkWidget *widget, GdkScrollDirection direction, guint modifiers) {
   deliver(widget, GDK_SCROLL,
           [&](GdkEvent *e) { e->scroll.direction = direction, e->scroll.state = modifiers; });
 }
-
 void sendDragMotion(GtkWidget *widget, double x, double y) {
   deliver(widget, GDK_MOTION_NOTIFY, [&](GdkEvent *e) {
     e->motion.x_root = x, e->motion.y_root = y, e->motion.state = GDK_BUTTON1_MASK;
@@ -249,7 +242,6 @@ void sendDragMotion(GtkWidget *widget, double x, double y) {
 }
 
 void loadAccessibilityModule() { g_object_set(gtk_settings_get_default(), "gtk-modules", "gail", nullptr); }
-
 std::string accessibleName(GtkWidget *widget) {
   AtkObject *accessible = gtk_widget_get_accessible(widget);
   const gchar *name = atk_object_get_name(accessible);
