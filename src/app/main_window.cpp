@@ -70,8 +70,9 @@ void makeTilesKeyboardReachable(GtkWidget *tilesRow) {
     for (const TileWords &words : kTileWords) {
       if (std::strcmp(gtk_widget_get_name(image), words.imageName) != 0) continue;
       makePressableByKeyboard(eventBox, &colorDarkRed);
-      gtk_widget_set_tooltip_text(eventBox, words.tooltip);
+      // Named and described before the tooltip is set (see setTooltipAndName).
       setAccessibleName(eventBox, words.caption, words.tooltip);
+      gtk_widget_set_tooltip_text(eventBox, words.tooltip);
       setAccessibleName(image, words.caption);
     }
   }

@@ -106,9 +106,11 @@ void setAccessibleName(GtkWidget *widget, const std::string &name, const std::st
 }
 
 void setTooltipAndName(GtkWidget *widget, const char *tooltip) {
-  gtk_widget_set_tooltip_text(widget, tooltip);
   std::string name(tooltip);
   size_t first = name.find_first_not_of(' ');
   size_t last = name.find_last_not_of(' ');
-  setAccessibleName(widget, first == std::string::npos ? "" : name.substr(first, last - first + 1));
+  // The description before the tooltip: without one, the accessibility layer
+  // takes a copy of each new tooltip as the description and never frees it.
+  setAccessibleName(widget, first == std::string::npos ? "" : name.substr(first, last - first + 1), tooltip);
+  gtk_widget_set_tooltip_text(widget, tooltip);
 }

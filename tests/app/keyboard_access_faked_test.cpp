@@ -24,7 +24,11 @@ TEST_F(KeyboardAccessTest, TilesChooserAndHelpWorkFromTheKeyboardAndAreNamed) {
   registerPdfReader();
   startRun();
   buildMainWindow();
-  drainEvents();
+  // Tab follows the tiles' places on screen: they must be laid out first.
+  ASSERT_TRUE(waitUntil([] {
+    return gtk_widget_is_drawable(tile("ObrazDiag")) &&
+           tile("ObrazDiag")->allocation.x > tile("ObrazOpis")->allocation.x;
+  }));
   EXPECT_TRUE(focus(mainWindow) == nullptr && !focusMarksShown());  // no focus mark before a key is used
   guint keys[] = {GDK_Tab, GDK_Tab, GDK_ISO_Left_Tab, GDK_Right, GDK_Left};
   for (size_t i = 0; i < std::size(keys); ++i) {
