@@ -7,6 +7,7 @@
 #include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "base/trace.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
@@ -58,7 +59,7 @@ void releaseToolkitLockAndQuit() {
 void setDefaultIcon() {
   GError *rawError = nullptr;
   if (!gtk_window_set_default_icon_from_file(picturePath("/img/icon.ico").c_str(), &rawError)) {
-    std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
+    UniqueError error(rawError);
     g_printerr("%s\n", error ? error->message : "");
   }
 }

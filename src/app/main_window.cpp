@@ -18,12 +18,6 @@
 
 namespace {
 
-GdkColor parsedColor(const char *spec) {
-  GdkColor color;
-  gdk_color_parse(spec, &color);
-  return color;
-}
-
 // An event box around a named image; its crossing signals go to the tile feedback.
 GtkWidget *buildTile(GtkWidget *tilesRow, const char *imageName, const char *picture) {
   GtkWidget *eventBox = gtk_event_box_new();

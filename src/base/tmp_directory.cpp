@@ -5,6 +5,7 @@
 #include "base/quit_request.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <glib.h>
@@ -167,10 +168,9 @@ void copyToTmp(const std::string &source, const std::string &target) {
 
 std::vector<std::string> sortedEntries(const std::string &directory) {
   std::vector<std::string> names;
-  GDir *dir = g_dir_open(directory.c_str(), 0, nullptr);
-  if (dir == nullptr) return names;
-  while (const gchar *entry = g_dir_read_name(dir)) names.emplace_back(entry);
-  g_dir_close(dir);
+  UniqueDir dir(g_dir_open(directory.c_str(), 0, nullptr));
+  if (!dir) return names;
+  while (const gchar *entry = g_dir_read_name(dir.get())) names.emplace_back(entry);
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -59,12 +59,6 @@ const ControlButton kControlButtons[] = {
     {"/img/zoom_out.png", 30, nullptr, nullptr, onZoomOut, " Zmniejsz obraz ", false},
 };
 
-GdkColor parsedColour(const char *spec) {
-  GdkColor colour;
-  gdk_color_parse(spec, &colour);
-  return colour;
-}
-
 // Draws the widget now, before the long load that follows starts.
 void redrawNow(GtkWidget *widget) {
   gtk_widget_queue_draw(widget);
@@ -142,7 +136,7 @@ GtkWidget *buildImageArea() {
   gtk_widget_set_size_request(imageScroller, 512, 512);
 
   GtkWidget *backdrop = gtk_event_box_new();
-  GdkColor black = parsedColour("#000");
+  GdkColor black = parsedColor("#000");
   gtk_widget_modify_bg(backdrop, GTK_STATE_NORMAL, &black);
   GtkWidget *centring = gtk_alignment_new(0.5, 0.5, 0, 0);
   imageView = gtk_image_new();

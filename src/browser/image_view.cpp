@@ -8,6 +8,7 @@
 #include "browser/information_line.h"
 #include "browser/navigation.h"
 #include "catalogue/reference_catalogue.h"
+#include "platform/glib_owners.h"
 #include "ui/palette.h"
 
 #include <pango/pango.h>
@@ -32,7 +33,7 @@ void setInformationLine(const std::string &markup) {
   if (!pango_parse_markup(markup.c_str(), -1, 0, &rawAttributes, &rawText, nullptr, nullptr)) return;
   std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> attributes(rawAttributes,
                                                                               pango_attr_list_unref);
-  std::unique_ptr<gchar, decltype(&g_free)> text(rawText, g_free);
+  UniqueString text(rawText);
   gtk_label_set_text(GTK_LABEL(infoLabel), text.get());
   gtk_label_set_attributes(GTK_LABEL(infoLabel), attributes.get());
 }

@@ -15,6 +15,7 @@
 #include "catalogue/picture_signature.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/worker_pool.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <algorithm>

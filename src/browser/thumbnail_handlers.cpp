@@ -9,12 +9,6 @@
 
 namespace {
 
-GdkColor parsed(const char *spec) {
-  GdkColor colour;
-  gdk_color_parse(spec, &colour);
-  return colour;
-}
-
 // Sets the position to where `thumbnail` stands in ThumbnailIndex; a thumbnail
 // that is not there leaves the position as it was.
 void takePositionOf(GtkWidget *thumbnail) {
@@ -39,7 +33,7 @@ gboolean onThumbnailEnter(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *)
 }
 
 gboolean onThumbnailLeave(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *) {
-  setThumbnailFrameColour(thumbnail, thumbnail == selectedThumbnail ? parsed("#f00") : colorBlack);
+  setThumbnailFrameColour(thumbnail, thumbnail == selectedThumbnail ? parsedColor("#f00") : colorBlack);
   return FALSE;
 }
 

@@ -3,6 +3,7 @@
 #include "catalogue/picture_decoder.h"
 
 #include "catalogue/picture_signature.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <jpeglib.h>
@@ -199,8 +200,7 @@ void onPngSizePrepared(GdkPixbufLoader *loader, int width, int height, gpointer 
 
 DecodedPicture decodePng(const std::string &bytes) {
   GError *rawError = nullptr;
-  std::unique_ptr<GdkPixbufLoader, decltype(&g_object_unref)> loader(
-      gdk_pixbuf_loader_new_with_type("png", &rawError), g_object_unref);
+  UniqueObject<GdkPixbufLoader> loader(gdk_pixbuf_loader_new_with_type("png", &rawError));
   if (!loader) {
     std::string message = rawError != nullptr ? rawError->message : "brak dekodera PNG";
     if (rawError != nullptr) g_error_free(rawError);
@@ -223,7 +223,7 @@ DecodedPicture decodePng(const std::string &bytes) {
   }
   // Closed in every case, so that the loader lets go of what it holds.
   bool closed = gdk_pixbuf_loader_close(loader.get(), written ? &rawError : nullptr) != FALSE;
-  std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
+  UniqueError error(rawError);
 
   DecodedPicture result;
   result.fullWidth = size.width;

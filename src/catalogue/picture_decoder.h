@@ -5,15 +5,14 @@
 // pixels, JPEG scans and time. No widget is touched: any thread may decode.
 #pragma once
 
+#include "platform/glib_owners.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <memory>
 #include <string>
 
-struct PixbufRelease {
-  void operator()(GdkPixbuf *pixbuf) const { g_object_unref(pixbuf); }
-};
-using PixbufPtr = std::unique_ptr<GdkPixbuf, PixbufRelease>;
+using PixbufPtr = UniqueObject<GdkPixbuf>;
 
 // The largest picture decoded: a side of 16384 pixels and 64 megapixels; a
 // header can declare any size, and the decoder would set out to allocate it.

@@ -7,6 +7,7 @@
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "descriptions/description_opening.h"
+#include "platform/glib_owners.h"
 #include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/tile_feedback.h"
@@ -45,8 +46,7 @@ void fillStudyIndexes() {
 void fitLabelToIconColumn(GtkWidget *label) {
   const int kLargestPoints = 8;
   const int kSmallestPoints = 5;
-  std::unique_ptr<PangoLayout, decltype(&g_object_unref)> layout(
-      gtk_widget_create_pango_layout(label, gtk_label_get_text(GTK_LABEL(label))), g_object_unref);
+  UniqueObject<PangoLayout> layout(gtk_widget_create_pango_layout(label, gtk_label_get_text(GTK_LABEL(label))));
   std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> font(
       pango_font_description_from_string("Sans"), pango_font_description_free);
   bool fits = false;

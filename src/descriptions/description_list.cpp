@@ -3,6 +3,7 @@
 
 #include "base/tmp_directory.h"
 #include "descriptions/description_chooser.h"
+#include "platform/glib_owners.h"
 #include "ui/tile_feedback.h"
 
 #include <glib.h>
@@ -72,7 +73,7 @@ void buildDescriptionsTile(GtkWidget *tilesRow) {
   gchar *rawContent = nullptr;
   gsize length = 0;
   if (!g_file_get_contents(listPath.c_str(), &rawContent, &length, nullptr)) return;
-  std::unique_ptr<gchar, decltype(&g_free)> content(rawContent, g_free);
+  UniqueString content(rawContent);
   descriptionList = parseDescriptionList(std::string(content.get(), length));
   content.reset();
   if (descriptionList.empty()) return;

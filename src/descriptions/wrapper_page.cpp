@@ -2,6 +2,7 @@
 #include "descriptions/wrapper_page.h"
 
 #include "base/tmp_directory.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <glib.h>
@@ -14,9 +15,6 @@
 const char *const makerWebAddress = "https://www.velmora.pl/";
 
 namespace {
-
-using GErrorPtr = std::unique_ptr<GError, decltype(&g_error_free)>;
-using GCharPtr = std::unique_ptr<gchar, decltype(&g_free)>;
 
 // Every line but the first begins with three tabs.
 std::string joinLines(const std::string &firstLine, std::initializer_list<const char *> otherLines) {
@@ -169,7 +167,7 @@ bool writeWrapperPage(const DescriptionEntry &entry) {
   std::string text = wrapperPageText(readReport(entry));
 
   std::string pagePath = wrapperPagePath(entry);
-  GCharPtr folder(g_path_get_dirname(pagePath.c_str()), g_free);
+  UniqueString folder(g_path_get_dirname(pagePath.c_str()));
   if (g_mkdir_with_parents(folder.get(), 0700) != 0) {
     g_printerr("%s: %s\n", folder.get(), g_strerror(errno));
     return false;
@@ -177,7 +175,7 @@ bool writeWrapperPage(const DescriptionEntry &entry) {
   linkPageDesignPictures(folder.get());
   GError *rawError = nullptr;
   if (!g_file_set_contents(pagePath.c_str(), text.data(), static_cast<gssize>(text.size()), &rawError)) {
-    GErrorPtr error(rawError, g_error_free);
+    UniqueError error(rawError);
     g_printerr("%s\n", error ? error->message : "");
     return false;
   }

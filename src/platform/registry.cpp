@@ -1,6 +1,7 @@
 // Read-only registry key test over the per-user registry emulation, with the
 // desktop's PDF association standing in for the PDF reader's key. Safe on any
 // thread.
+#include "platform/glib_owners.h"
 #include "platform/registry_emulation.h"
 
 #include <gio/gio.h>
@@ -16,17 +17,6 @@
 namespace platform {
 
 namespace {
-
-struct GFreeDeleter {
-  void operator()(gpointer memory) const { g_free(memory); }
-};
-struct ObjectDeleter {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct DirDeleter {
-  void operator()(GDir *dir) const { g_dir_close(dir); }
-};
-using UniqueString = std::unique_ptr<gchar, GFreeDeleter>;
 
 const char pdfReaderKey[] = "SOFTWARE\\Adobe\\Acrobat Reader";
 
@@ -75,7 +65,7 @@ std::string findEntry(const std::string &directory, const std::string &name) {
   std::string exact = directory + "/" + name;
   if (isDirectory(exact)) return exact;
   if (!g_utf8_validate(name.c_str(), static_cast<gssize>(name.size()), nullptr)) return std::string();
-  std::unique_ptr<GDir, DirDeleter> dir(g_dir_open(directory.c_str(), 0, nullptr));
+  UniqueDir dir(g_dir_open(directory.c_str(), 0, nullptr));
   if (!dir) return std::string();
   std::string wanted = caseFolded(name);
   while (const gchar *entry = g_dir_read_name(dir.get())) {
@@ -100,7 +90,7 @@ bool emulatedKeyExists(RegistryRoot root, const std::string &keyPath) {
 }
 
 bool desktopHasPdfReader() {
-  std::unique_ptr<GAppInfo, ObjectDeleter> reader(g_app_info_get_default_for_type("application/pdf", FALSE));
+  UniqueObject<GAppInfo> reader(g_app_info_get_default_for_type("application/pdf", FALSE));
   return reader != nullptr;
 }
 

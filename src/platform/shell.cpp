@@ -1,6 +1,7 @@
 // Shell "open": programs are started directly, documents and web addresses go
 // to the desktop's default application. Called on the main thread and on
 // worker threads; nothing here touches widgets.
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <gio/gio.h>
@@ -21,23 +22,6 @@
 namespace platform {
 
 namespace {
-
-struct GFreeDeleter {
-  void operator()(gpointer memory) const { g_free(memory); }
-};
-struct StrvDeleter {
-  void operator()(gchar **strings) const { g_strfreev(strings); }
-};
-struct ObjectDeleter {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct ErrorDeleter {
-  void operator()(GError *error) const { g_error_free(error); }
-};
-
-using UniqueString = std::unique_ptr<gchar, GFreeDeleter>;
-using UniqueStrv = std::unique_ptr<gchar *, StrvDeleter>;
-using UniqueError = std::unique_ptr<GError, ErrorDeleter>;
 
 bool hasWebScheme(const std::string &file) {
   return g_ascii_strncasecmp(file.c_str(), "http://", 7) == 0 ||
@@ -157,8 +141,8 @@ pid_t startProgram(const std::string &program, const std::vector<std::string> &a
 // variables it lists in VELMORA_RUNTIME_ENV, keeping the values they had in
 // VELMORA_HOST_<name>. The desktop's programs get the desktop's values back:
 // a browser must not look for its modules on the disc.
-std::unique_ptr<GAppLaunchContext, ObjectDeleter> desktopLaunchContext() {
-  std::unique_ptr<GAppLaunchContext, ObjectDeleter> context(g_app_launch_context_new());
+UniqueObject<GAppLaunchContext> desktopLaunchContext() {
+  UniqueObject<GAppLaunchContext> context(g_app_launch_context_new());
   const char *names = g_getenv("VELMORA_RUNTIME_ENV");
   if (names == nullptr) return context;
   UniqueStrv list(g_strsplit_set(names, " \t", -1));
@@ -192,11 +176,11 @@ bool openWithDefaultApplication(const std::string &target, bool isAddress) {
     UniqueError error(rawError);
     return false;
   }
-  std::unique_ptr<GFile, ObjectDeleter> file(g_file_new_for_path(target.c_str()));
+  UniqueObject<GFile> file(g_file_new_for_path(target.c_str()));
   // By the name first: a wrapper page begins with an XHTML document type, and
   // a guess from its content would look for an XHTML application instead of
   // the web browser associated with ".html".
-  if (std::unique_ptr<GAppInfo, ObjectDeleter> application{applicationForName(target)}) {
+  if (UniqueObject<GAppInfo> application{applicationForName(target)}) {
     GList files = {file.get(), nullptr, nullptr};
     if (g_app_info_launch(application.get(), &files, desktopLaunchContext().get(), &rawError)) return true;
     UniqueError error(rawError);

@@ -1,6 +1,6 @@
 // BranchTree: the collapsible tree built from plain boxes and found again by
-// widget names and child positions. Runs with the toolkit's lock held: on the
-// main thread, and for expandPathTo/treeOffsetOf also on the cine worker.
+// widget names and child positions. Main thread only, with the toolkit's lock
+// held (cine frames come from a timer on the main loop).
 #include "tree/branch_tree.h"
 
 #include <cstring>
@@ -13,16 +13,12 @@ const char *const kExpandPicture = "img/toggle_expand.png";
 const char *const kCollapsePicture = "img/toggle_colapse.png";
 const int kIndentPerLevel = 15;
 
-GdkColor parsedColor(const char *spec) {
-  GdkColor color;
-  gdk_color_parse(spec, &color);
-  return color;
-}
+// The tree's two colours as records: a widget of its own, it takes nothing
+// from the application's palette.
+constexpr GdkColor kBlack = {0, 0, 0, 0};
+constexpr GdkColor kWhite = {0, 0xffff, 0xffff, 0xffff};
 
-void paintBlack(GtkWidget *widget) {
-  GdkColor black = parsedColor("#000");
-  gtk_widget_modify_bg(widget, GTK_STATE_NORMAL, &black);
-}
+void paintBlack(GtkWidget *widget) { gtk_widget_modify_bg(widget, GTK_STATE_NORMAL, &kBlack); }
 
 // The toggle pictures are read from the medium itself: anything there but a
 // regular file (a pipe would block the read) shows as a missing picture.
@@ -105,8 +101,7 @@ GtkWidget *newLabelBranch(std::string text, int branchLevel) {
 
   GtkWidget *label = gtk_label_new(text.c_str());
   gtk_widget_show(label);
-  GdkColor white = parsedColor("#fff");
-  gtk_widget_modify_fg(label, GTK_STATE_NORMAL, &white);
+  gtk_widget_modify_fg(label, GTK_STATE_NORMAL, &kWhite);
 
   gtk_box_pack_start(GTK_BOX(row), toggle, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);

@@ -7,8 +7,14 @@ GdkColor colorGrey;
 GdkColor colorWhite;
 
 void parsePalette() {
-  gdk_color_parse("#000", &colorBlack);
-  gdk_color_parse("#A00", &colorDarkRed);
-  gdk_color_parse("#AAA", &colorGrey);
-  gdk_color_parse("#FFF", &colorWhite);
+  colorBlack = parsedColor("#000");
+  colorDarkRed = parsedColor("#A00");
+  colorGrey = parsedColor("#AAA");
+  colorWhite = parsedColor("#FFF");
+}
+
+GdkColor parsedColor(const char *spec) {
+  GdkColor color{};
+  gdk_color_parse(spec, &color);
+  return color;
 }

@@ -11,3 +11,7 @@ extern GdkColor colorWhite;
 
 // Parses the palette into the four colour records.
 void parsePalette();
+
+// The colour record of a colour text such as "#4e9dc6" or "#fff"; black when
+// the text is not a colour.
+GdkColor parsedColor(const char *spec);

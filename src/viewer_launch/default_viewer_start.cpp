@@ -1,6 +1,7 @@
 // The default viewer's start with the runtime check and installer offer.
 #include "viewer_launch/default_viewer_start.h"
 
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/launch_feedback.h"
@@ -26,7 +27,7 @@ const char *const kInstaller = "dotnetfx.exe";
 // The viewer takes the path as its one argument; quoted, because the shell
 // splits parameters at blanks and a medium's mount point may contain some.
 std::string quotedArgument(const std::string &path) {
-  std::unique_ptr<gchar, decltype(&g_free)> quoted(g_shell_quote(path.c_str()), g_free);
+  UniqueString quoted(g_shell_quote(path.c_str()));
   return quoted.get();
 }
 

@@ -3,6 +3,7 @@
 
 #include "base/quit_request.h"
 #include "base/trace.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
@@ -41,7 +42,7 @@ bool createLaunchThread(const char *name, GThreadFunc body, ViewerParameters *pa
   GThread *thread = g_thread_try_new(name, body, parameters, &rawError);
   if (thread == nullptr) {
     --runningThreads;
-    std::unique_ptr<GError, decltype(&g_error_free)> error(rawError, g_error_free);
+    UniqueError error(rawError);
     g_printerr("Failed to create %s thread: %s\n", name, error ? error->message : "");
     delete parameters;
     return false;

@@ -13,8 +13,12 @@ gboolean onDiagnosticTileClicked(GtkWidget *eventBox, GdkEventButton *event, gpo
 // startSRS starts the configured program and owns its copy of the settings
 // (ViewerParameters *). checkDVStarting waits for the splash window titled
 // "DICOMViewerSplash" (no data) or the configured one (a ViewerParameters * it owns).
+
+// "Start DV": starts the medium's DICOMViewer, the default diagnostic viewer.
 gpointer startDV(gpointer data);
+// "Start SRS": starts the program that viewer.ini names instead of the default viewer.
 gpointer startSRS(gpointer data);
+// "Check DV starting": watches for the started viewer's splash window, whichever viewer it is.
 gpointer checkDVStarting(gpointer data);
 
 // Launch worker threads that have not ended yet.

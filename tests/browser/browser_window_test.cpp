@@ -5,11 +5,11 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/navigation.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "tree/branch_tree.h"
 #include "ui/ui_state.h"
 
-#include "browser/thumbnail_index.h"
 #include "support/browser_session.h"
 #include "support/gui.h"
 
@@ -54,27 +54,10 @@ Packing packingOf(GtkWidget *box, GtkWidget *child) {
   return {expand != FALSE, fill != FALSE, padding};
 }
 
-std::vector<GtkWidget *> warningDialogs() {
-  std::vector<GtkWidget *> found;
-  GList *windows = gtk_window_list_toplevels();
-  for (GList *item = windows; item != nullptr; item = item->next) {
-    const gchar *title = gtk_window_get_title(GTK_WINDOW(item->data));
-    if (title != nullptr && std::string(title) == "Obrazy referencyjne" && GTK_IS_MESSAGE_DIALOG(item->data))
-      found.push_back(GTK_WIDGET(item->data));
-  }
-  g_list_free(windows);
-  return found;
-}
+std::vector<GtkWidget *> warningDialogs() { return messageDialogsTitled("Obrazy referencyjne"); }
 
 int browserWindowCount() {
-  int count = 0;
-  GList *windows = gtk_window_list_toplevels();
-  for (GList *item = windows; item != nullptr; item = item->next) {
-    const gchar *title = gtk_window_get_title(GTK_WINDOW(item->data));
-    if (title != nullptr && std::string(title) == "Przeglądarka obrazów referencyjnych") ++count;
-  }
-  g_list_free(windows);
-  return count;
+  return static_cast<int>(windowsTitled("Przeglądarka obrazów referencyjnych").size());
 }
 
 // Puts a button event for the tile into the toolkit's queue, to be handled by

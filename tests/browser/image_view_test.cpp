@@ -5,9 +5,9 @@
 #include "browser/full_pictures.h"
 #include "browser/information_line.h"
 #include "browser/thumbnail_handlers.h"
-#include "catalogue/reference_catalogue.h"
-
 #include "browser/thumbnail_index.h"
+#include "catalogue/reference_catalogue.h"
+#include "platform/glib_owners.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 #include "ui/palette.h"

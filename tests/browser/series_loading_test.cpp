@@ -4,13 +4,13 @@
 
 #include "browser/full_pictures.h"
 #include "browser/load_progress.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
+#include "ui/palette.h"
 #include "ui/ui_state.h"
 
-#include "browser/thumbnail_index.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
-#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // position with the attribute records.
 #include "browser/tree_building.h"
 
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 
-#include "browser/thumbnail_index.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 

@@ -79,17 +79,9 @@ class DescriptionsTest : public testing::Test {
     return tiles.empty() ? nullptr : tiles.front();
   }
 
-  static std::vector<GtkWidget *> toplevels() {
-    std::vector<GtkWidget *> windows;
-    GList *list = gtk_window_list_toplevels();
-    for (GList *item = list; item != nullptr; item = item->next) windows.push_back(GTK_WIDGET(item->data));
-    g_list_free(list);
-    return windows;
-  }
-
   static std::vector<GtkWidget *> toplevelsNamed(const std::string &name) {
     std::vector<GtkWidget *> found;
-    for (GtkWidget *window : toplevels())
+    for (GtkWidget *window : topLevelWindows())
       if (name == gtk_widget_get_name(window)) found.push_back(window);
     return found;
   }
@@ -97,11 +89,8 @@ class DescriptionsTest : public testing::Test {
   // The warning dialogs "Opis badania" that are open, oldest first.
   static std::vector<GtkWidget *> warnings() {
     std::vector<GtkWidget *> found;
-    for (GtkWidget *window : toplevels()) {
-      if (!GTK_IS_MESSAGE_DIALOG(window) || !gtk_widget_get_visible(window)) continue;
-      const gchar *title = gtk_window_get_title(GTK_WINDOW(window));
-      if (title != nullptr && std::string(title) == "Opis badania") found.push_back(window);
-    }
+    for (GtkWidget *window : messageDialogsTitled("Opis badania"))
+      if (gtk_widget_get_visible(window)) found.push_back(window);
     return found;
   }
 

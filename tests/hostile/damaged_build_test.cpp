@@ -33,17 +33,7 @@ namespace {
 using namespace testsupport;
 namespace fs = boost::filesystem;
 
-std::vector<GtkWidget *> failureWarnings() {
-  std::vector<GtkWidget *> found;
-  GList *windows = gtk_window_list_toplevels();
-  for (GList *item = windows; item != nullptr; item = item->next) {
-    const gchar *title = gtk_window_get_title(GTK_WINDOW(item->data));
-    if (GTK_IS_MESSAGE_DIALOG(item->data) && title != nullptr && std::string(title) == "Obrazy referencyjne")
-      found.push_back(GTK_WIDGET(item->data));
-  }
-  g_list_free(windows);
-  return found;
-}
+std::vector<GtkWidget *> failureWarnings() { return messageDialogsTitled("Obrazy referencyjne"); }
 
 int thumbnailCount() {
   int count = 0;

@@ -46,14 +46,7 @@ class LongViewerSettings : public testing::Test {
     testing::internal::GetCapturedStdout();
   }
 
-  static std::vector<GtkWidget *> warnings() {
-    std::vector<GtkWidget *> found;
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *item = windows; item != nullptr; item = item->next)
-      if (GTK_IS_MESSAGE_DIALOG(item->data)) found.push_back(GTK_WIDGET(item->data));
-    g_list_free(windows);
-    return found;
-  }
+  static std::vector<GtkWidget *> warnings() { return messageDialogs(); }
 
   ScopedMedium medium_;
 };

@@ -5,13 +5,13 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "support/gui.h"
+#include "ui/palette.h"
 #include "ui/ui_state.h"
 
-#include "browser/thumbnail_index.h"
 #include "support/dicom_fixture.h"
-#include "ui/palette.h"
 
 #include <cstdio>
 
@@ -134,13 +134,7 @@ GtkWidget *BrowserSession::zoomOutButton() { return controlBarButton(1); }
 void BrowserSession::TearDown() {
   if (cinePlaying && browserWindow != nullptr) stopCinePlayback();
   cinePlaying = false;
-  GList *windows = gtk_window_list_toplevels();
-  for (GList *item = windows; item != nullptr; item = item->next) {
-    const gchar *title = gtk_window_get_title(GTK_WINDOW(item->data));
-    if (title != nullptr && std::string(title) == "Obrazy referencyjne")
-      gtk_widget_destroy(GTK_WIDGET(item->data));
-  }
-  g_list_free(windows);
+  for (GtkWidget *window : windowsTitled("Obrazy referencyjne")) gtk_widget_destroy(window);
   if (browserWindow != nullptr) gtk_widget_destroy(browserWindow);
   browserWindow = treeScroller = imageScroller = imageView = infoLabel = nullptr;
   playButton = prevSeriesButton = prevImageButton = nextImageButton = nextSeriesButton = nullptr;

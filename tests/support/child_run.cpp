@@ -1,6 +1,8 @@
 // Runs one test case again in a child process with its own environment.
 #include "support/child_run.h"
 
+#include "platform/glib_owners.h"
+
 #include <glib.h>
 
 #include <sys/wait.h>
@@ -24,12 +26,12 @@ ChildResult runTestInChild(const std::string &testName, const std::string &role,
       environ = g_environ_setenv(environ, variable.first.c_str(), variable.second.c_str(), TRUE);
   }
   environ = g_environ_setenv(environ, roleVariable, role.c_str(), TRUE);
-  std::unique_ptr<gchar *, decltype(&g_strfreev)> ownedEnviron(environ, g_strfreev);
+  UniqueStrv ownedEnviron(environ);
 
   ChildResult result;
   gchar *self = g_file_read_link("/proc/self/exe", nullptr);
   if (self == nullptr) return result;
-  std::unique_ptr<gchar, decltype(&g_free)> ownedSelf(self, g_free);
+  UniqueString ownedSelf(self);
   std::string filter = "--gtest_filter=" + testName;
   std::vector<gchar *> argv = {self, const_cast<gchar *>(filter.c_str()), nullptr};
   gchar *output = nullptr;

@@ -1,6 +1,8 @@
 // Small DICOM files written with DCMTK for tests of the catalogue and its users.
 #include "support/dicom_fixture.h"
 
+#include "platform/glib_owners.h"
+
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <glib.h>
@@ -43,9 +45,8 @@ bool writeDicomFile(const std::string &path, const DicomValues &values, const Di
 
 std::string encodeAs(const std::string &utf8, const char *charset) {
   gsize written = 0;
-  std::unique_ptr<gchar, decltype(&g_free)> bytes(
-      g_convert(utf8.data(), static_cast<gssize>(utf8.size()), charset, "UTF-8", nullptr, &written, nullptr),
-      g_free);
+  UniqueString bytes(
+      g_convert(utf8.data(), static_cast<gssize>(utf8.size()), charset, "UTF-8", nullptr, &written, nullptr));
   if (!bytes) throw std::runtime_error("cannot encode a fixture value");
   return std::string(bytes.get(), written);
 }

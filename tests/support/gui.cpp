@@ -1,6 +1,8 @@
 // Helpers for tests that drive real widgets under Xvfb.
 #include "support/gui.h"
 
+#include "platform/glib_owners.h"
+
 #include <gdk/gdkx.h>
 
 #include <chrono>
@@ -168,8 +170,7 @@ void clickButton(GtkWidget *button) {
 
 bool imageShowsFile(GtkWidget *image, const std::string &path) {
   GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(image));
-  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> expected(
-      gdk_pixbuf_new_from_file(path.c_str(), nullptr), g_object_unref);
+  UniqueObject<GdkPixbuf> expected(gdk_pixbuf_new_from_file(path.c_str(), nullptr));
   if (shown == nullptr || !expected) return false;
   if (gdk_pixbuf_get_width(shown) != gdk_pixbuf_get_width(expected.get()) ||
       gdk_pixbuf_get_height(shown) != gdk_pixbuf_get_height(expected.get()) ||
@@ -188,13 +189,39 @@ bool isShownOnScreen(GtkWidget *widget) {
 }
 
 GtkWidget *findShownToplevel(const std::string &name) {
-  GtkWidget *found = nullptr;
-  GList *toplevels = gtk_window_list_toplevels();
-  for (GList *item = toplevels; item != nullptr && found == nullptr; item = item->next) {
-    GtkWidget *window = GTK_WIDGET(item->data);
-    if (name == gtk_widget_get_name(window) && gtk_widget_get_visible(window)) found = window;
+  for (GtkWidget *window : topLevelWindows())
+    if (name == gtk_widget_get_name(window) && gtk_widget_get_visible(window)) return window;
+  return nullptr;
+}
+
+std::vector<GtkWidget *> topLevelWindows() {
+  std::vector<GtkWidget *> windows;
+  GList *list = gtk_window_list_toplevels();
+  for (GList *item = list; item != nullptr; item = item->next) windows.push_back(GTK_WIDGET(item->data));
+  g_list_free(list);
+  return windows;
+}
+
+std::vector<GtkWidget *> windowsTitled(const std::string &title) {
+  std::vector<GtkWidget *> found;
+  for (GtkWidget *window : topLevelWindows()) {
+    const gchar *shown = gtk_window_get_title(GTK_WINDOW(window));
+    if (shown != nullptr && title == shown) found.push_back(window);
   }
-  g_list_free(toplevels);
+  return found;
+}
+
+std::vector<GtkWidget *> messageDialogs() {
+  std::vector<GtkWidget *> found;
+  for (GtkWidget *window : topLevelWindows())
+    if (GTK_IS_MESSAGE_DIALOG(window)) found.push_back(window);
+  return found;
+}
+
+std::vector<GtkWidget *> messageDialogsTitled(const std::string &title) {
+  std::vector<GtkWidget *> found;
+  for (GtkWidget *window : windowsTitled(title))
+    if (GTK_IS_MESSAGE_DIALOG(window)) found.push_back(window);
   return found;
 }
 

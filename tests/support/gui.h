@@ -62,6 +62,13 @@ void sendDragMotion(GtkWidget *widget, double x, double y);
 void loadAccessibilityModule();
 std::string accessibleName(GtkWidget *widget);
 
+// Every top-level window, in the toolkit's list order; and those whose title
+// is `title`, and the message dialogs (all, or those titled `title`).
+std::vector<GtkWidget *> topLevelWindows();
+std::vector<GtkWidget *> windowsTitled(const std::string &title);
+std::vector<GtkWidget *> messageDialogs();
+std::vector<GtkWidget *> messageDialogsTitled(const std::string &title);
+
 // Asks the window to close as the window manager's close button does (a
 // delete event), and runs pending events.
 void sendDeleteEvent(GtkWidget *window);

@@ -1,6 +1,8 @@
 // A medium folder made for one test.
 #include "support/scoped_medium.h"
 
+#include "platform/glib_owners.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -47,8 +49,7 @@ void ScopedMedium::writeFile(const std::string &relative, const std::string &con
 void ScopedMedium::writePicture(const std::string &relative, int width, int height) const {
   boost::filesystem::path target(path(relative));
   boost::filesystem::create_directories(target.parent_path());
-  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> pixbuf(
-      gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height), g_object_unref);
+  UniqueObject<GdkPixbuf> pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
   gdk_pixbuf_fill(pixbuf.get(), 0x3366aaff);
   std::string extension = target.extension().string();
   const char *type = (extension == ".jpg" || extension == ".jpeg") ? "jpeg" : "png";

@@ -1,6 +1,8 @@
 // Helpers for tests that run the stand-ins of the programs on the medium.
 #include "support/standin_programs.h"
 
+#include "platform/glib_owners.h"
+
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcdicdir.h>
 #include <dcmtk/dcmdata/dcdirrec.h>
@@ -16,9 +18,9 @@
 namespace testsupport {
 
 std::string toolPath(const std::string &name) {
-  std::unique_ptr<gchar, decltype(&g_free)> self(g_file_read_link("/proc/self/exe", nullptr), g_free);
+  UniqueString self(g_file_read_link("/proc/self/exe", nullptr));
   if (!self) return name;
-  std::unique_ptr<gchar, decltype(&g_free)> folder(g_path_get_dirname(self.get()), g_free);
+  UniqueString folder(g_path_get_dirname(self.get()));
   return std::string(folder.get()) + "/../tools/bin/" + name;
 }
 

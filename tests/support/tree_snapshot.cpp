@@ -1,6 +1,8 @@
 // A record of everything below a folder.
 #include "support/tree_snapshot.h"
 
+#include "platform/glib_owners.h"
+
 #include <glib.h>
 
 #include <dirent.h>
@@ -19,10 +21,9 @@ std::string fileDigest(const std::string &path) {
   gchar *content = nullptr;
   gsize length = 0;
   if (!g_file_get_contents(path.c_str(), &content, &length, nullptr)) return "unreadable";
-  std::unique_ptr<gchar, decltype(&g_free)> owned(content, g_free);
-  std::unique_ptr<gchar, decltype(&g_free)> digest(
-      g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar *>(content), length),
-      g_free);
+  UniqueString owned(content);
+  UniqueString digest(
+      g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar *>(content), length));
   return digest.get();
 }
 

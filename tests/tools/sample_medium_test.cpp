@@ -4,6 +4,7 @@
 #include "catalogue/directory_listing.h"
 #include "dicom_files.h"
 #include "examination_plan.h"
+#include "platform/glib_owners.h"
 #include "support/scoped_medium.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -48,10 +49,8 @@ std::string attribute(DcmItem *item, const DcmTagKey &tag) {
 
 std::string fromWindows1250(const std::string &bytes) {
   gsize written = 0;
-  std::unique_ptr<gchar, decltype(&g_free)> text(
-      g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", "WINDOWS-1250", nullptr, &written,
-                nullptr),
-      g_free);
+  UniqueString text(g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", "WINDOWS-1250",
+                              nullptr, &written, nullptr));
   return text ? std::string(text.get(), written) : "";
 }
 
@@ -198,7 +197,7 @@ TEST_F(SampleMedium, DicomDirListsEveryImageOnce) {
   EXPECT_EQ(recordTypes["SERIES"], summary_.series);
 
   // The command-line tools of DCMTK read it too.
-  std::unique_ptr<gchar, decltype(&g_free)> dcmdump(g_find_program_in_path("dcmdump"), g_free);
+  UniqueString dcmdump(g_find_program_in_path("dcmdump"));
   if (!dcmdump) GTEST_SKIP() << "dcmdump is not installed";
   const std::string dicomDirPath = path("DICOMDIR").string();
   gchar *argv[] = {dcmdump.get(), const_cast<gchar *>(dicomDirPath.c_str()), nullptr};
@@ -206,7 +205,7 @@ TEST_F(SampleMedium, DicomDirListsEveryImageOnce) {
   gint status = -1;
   ASSERT_TRUE(g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr, &out,
                            nullptr, &status, nullptr));
-  std::unique_ptr<gchar, decltype(&g_free)> output(out, g_free);
+  UniqueString output(out);
   EXPECT_TRUE(g_spawn_check_exit_status(status, nullptr));
   EXPECT_NE(std::string(output.get()).find("DICOM\\ST000003\\SE000002\\IM000001"), std::string::npos);
 }
@@ -286,7 +285,7 @@ TEST_F(SampleMedium, PdfReportIsWellFormed) {
   EXPECT_EQ(pdf.compare(offset, 4, "xref"), 0);
   EXPECT_NE(pdf.find("/Type /Page"), std::string::npos);
 
-  std::unique_ptr<gchar, decltype(&g_free)> pdfinfo(g_find_program_in_path("pdfinfo"), g_free);
+  UniqueString pdfinfo(g_find_program_in_path("pdfinfo"));
   if (!pdfinfo) return;
   const std::string file = path("wynik.pdf").string();
   gchar *argv[] = {pdfinfo.get(), const_cast<gchar *>(file.c_str()), nullptr};
@@ -294,7 +293,7 @@ TEST_F(SampleMedium, PdfReportIsWellFormed) {
   gint status = -1;
   ASSERT_TRUE(g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, nullptr, &status,
                            nullptr));
-  std::unique_ptr<gchar, decltype(&g_free)> output(out, g_free);
+  UniqueString output(out);
   EXPECT_TRUE(g_spawn_check_exit_status(status, nullptr));
   EXPECT_NE(std::string(output.get()).find("Pages:"), std::string::npos);
 }

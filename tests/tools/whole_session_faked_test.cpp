@@ -7,26 +7,26 @@
 #include "sample_medium.h"
 
 #include "app/main_window.h"
+#include "base/medium_root.h"
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
+#include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
 #include "descriptions/description_opening.h"
+#include "tree/branch_tree.h"
+#include "ui/palette.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/default_viewer_start.h"
 #include "viewer_launch/viewer_launch.h"
 
-#include "base/medium_root.h"
-#include "browser/thumbnail_index.h"
 #include "fakes/fake_desktop.h"
 #include "support/file_permissions.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 #include "support/tree_snapshot.h"
-#include "tree/branch_tree.h"
-#include "ui/palette.h"
 
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
@@ -108,10 +108,7 @@ class WholeSession : public testing::TestWithParam<Disc> {
     if (cinePlaying && browserWindow != nullptr) stopCinePlayback();
     for (GtkWidget *window : {browserWindow, descriptionChooserWindow, pdfReaderPromptWindow, mainWindow})
       if (window != nullptr) gtk_widget_destroy(window);
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *item = windows; item != nullptr; item = item->next)
-      if (GTK_IS_MESSAGE_DIALOG(item->data)) gtk_widget_destroy(GTK_WIDGET(item->data));
-    g_list_free(windows);
+    for (GtkWidget *dialog : messageDialogs()) gtk_widget_destroy(dialog);
     browserWindow = treeScroller = imageScroller = imageView = infoLabel = nullptr;
     playButton = prevSeriesButton = prevImageButton = nextImageButton = nextSeriesButton = nullptr;
     mainWindow = loadProgressBar = viewerSpinner = nullptr;

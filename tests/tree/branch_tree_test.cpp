@@ -2,6 +2,7 @@
 // presses, unfolding a path, and positions for scrolling.
 #include "tree/branch_tree.h"
 
+#include "platform/glib_owners.h"
 #include "support/gui.h"
 #include "support/scoped_medium.h"
 
@@ -34,8 +35,7 @@ class BranchTreeTest : public testing::Test {
 
   GtkWidget *eventBoxOf(GtkWidget *branch) { return findWidget(branch, "branch-event-box"); }
   GtkWidget *pictureBranch(int width, int height, int level) {
-    std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> pixbuf(
-        gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height), g_object_unref);
+    UniqueObject<GdkPixbuf> pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
     return newBranch(gtk_image_new_from_pixbuf(pixbuf.get()), level);
   }
   // Study (level 0) > series (level 1) > one picture (level 2), all folded.

@@ -60,15 +60,6 @@ Snapshot snapshot() {
   return seen;
 }
 
-std::vector<GtkWidget *> messageDialogs() {
-  std::vector<GtkWidget *> dialogs;
-  GList *toplevels = gtk_window_list_toplevels();
-  for (GList *item = toplevels; item != nullptr; item = item->next)
-    if (GTK_IS_MESSAGE_DIALOG(item->data)) dialogs.push_back(GTK_WIDGET(item->data));
-  g_list_free(toplevels);
-  return dialogs;
-}
-
 std::string dialogText(GtkWidget *dialog) {
   gchar *text = nullptr;
   g_object_get(dialog, "text", &text, nullptr);

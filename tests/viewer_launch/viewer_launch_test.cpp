@@ -28,14 +28,8 @@ bool windowShown(const std::string &title) { return platform::findTopLevelWindow
 
 GtkWidget *questionTitled(const std::string &title) {
   GtkWidget *found = nullptr;
-  GList *toplevels = gtk_window_list_toplevels();
-  for (GList *item = toplevels; item != nullptr; item = item->next) {
-    GtkWidget *window = GTK_WIDGET(item->data);
-    if (GTK_IS_MESSAGE_DIALOG(window) && gtk_widget_get_visible(window) &&
-        title == gtk_window_get_title(GTK_WINDOW(window)))
-      found = window;
-  }
-  g_list_free(toplevels);
+  for (GtkWidget *window : messageDialogsTitled(title))
+    if (gtk_widget_get_visible(window)) found = window;
   return found;
 }
 
