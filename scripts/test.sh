@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Command 2: set up, build and run every test under Xvfb; non-zero on any failure.
 # scripts/test.sh [release|asan|tsan|windows]
-# The tsan kind builds and runs only the tests of the worker threads: the
-# viewer launch threads with the question box they use, and cine playback.
+# The tsan kind builds and runs only the tests that run threads: the viewer
+# launch threads with the question box they use, and cine playback (main-loop
+# timer frames) beside them.
 # The windows kind builds the Windows libraries when they are missing (long
 # the first time), cross-builds for Windows and runs those tests under wine.
 set -eu
