@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -56,6 +57,7 @@ const TileWords kTileWords[] = {
 // Every tile takes the focus in the row's order and opens with Enter or Space
 // through its own press handler.
 void makeTilesKeyboardReachable(GtkWidget *tilesRow) {
+  std::vector<GtkWidget *> reachable;
   GList *tiles = gtk_container_get_children(GTK_CONTAINER(tilesRow));
   for (GList *item = tiles; item != nullptr; item = item->next) {
     GtkWidget *eventBox = GTK_WIDGET(item->data);
@@ -68,9 +70,11 @@ void makeTilesKeyboardReachable(GtkWidget *tilesRow) {
       setAccessibleName(eventBox, words.caption, words.tooltip);
       gtk_widget_set_tooltip_text(eventBox, words.tooltip);
       setAccessibleName(image, words.caption);
+      reachable.push_back(eventBox);
     }
   }
   g_list_free(tiles);
+  orderFocus(tilesRow, reachable);
 }
 
 void styleProgressBar(GtkWidget *bar) {

@@ -19,6 +19,7 @@
 #include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
+#include <vector>
 
 GtkWidget *descriptionChooserWindow = nullptr;
 
@@ -46,7 +47,8 @@ void fillStudyIndexes() {
 void fitLabelToIconColumn(GtkWidget *label) {
   const int kLargestPoints = 8;
   const int kSmallestPoints = 5;
-  UniqueObject<PangoLayout> layout(gtk_widget_create_pango_layout(label, gtk_label_get_text(GTK_LABEL(label))));
+  UniqueObject<PangoLayout> layout(
+      gtk_widget_create_pango_layout(label, gtk_label_get_text(GTK_LABEL(label))));
   std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> font(
       pango_font_description_from_string("Sans"), pango_font_description_free);
   bool fits = false;
@@ -135,12 +137,14 @@ void buildChooserWindow(const DescriptionList &list) {
                                       gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(scrolled)));
 
   size_t shown = std::min(list.size(), kMostChooserColumns);
-  GtkWidget *firstRow = nullptr;
+  std::vector<GtkWidget *> rows;
   for (size_t column = 0; column < shown; ++column) {
     GtkWidget *row = nullptr;
     gtk_box_pack_start(GTK_BOX(columns), buildColumn(list[column], window, &row), FALSE, FALSE, 5);
-    if (firstRow == nullptr) firstRow = row;
+    rows.push_back(row);
   }
+  orderFocus(columns, rows);
+  GtkWidget *firstRow = rows.empty() ? nullptr : rows.front();
 
   gtk_widget_show_all(window);
   // Opened from the keyboard, the chooser answers Enter at once, on the first report.

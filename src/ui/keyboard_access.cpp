@@ -6,6 +6,7 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -96,6 +97,43 @@ void pressAsMouse(GtkWidget *widget) {
   event->button.button = 1;
   event->button.device = gdk_device_get_core_pointer();
   gtk_widget_event(widget, event.get());
+}
+
+namespace {
+
+gboolean onArrowKey(GtkWidget *item, GdkEventKey *event, gpointer data) {
+  int step = 0;
+  switch (event->keyval) {
+    case GDK_Right:
+    case GDK_KP_Right:
+      step = 1;
+      break;
+    case GDK_Left:
+    case GDK_KP_Left:
+      step = -1;
+      break;
+    default:
+      return FALSE;
+  }
+  const auto &order = *static_cast<const std::vector<GtkWidget *> *>(data);
+  auto at = std::find(order.begin(), order.end(), item);
+  if (at == order.end()) return FALSE;
+  long next = (at - order.begin()) + step;
+  // At either end the focus stays where it is.
+  if (next >= 0 && next < static_cast<long>(order.size())) gtk_widget_grab_focus(order[next]);
+  return TRUE;
+}
+
+}  // namespace
+
+void orderFocus(GtkWidget *row, const std::vector<GtkWidget *> &items) {
+  GList *children = gtk_container_get_children(GTK_CONTAINER(row));
+  gtk_container_set_focus_chain(GTK_CONTAINER(row), children);
+  g_list_free(children);
+  auto *order = new std::vector<GtkWidget *>(items);
+  g_object_set_data_full(G_OBJECT(row), "velmora-focus-order", order,
+                         [](gpointer data) { delete static_cast<std::vector<GtkWidget *> *>(data); });
+  for (GtkWidget *item : items) g_signal_connect(item, "key-press-event", G_CALLBACK(onArrowKey), order);
 }
 
 void setAccessibleName(GtkWidget *widget, const std::string &name, const std::string &description) {

@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <string>
+#include <vector>
 
 // Lets the event box take the focus and answer Enter and Space with a single
 // press of the first mouse button, so that its own press handler runs exactly
@@ -12,6 +13,12 @@
 // any of the program's windows, a 2-pixel outline in `markColour` (a palette
 // colour, which lives for the whole run) is drawn just inside its edge.
 void makePressableByKeyboard(GtkWidget *eventBox, const GdkColor *markColour);
+
+// Tab, Shift+Tab and the arrows go through `items` (focusable descendants of
+// `row`, one in each of its children) in their order, whatever their places on
+// screen are at the moment; the toolkit would sort them by their allocations,
+// which a window still being laid out does not have yet.
+void orderFocus(GtkWidget *row, const std::vector<GtkWidget *> &items);
 
 // Every top-level window of the program gets this: the first key used shows
 // the focus outlines from then on, and F1 opens the help window.
