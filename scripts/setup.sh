@@ -5,7 +5,7 @@ packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt
   libgtk2.0-dev libjpeg-dev libdcmtk-dev dcmtk libturbojpeg0-dev libboost-filesystem-dev googletest libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool libx11-dev zlib1g-dev fonts-dejavu-core
   patchelf shared-mime-info xorriso fuseiso debootstrap bubblewrap dbus-daemon
-  at-spi2-core libatk-adaptor python3-pyatspi dbus)
+  at-spi2-core libatk-adaptor python3-pyatspi python3-gi dbus)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,8 +1,10 @@
 // Shell "open": programs are started directly, documents and web addresses go
 // to the desktop's default application. Called on the main thread and on
 // worker threads; nothing here touches widgets.
-#include "platform/glib_owners.h"
 #include "platform/platform.h"
+
+#include "platform/document_portal.h"
+#include "platform/glib_owners.h"
 
 #include <gio/gio.h>
 #include <glib.h>
@@ -168,37 +170,40 @@ GAppInfo *applicationForName(const std::string &path) {
   return g_app_info_get_default_for_type(type.get(), FALSE);
 }
 
-bool openWithDefaultApplication(const std::string &target, bool isAddress) {
+bool openAddress(const std::string &address) {
   GError *rawError = nullptr;
-  if (isAddress) {
-    if (g_app_info_launch_default_for_uri(target.c_str(), desktopLaunchContext().get(), &rawError))
-      return true;
-    UniqueError error(rawError);
-    return false;
-  }
-  UniqueObject<GFile> file(g_file_new_for_path(target.c_str()));
+  if (g_app_info_launch_default_for_uri(address.c_str(), desktopLaunchContext().get(), &rawError))
+    return true;
+  UniqueError error(rawError);
+  return false;
+}
+
+bool openDocument(const std::string &path, WindowHandle owner) {
+  UniqueObject<GFile> file(g_file_new_for_path(path.c_str()));
   // By the name first: a wrapper page begins with an XHTML document type, and
   // a guess from its content would look for an XHTML application instead of
   // the web browser associated with ".html".
-  if (UniqueObject<GAppInfo> application{applicationForName(target)}) {
-    GList files = {file.get(), nullptr, nullptr};
-    if (g_app_info_launch(application.get(), &files, desktopLaunchContext().get(), &rawError)) return true;
-    UniqueError error(rawError);
-    return false;
-  }
-  UniqueString fileUri(g_file_get_uri(file.get()));
-  if (g_app_info_launch_default_for_uri(fileUri.get(), desktopLaunchContext().get(), &rawError)) return true;
+  UniqueObject<GAppInfo> application{applicationForName(path)};
+  if (!application) application.reset(g_file_query_default_handler(file.get(), nullptr, nullptr));
+  // Nothing associated: the caller warns, as after the Windows shell's refusal.
+  if (!application) return false;
+  // A browser confined in a snap or a flatpak cannot read our folders by
+  // name; the portal hands it the open file.
+  if (openThroughDocumentPortal(path, owner)) return true;
+  GList files = {file.get(), nullptr, nullptr};
+  GError *rawError = nullptr;
+  if (g_app_info_launch(application.get(), &files, desktopLaunchContext().get(), &rawError)) return true;
   UniqueError error(rawError);
   return false;
 }
 
 // The shared rule of both shell calls; `process` receives the started
 // program's pid, 0 when nothing was started that can be waited for.
-bool openFile(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
-              bool detached, ProcessHandle &process) {
+bool openFile(WindowHandle owner, const std::string &file, const std::string &parameters,
+              const std::string &workingDirectory, bool detached, ProcessHandle &process) {
   process = 0;
   if (file.empty()) return false;
-  if (hasWebScheme(file)) return openWithDefaultApplication(file, true);
+  if (hasWebScheme(file)) return openAddress(file);
 
   std::string path = resolvePath(file, workingDirectory);
   if (isProgramFile(path)) {
@@ -210,20 +215,21 @@ bool openFile(const std::string &file, const std::string &parameters, const std:
     return true;
   }
   if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return false;
-  return openWithDefaultApplication(path, false);
+  return openDocument(path, owner);
 }
 
 }  // namespace
 
-bool shellOpen(WindowHandle, const std::string &file, const std::string &parameters,
+bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory, ProcessHandle *started) {
   ProcessHandle ignored;
-  return openFile(file, parameters, workingDirectory, started == nullptr, started ? *started : ignored);
+  return openFile(owner, file, parameters, workingDirectory, started == nullptr,
+                  started ? *started : ignored);
 }
 
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process) {
-  return openFile(file, parameters, workingDirectory, false, process);
+  return openFile(0, file, parameters, workingDirectory, false, process);
 }
 
 bool processHasEnded(ProcessHandle process) {

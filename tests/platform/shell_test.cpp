@@ -12,10 +12,13 @@
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -204,6 +207,67 @@ TEST(ShellOpenTest, HandsDocumentsAndAddressesToTheDefaultApplication) {
   testsupport::ChildResult child = testsupport::runTestInChild(testName, "open-documents", environment);
   EXPECT_EQ(child.exitStatus, 0) << child.output;
   EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;
+}
+
+// A process whose standard output is read line by line; killed with the test.
+class Background {
+ public:
+  explicit Background(std::vector<std::string> argv, const std::map<std::string, std::string> &extra = {}) {
+    std::vector<char *> args;
+    for (std::string &argument : argv) args.push_back(argument.data());
+    args.push_back(nullptr);
+    gchar **environment = g_get_environ();
+    for (const auto &[name, value] : extra)
+      environment = g_environ_setenv(environment, name.c_str(), value.c_str(), TRUE);
+    int out = -1;
+    bool started = g_spawn_async_with_pipes(nullptr, args.data(), environment, G_SPAWN_SEARCH_PATH, nullptr,
+                                            nullptr, &pid_, nullptr, &out, nullptr, nullptr);
+    g_strfreev(environment);
+    if (started) output_ = ::fdopen(out, "r");
+  }
+  ~Background() {
+    if (pid_ > 0) ::kill(pid_, SIGTERM), g_spawn_close_pid(pid_);
+    if (output_ != nullptr) std::fclose(output_);
+  }
+  std::string firstLine() {
+    char line[4096] = "";
+    if (output_ == nullptr || std::fgets(line, sizeof line, output_) == nullptr) return "";
+    return std::string(line, std::strcspn(line, "\n"));
+  }
+
+ private:
+  GPid pid_ = 0;
+  FILE *output_ = nullptr;
+};
+
+// A confined browser (a snap's or a flatpak's) has a /tmp and a runtime folder
+// of its own and reads our pages only through the desktop's document portal.
+TEST(ShellOpenTest, ThePortalHandsThePageToABrowserThatCannotReadOurFolders) {
+  const std::string testName = "ShellOpenTest.ThePortalHandsThePageToABrowserThatCannotReadOurFolders";
+  const std::string page = "<html><body>Opis badania: bez zmian.</body></html>";
+  if (testsupport::childRunRole() == "portal") {
+    ScopedMedium working;  // a private folder under the temporary folder, as the working directory is
+    working.writeFile("opis.html", page);
+    EXPECT_TRUE(platform::shellOpen(0, working.path("opis.html"), "", ""));
+    return;
+  }
+  if (g_find_program_in_path("bwrap") == nullptr || g_find_program_in_path("dbus-daemon") == nullptr)
+    GTEST_SKIP() << "bubblewrap and dbus-daemon are needed";
+  testsupport::DesktopEnvironment desktop;
+  const std::string log = desktop.root() + "/handled.log";
+  // Started without the portal, the browser would be given the page's name.
+  desktop.addDefaultHandler("browser", "sh -c 'echo by name >> " + log + "' %f", {"text/html"});
+  Background bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+  const std::string address = bus.firstLine();
+  ASSERT_FALSE(address.empty());
+  Background portal({std::string(VELMORA_TEST_DATA_DIR) + "/platform/fake_document_portal.py", log},
+                    {{"DBUS_SESSION_BUS_ADDRESS", address}});
+  ASSERT_EQ(portal.firstLine(), "ready");
+  auto environment = desktop.variables();
+  environment["DBUS_SESSION_BUS_ADDRESS"] = address;
+  testsupport::ChildResult child = testsupport::runTestInChild(testName, "portal", environment);
+  EXPECT_EQ(child.exitStatus, 0) << child.output;
+  EXPECT_EQ(readFile(log), page + "\nname: unreadable\n");
 }
 
 }  // namespace
