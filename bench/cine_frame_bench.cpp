@@ -7,7 +7,10 @@
 #include "browser/browser_state.h"
 #include "browser/browser_window.h"
 #include "browser/cine_playback.h"
+#include "browser/full_pictures.h"
+#include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "browser/thumbnail_handlers.h"
 #include "catalogue/reference_catalogue.h"
 #include "ui/palette.h"
 
@@ -20,10 +23,13 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -45,7 +51,7 @@ void writePicture(const fs::path &path, int side) {
       guchar grey = static_cast<guchar>((x * 7 + y * 13 + (x * y) / 64) & 0xff);
       std::fill_n(pixels + y * stride + x * 3, 3, grey);
     }
-  gdk_pixbuf_save(picture.get(), path.c_str(), "png", nullptr, nullptr);
+  gdk_pixbuf_save(picture.get(), path.c_str(), "jpeg", nullptr, "quality", "85", nullptr);
 }
 
 void writeDicom(const fs::path &path, const char *seriesDescription) {
@@ -79,7 +85,7 @@ class BrowserOnMedium {
     for (int side : {512, 1024}) {
       std::string series = "SE00" + std::to_string(seriesOfSide(side) + 1);
       for (int i = 0; i < kPicturesPerSeries; ++i)
-        writePicture("REFIMG/ST001/" + series + "/IM00" + std::to_string(i + 1) + ".png", side);
+        writePicture("REFIMG/ST001/" + series + "/IM00" + std::to_string(i + 1) + ".jpg", side);
       writeDicom("DICOM/ST001/" + series + "/IM000001", side == 512 ? "512" : "1024");
     }
     fs::create_directories("img");
@@ -103,26 +109,81 @@ class BrowserOnMedium {
   std::string root_;
 };
 
-void showFirstPicture(int side, double zoom) {
+// Zoom steps are presses of the zoom-in button: 1.2 to the power of the
+// presses, up to the largest shown size (8192 pixels a side: 11 presses on
+// 1024 x 1024, 15 on 512 x 512).
+double zoomOfPresses(int64_t presses) { return std::pow(1.2, static_cast<double>(presses)); }
+
+void showFirstPicture(int side, int64_t presses) {
   setCurrentPosition({0, seriesOfSide(side), 0});
   selectedThumbnail = currentThumbnail();
-  zoomFactor = zoom;
+  zoomFactor = zoomOfPresses(presses);
 }
+
+std::string label(const benchmark::State &state) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d px at zoom %.2f", static_cast<int>(state.range(0)),
+                zoomOfPresses(state.range(1)));
+  return text;
+}
+
+// Keeps one core busy while it lives.
+class BusyCore {
+ public:
+  explicit BusyCore(bool busy) {
+    if (busy)
+      spinner_ = std::thread([this] {
+        while (!stop_) benchmark::DoNotOptimize(++turns_);
+      });
+  }
+  ~BusyCore() {
+    stop_ = true;
+    if (spinner_.joinable()) spinner_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<long> turns_{0};
+  std::thread spinner_;
+};
 
 // One frame as playback shows it; the flush waits for the X server to draw it.
 void BM_CineFrame(benchmark::State &state) {
-  showFirstPicture(static_cast<int>(state.range(0)), static_cast<double>(state.range(1)));
+  showFirstPicture(static_cast<int>(state.range(0)), state.range(1));
   for (auto _ : state) {
     showNextCineFrame();
     gdk_flush();
   }
-  state.SetLabel(std::to_string(state.range(0)) + " px at zoom " + std::to_string(state.range(1)));
+  state.SetLabel(label(state));
 }
-BENCHMARK(BM_CineFrame)->ArgsProduct({{512, 1024}, {1, 2, 4}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CineFrame)->ArgsProduct({{512, 1024}, {0, 2, 4, 6, 8, 11}})->Unit(benchmark::kMillisecond);
 
-void recordFrame(GObject *, GParamSpec *, gpointer times) {
-  static_cast<std::vector<gint64> *>(times)->push_back(g_get_monotonic_time());
+void sendPress(GtkWidget *thumbnail) {
+  GdkEventButton press{};
+  press.type = GDK_BUTTON_PRESS;
+  press.button = 1;
+  onThumbnailPressed(thumbnail, &press, gtk_widget_get_parent(thumbnail));
 }
+
+// A press on a thumbnail whose full picture was never decoded: decoding, the
+// visible part scaled and drawn.
+void BM_FirstFullPicture(benchmark::State &state) {
+  showFirstPicture(static_cast<int>(state.range(0)), 0);
+  const std::vector<GtkWidget *> &series = currentSeriesThumbnails();
+  size_t next = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    forgetFullPictures();
+    next = (next + 1) % series.size();
+    GtkWidget *thumbnail = series[next];
+    state.ResumeTiming();
+    sendPress(thumbnail);
+    gdk_window_process_updates(gtk_widget_get_window(imageView), TRUE);
+    gdk_flush();
+  }
+  state.SetLabel(std::to_string(state.range(0)) + " px, cold cache");
+}
+BENCHMARK(BM_FirstFullPicture)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 gboolean endPlayback(gpointer) {
   gtk_main_quit();
@@ -138,13 +199,14 @@ double percentile(const std::vector<double> &sorted, double fraction) {
 void BM_CinePlaybackInterval(benchmark::State &state) {
   std::vector<double> intervals;
   for (auto _ : state) {
-    showFirstPicture(static_cast<int>(state.range(0)), static_cast<double>(state.range(1)));
+    showFirstPicture(static_cast<int>(state.range(0)), state.range(1));
+    BusyCore busy(state.range(2) != 0);
     std::vector<gint64> frames;
-    gulong handler = g_signal_connect(imageView, "notify::pixbuf", G_CALLBACK(recordFrame), &frames);
+    setPictureShownObserver([&frames] { frames.push_back(g_get_monotonic_time()); });
     gtk_button_clicked(GTK_BUTTON(playButton));
     g_timeout_add_seconds(kPlaybackSeconds, endPlayback, nullptr);
     gtk_main();
-    g_signal_handler_disconnect(imageView, handler);
+    setPictureShownObserver(nullptr);
     gtk_button_clicked(GTK_BUTTON(playButton));
     for (size_t i = 1; i < frames.size(); ++i) intervals.push_back((frames[i] - frames[i - 1]) / 1000.0);
   }
@@ -155,10 +217,10 @@ void BM_CinePlaybackInterval(benchmark::State &state) {
   state.counters["p90_ms"] = percentile(intervals, 0.9);
   state.counters["min_ms"] = intervals.empty() ? 0 : intervals.front();
   state.counters["max_ms"] = intervals.empty() ? 0 : intervals.back();
-  state.SetLabel(std::to_string(state.range(0)) + " px at zoom " + std::to_string(state.range(1)));
+  state.SetLabel(label(state) + (state.range(2) != 0 ? ", other core busy" : ""));
 }
 BENCHMARK(BM_CinePlaybackInterval)
-    ->ArgsProduct({{512, 1024}, {1, 2, 4}})
+    ->ArgsProduct({{1024}, {0, 4, 8, 11}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

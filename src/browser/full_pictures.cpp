@@ -177,6 +177,10 @@ void setFullPictureCacheBound(size_t bytes) {
   evictBeyondBound();
 }
 
+void forgetFullPictures() {
+  while (!cache.empty()) forget(cache.begin()->first);
+}
+
 size_t fullPictureCacheBytes() { return cachedBytes; }
 
 int fullPicturePrefetchesUnderWay() { return prefetchesRunning; }

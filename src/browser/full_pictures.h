@@ -44,6 +44,9 @@ void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from);
 constexpr size_t kDefaultFullPictureCacheBytes = 256u * 1024 * 1024;
 void setFullPictureCacheBound(size_t bytes);
 
+// Empties the cache, as if no picture had been shown yet (for measurements).
+void forgetFullPictures();
+
 // Bytes of pixels the cache holds now.
 size_t fullPictureCacheBytes();
 

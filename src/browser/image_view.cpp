@@ -14,6 +14,7 @@
 #include <pango/pango.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -45,6 +46,44 @@ double fittedZoomFactor(GdkPixbuf *original) {
   gtk_widget_get_allocation(imageScroller, &view);
   return fitViewFactor(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), view.width,
                        view.height);
+}
+
+// The full picture the view shows, scaled to the view's size request as it
+// is drawn.
+PixbufPtr viewedPicture;
+std::function<void()> pictureShownObserver;
+
+// Draws the exposed part of the shown picture, scaled from the full picture
+// straight into a piece of the exposed size, with the same arithmetic as
+// scaling the whole picture: a frame costs the same at every zoom.
+gboolean drawVisiblePart(GtkWidget *view, GdkEventExpose *event, gpointer) {
+  if (!viewedPicture) return FALSE;
+  GdkPixbuf *full = viewedPicture.get();
+  int width = 0, height = 0;
+  gtk_widget_get_size_request(view, &width, &height);
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(view, &allocation);
+  // Centred in its allocation, as the image widget places a picture.
+  GdkRectangle picture{allocation.x + std::max(0, allocation.width - width) / 2,
+                       allocation.y + std::max(0, allocation.height - height) / 2, width, height};
+  double scaleX = static_cast<double>(width) / gdk_pixbuf_get_width(full);
+  double scaleY = static_cast<double>(height) / gdk_pixbuf_get_height(full);
+  GdkRectangle *rectangles = nullptr;
+  gint count = 0;
+  gdk_region_get_rectangles(event->region, &rectangles, &count);
+  for (gint i = 0; i < count; ++i) {
+    GdkRectangle part;
+    if (!gdk_rectangle_intersect(&rectangles[i], &picture, &part)) continue;
+    PixbufPtr piece(
+        gdk_pixbuf_new(GDK_COLORSPACE_RGB, gdk_pixbuf_get_has_alpha(full), 8, part.width, part.height));
+    if (!piece) continue;  // no memory for it: that part stays as it was
+    gdk_pixbuf_scale(full, piece.get(), 0, 0, part.width, part.height, picture.x - part.x, picture.y - part.y,
+                     scaleX, scaleY, GDK_INTERP_BILINEAR);
+    gdk_draw_pixbuf(event->window, nullptr, piece.get(), 0, 0, part.x, part.y, part.width, part.height,
+                    GDK_RGB_DITHER_NORMAL, 0, 0);
+  }
+  g_free(rectangles);
+  return TRUE;
 }
 
 }  // namespace
@@ -79,25 +118,46 @@ int showCurrentImage() {
   PixbufPtr picture = originalPicture(selectedThumbnail);
   prefetchFullPictures(currentSeriesThumbnails(), currentImage);
   if (!picture) return 0;
-  GdkPixbuf *original = picture.get();
-  if (zoomFitsView) zoomFactor = fittedZoomFactor(original);
+  if (zoomFitsView) zoomFactor = fittedZoomFactor(picture.get());
 
-  int originalWidth = gdk_pixbuf_get_width(original);
-  int originalHeight = gdk_pixbuf_get_height(original);
+  int originalWidth = gdk_pixbuf_get_width(picture.get());
+  int originalHeight = gdk_pixbuf_get_height(picture.get());
   zoomFactor = std::min(zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
   auto [width, height] = shownPictureSize(originalWidth, originalHeight, zoomFactor);
-  // A picture that cannot be scaled (no memory for it) leaves the view as it was.
-  if (GdkPixbuf *scaled = gdk_pixbuf_scale_simple(original, width, height, GDK_INTERP_BILINEAR)) {
-    g_object_set(imageView, "pixbuf", scaled, nullptr);
-    g_object_unref(scaled);
+  if (g_object_get_data(G_OBJECT(imageView), "draws-visible-part") == nullptr) {
+    g_signal_connect(imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
+    g_object_set_data(G_OBJECT(imageView), "draws-visible-part", imageView);
   }
+  viewedPicture = std::move(picture);
+  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_EMPTY)
+    gtk_image_clear(GTK_IMAGE(imageView));
+  // The view takes the place of the whole scaled picture; only what is exposed
+  // of it is ever scaled.
+  gtk_widget_set_size_request(imageView, width, height);
+  gtk_widget_queue_draw(imageView);
 
   StudyMetadata displayed = recordForDisplay(currentRecord());
   setInformationLine(informationLineMarkup(displayed));
   gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
   showWhereAmI();
+  if (pictureShownObserver) pictureShownObserver();
   return std::min(width, height);
 }
+
+void clearShownPicture() {
+  viewedPicture.reset();
+  gtk_widget_set_size_request(imageView, -1, -1);
+  gtk_widget_queue_draw(imageView);
+}
+
+std::pair<int, int> viewedPictureSize() {
+  if (!viewedPicture || imageView == nullptr) return {0, 0};
+  int width = 0, height = 0;
+  gtk_widget_get_size_request(imageView, &width, &height);
+  return {width, height};
+}
+
+void setPictureShownObserver(std::function<void()> observer) { pictureShownObserver = std::move(observer); }
 
 void selectThumbnail(GtkWidget *thumbnail) {
   if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);

@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <utility>
 
 // The shown picture is never narrower or lower than this many pixels.
@@ -36,6 +37,16 @@ PixbufPtr originalPicture(GtkWidget *thumbnail);
 // A zoomFactor past largestUsefulZoom of the picture is brought down to it, so
 // that the next zoom-out press shows a smaller picture.
 int showCurrentImage();
+
+// Takes the picture out of the view (an empty series was stepped to).
+void clearShownPicture();
+
+// The size at which the view shows its picture; 0 x 0 when it shows none.
+std::pair<int, int> viewedPictureSize();
+
+// Called after every picture put into the view, each cine frame included:
+// for measurements and tests. An empty function removes it.
+void setPictureShownObserver(std::function<void()> observer);
 
 // Frames `thumbnail` dark red and makes it selectedThumbnail; the previous
 // selection's frame turns black.

@@ -37,7 +37,7 @@ void showPosition() {
 // A series step that lands on an empty series: the picture and the line's text
 // go, the selection stays but is no longer framed.
 void clearImageView() {
-  g_object_set(imageView, "pixbuf", nullptr, nullptr);
+  clearShownPicture();
   gtk_label_set_text(GTK_LABEL(infoLabel), "");
   if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
   showWhereAmI();
@@ -220,14 +220,13 @@ void scrollTreeTo(int offset) {
 }
 
 void centreImageView() {
-  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_PIXBUF) return;
-  GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(imageView));
-  if (shown == nullptr) return;
+  auto [width, height] = viewedPictureSize();
+  if (width == 0) return;
   GtkAllocation view;
   gtk_widget_get_allocation(imageScroller, &view);
   GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
-  centreAdjustment(gtk_scrolled_window_get_vadjustment(scroller), gdk_pixbuf_get_height(shown), view.height);
-  centreAdjustment(gtk_scrolled_window_get_hadjustment(scroller), gdk_pixbuf_get_width(shown), view.width);
+  centreAdjustment(gtk_scrolled_window_get_vadjustment(scroller), height, view.height);
+  centreAdjustment(gtk_scrolled_window_get_hadjustment(scroller), width, view.width);
 }
 
 // ---- Step and zoom button handlers ----

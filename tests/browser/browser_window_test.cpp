@@ -4,6 +4,7 @@
 
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/image_view.h"
 #include "browser/navigation.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
@@ -202,7 +203,7 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
   g_object_get(centring, "xalign", &xalign, "yalign", &yalign, "xscale", &xscale, "yscale", &yscale, nullptr);
   EXPECT_EQ((std::vector<float>{xalign, yalign, xscale, yscale}), (std::vector<float>{0.5f, 0.5f, 0, 0}));
   EXPECT_EQ(gtk_bin_get_child(GTK_BIN(centring)), imageView);
-  EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(imageView)), GTK_IMAGE_EMPTY);
+  EXPECT_EQ(viewedPictureSize(), std::make_pair(0, 0));
   GtkAllocation area;
   gtk_widget_get_allocation(imageScroller, &area);
   EXPECT_GE(area.width, 512);

@@ -4,6 +4,7 @@
 
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/image_view.h"
 #include "browser/navigation.h"
 
 #include "support/browser_session.h"
@@ -26,11 +27,11 @@ std::string tooltipOf(GtkWidget *widget) {
 class CinePlaybackTest : public BrowserSession {
  protected:
   void TearDown() override {
-    if (imageView != nullptr && handler_ != 0) g_signal_handler_disconnect(imageView, handler_);
+    setPictureShownObserver(nullptr);
     BrowserSession::TearDown();
   }
   void watchFrames() {
-    handler_ = g_signal_connect(imageView, "notify::pixbuf", G_CALLBACK(onPicture), &frameTimes_);
+    setPictureShownObserver([this] { frameTimes_.push_back(g_get_monotonic_time()); });
   }
   int frames() const { return static_cast<int>(frameTimes_.size()); }
   bool waitForFrames(int count) {
@@ -51,12 +52,6 @@ class CinePlaybackTest : public BrowserSession {
   }
 
   std::vector<gint64> frameTimes_;
-
- private:
-  static void onPicture(GObject *, GParamSpec *, gpointer times) {
-    static_cast<std::vector<gint64> *>(times)->push_back(g_get_monotonic_time());
-  }
-  gulong handler_ = 0;
 };
 
 TEST_F(CinePlaybackTest, PlayLoopsTheSeriesWithTheControlsDisabledAndStopFramesTheLastPicture) {

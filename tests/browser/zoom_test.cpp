@@ -6,8 +6,12 @@
 
 #include "support/browser_session.h"
 #include "support/gui.h"
+#include "support/picture_bytes.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -105,6 +109,62 @@ TEST_F(ZoomTest, ZoomingCentresTheViewOnThePicture) {
   ASSERT_EQ(shownSize(), std::make_pair(482, 434));
   EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)), 0);
   EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)), 0);
+}
+
+// What the view draws, read back from the screen, against the whole picture
+// scaled as before: the same pixels at every zoom step and scroll position.
+TEST_F(ZoomTest, TheViewShowsTheWholePictureScaledAtEveryStepAndScrollPosition) {
+  makeMedium(oneSeries({{300, 200}}));
+  medium_.writeFile("REFIMG/ST001/SE001/IM001.png", pngBytes(300, 200));
+  pressTile();
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  click(nextImageButton);
+  std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> full(
+      gdk_pixbuf_new_from_file(medium_.path("REFIMG/ST001/SE001/IM001.png").c_str(), nullptr),
+      g_object_unref);
+  ASSERT_TRUE(full);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  for (int step = 0; step < 10; ++step, click(zoomInButton())) {
+    auto [width, height] = shownSize();
+    std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> expected(
+        gdk_pixbuf_scale_simple(full.get(), width, height, GDK_INTERP_BILINEAR), g_object_unref);
+    for (double along : {0.0, 0.37, 1.0}) {
+      for (GtkAdjustment *a :
+           {gtk_scrolled_window_get_hadjustment(scroller), gtk_scrolled_window_get_vadjustment(scroller)})
+        gtk_adjustment_set_value(a, gtk_adjustment_get_lower(a) + along * (gtk_adjustment_get_upper(a) -
+                                                                           gtk_adjustment_get_page_size(a)));
+      drainEvents();
+      GdkWindow *canvas = gtk_widget_get_window(imageView);
+      gdk_window_process_updates(canvas, TRUE);
+      gdk_flush();
+      // The part of the picture inside the scrolled area, in the canvas's coordinates.
+      GtkAllocation place, view, backdrop;
+      gtk_widget_get_allocation(imageView, &place);
+      gtk_widget_get_allocation(gtk_bin_get_child(GTK_BIN(imageScroller)), &view);
+      gtk_widget_get_allocation(gtk_widget_get_parent(gtk_widget_get_parent(imageView)), &backdrop);
+      int left = static_cast<int>(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)));
+      int top = static_cast<int>(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)));
+      GdkRectangle seen{left - backdrop.x, top - backdrop.y, view.width, view.height};
+      GdkRectangle picture{place.x, place.y, width, height}, both;
+      ASSERT_TRUE(gdk_rectangle_intersect(&seen, &picture, &both));
+      std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> drawn(
+          gdk_pixbuf_get_from_drawable(nullptr, canvas, nullptr, both.x, both.y, 0, 0, both.width,
+                                       both.height),
+          g_object_unref);
+      ASSERT_TRUE(drawn);
+      std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> wanted(
+          gdk_pixbuf_new_subpixbuf(expected.get(), both.x - place.x, both.y - place.y, both.width,
+                                   both.height),
+          g_object_unref);
+      int differing = 0;
+      for (int y = 0; y < both.height; ++y)
+        differing +=
+            std::memcmp(gdk_pixbuf_get_pixels(drawn.get()) + y * gdk_pixbuf_get_rowstride(drawn.get()),
+                        gdk_pixbuf_get_pixels(wanted.get()) + y * gdk_pixbuf_get_rowstride(wanted.get()),
+                        static_cast<size_t>(both.width) * 3) != 0;
+      EXPECT_EQ(differing, 0) << width << " x " << height << " scrolled to " << left << ", " << top;
+    }
+  }
 }
 
 }  // namespace

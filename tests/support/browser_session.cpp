@@ -5,6 +5,7 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/cine_playback.h"
+#include "browser/image_view.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
 #include "support/gui.h"
@@ -101,12 +102,7 @@ GtkWidget *BrowserSession::thumbnail(int study, int series, int image) {
   return ThumbnailIndex.at(study).at(series).at(image);
 }
 
-std::pair<int, int> BrowserSession::shownSize() {
-  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_PIXBUF) return {0, 0};
-  GdkPixbuf *shown = gtk_image_get_pixbuf(GTK_IMAGE(imageView));
-  if (shown == nullptr) return {0, 0};
-  return {gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)};
-}
+std::pair<int, int> BrowserSession::shownSize() { return viewedPictureSize(); }
 
 std::string BrowserSession::frameColour(GtkWidget *thumbnail) {
   GdkColor c = gtk_widget_get_style(gtk_widget_get_parent(thumbnail))->bg[GTK_STATE_NORMAL];
