@@ -211,6 +211,7 @@ gboolean onImageReleased(GtkWidget *backdrop, GdkEventButton *event, gpointer) {
 GtkWidget *buildPositionLabel() {
   GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0, 0);
   positionLabel = gtk_label_new("");
+  g_signal_connect(positionLabel, "destroy", G_CALLBACK(gtk_widget_destroyed), &positionLabel);
   gtk_container_add(GTK_CONTAINER(alignment), positionLabel);
   return alignment;
 }
@@ -259,9 +260,7 @@ bool performBrowserAction(BrowserAction action) {
 
 void showWhereAmI() {
   if (positionLabel != nullptr) {
-    bool shown = imageView != nullptr &&
-                 gtk_image_get_storage_type(GTK_IMAGE(imageView)) == GTK_IMAGE_PIXBUF &&
-                 gtk_image_get_pixbuf(GTK_IMAGE(imageView)) != nullptr;
+    bool shown = viewedPictureSize().first > 0;
     int count = static_cast<int>(currentSeriesThumbnails().size());
     gtk_label_set_text(GTK_LABEL(positionLabel),
                        shown ? positionText(currentImage, count, zoomFactor).c_str() : "");
