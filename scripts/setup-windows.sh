@@ -238,11 +238,12 @@ build_cairo() {
     --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
     --disable-svg --disable-ps --disable-pdf --disable-script --disable-interpreter --disable-trace \
     --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup \
-    LIBS=-l:libssp.a
-  # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
-  # libssp: linked in whole, so that no further DLL is needed.
+    LIBS=-lssp
   # The library only: the test suite and the utilities are not needed.
   make -C "$dir/src" -j "$jobs" install
+  # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
+  # libssp; its DLL goes beside the others.
+  cp "$($host-gcc-posix -print-file-name=libssp-0.dll)" "$prefix/bin/"
 }
 
 build_pango() {
