@@ -232,17 +232,19 @@ build_fribidi() {
 }
 
 build_cairo() {
-  local dir
+  local dir ssp
   dir=$(unpack cairo)
+  # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
+  # libssp; libtool links a DLL only when it finds libssp's import library.
+  ssp=$(dirname "$($host-gcc-posix -print-file-name=libssp.dll.a)")
   autotools_build "$dir" --disable-static --enable-shared --enable-win32 --enable-win32-font --enable-png \
     --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
     --disable-svg --disable-ps --disable-pdf --disable-script --disable-interpreter --disable-trace \
     --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup \
-    LIBS=-lssp
+    LIBS=-lssp LDFLAGS="-L$prefix/lib -L$ssp"
   # The library only: the test suite and the utilities are not needed.
   make -C "$dir/src" -j "$jobs" install
-  # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
-  # libssp; its DLL goes beside the others.
+  # libssp's DLL goes beside the others.
   cp "$($host-gcc-posix -print-file-name=libssp-0.dll)" "$prefix/bin/"
 }
 
