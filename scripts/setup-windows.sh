@@ -199,9 +199,11 @@ build_libpng() {
 
 build_libjpeg_turbo() {
   local dir
+  # An absolute library folder: its own install rules take a relative one from
+  # the directory the build was started in.
   dir=$(unpack libjpeg-turbo)
   cmake_build "$dir" -DENABLE_STATIC=OFF -DENABLE_SHARED=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
-    -DCMAKE_INSTALL_LIBDIR=lib
+    -DCMAKE_INSTALL_LIBDIR="$prefix/lib"
 }
 
 build_pixman() {
