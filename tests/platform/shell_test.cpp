@@ -3,6 +3,8 @@
 // application, and the failures the caller sees.
 #include "platform/platform.h"
 
+#include "platform/glib_owners.h"
+
 #include "support/child_run.h"
 #include "support/desktop_environment.h"
 #include "support/gui.h"
@@ -251,8 +253,8 @@ TEST(ShellOpenTest, ThePortalHandsThePageToABrowserThatCannotReadOurFolders) {
     EXPECT_TRUE(platform::shellOpen(0, working.path("opis.html"), "", ""));
     return;
   }
-  if (g_find_program_in_path("bwrap") == nullptr || g_find_program_in_path("dbus-daemon") == nullptr)
-    GTEST_SKIP() << "bubblewrap and dbus-daemon are needed";
+  for (const char *program : {"bwrap", "dbus-daemon"})
+    if (UniqueString(g_find_program_in_path(program)) == nullptr) GTEST_SKIP() << program << " is needed";
   testsupport::DesktopEnvironment desktop;
   const std::string log = desktop.root() + "/handled.log";
   // Started without the portal, the browser would be given the page's name.
