@@ -8,8 +8,11 @@
 #include <gdk/gdk.h>
 
 #include <algorithm>
+#include <deque>
 #include <list>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <set>
 
 namespace {
@@ -101,8 +104,28 @@ struct Prefetched {
   DecodedPicture picture;
 };
 
-gboolean takePrefetched(gpointer data) {
-  std::unique_ptr<Prefetched> prefetched(static_cast<Prefetched *>(data));
+// Decoded pictures on their way from the workers to the main thread. The
+// queue's own lock orders a worker's writes before the main thread's reads
+// (the main loop's lock is invisible to thread checkers). Never destroyed: a
+// worker may still hand a picture over while the process ends.
+struct HandOver {
+  std::mutex lock;
+  std::deque<std::unique_ptr<Prefetched>> pictures;
+};
+HandOver &handOver() {
+  static HandOver *queue = new HandOver();
+  return *queue;
+}
+
+// One call for each picture handed over.
+gboolean takePrefetched(gpointer) {
+  std::unique_ptr<Prefetched> prefetched;
+  {
+    std::lock_guard<std::mutex> guard(handOver().lock);
+    if (handOver().pictures.empty()) return G_SOURCE_REMOVE;
+    prefetched = std::move(handOver().pictures.front());
+    handOver().pictures.pop_front();
+  }
   --prefetchesRunning;
   // Its thumbnail may have gone meanwhile, taking the source with it.
   if (onTheirWay.erase(prefetched->id) == 0) return G_SOURCE_REMOVE;
@@ -166,8 +189,12 @@ void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
     if (!onTheirWay.insert(source->id).second) continue;
     ++prefetchesRunning;
     WorkerPool::shared().post([id = source->id, path = source->path] {
-      auto *prefetched = new Prefetched{id, decodePictureFile(path)};
-      gdk_threads_add_idle(takePrefetched, prefetched);
+      auto prefetched = std::make_unique<Prefetched>(Prefetched{id, decodePictureFile(path)});
+      {
+        std::lock_guard<std::mutex> guard(handOver().lock);
+        handOver().pictures.push_back(std::move(prefetched));
+      }
+      gdk_threads_add_idle(takePrefetched, nullptr);
     });
   }
 }
