@@ -5,7 +5,9 @@
 #include "base/trace.h"
 #include "catalogue/worker_pool.h"
 
+#include <fcntl.h>
 #include <gdk/gdk.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
@@ -105,35 +107,61 @@ struct Prefetched {
 };
 
 // Decoded pictures on their way from the workers to the main thread. The
-// queue's own lock orders a worker's writes before the main thread's reads
-// (the main loop's lock is invisible to thread checkers). Never destroyed: a
-// worker may still hand a picture over while the process ends.
+// queue's own lock orders a worker's writes before the main thread's reads; a
+// byte down a pipe wakes the main loop, whose watch the main thread made, so
+// that no worker ever touches the main loop's own structures. Never
+// destroyed: a worker may still hand a picture over while the process ends.
 struct HandOver {
   std::mutex lock;
   std::deque<std::unique_ptr<Prefetched>> pictures;
+  int wake[2] = {-1, -1};
 };
 HandOver &handOver() {
   static HandOver *queue = new HandOver();
   return *queue;
 }
 
-// One call for each picture handed over.
-gboolean takePrefetched(gpointer) {
-  std::unique_ptr<Prefetched> prefetched;
-  {
-    std::lock_guard<std::mutex> guard(handOver().lock);
-    if (handOver().pictures.empty()) return G_SOURCE_REMOVE;
-    prefetched = std::move(handOver().pictures.front());
-    handOver().pictures.pop_front();
+void takePrefetched(std::unique_ptr<Prefetched> prefetched);
+
+gboolean onHandOver(GIOChannel *, GIOCondition, gpointer) {
+  char drained[64];
+  while (::read(handOver().wake[0], drained, sizeof drained) > 0) {
   }
+  // As every callback the toolkit runs for other threads: under its lock.
+  gdk_threads_enter();
+  for (;;) {
+    std::unique_ptr<Prefetched> prefetched;
+    {
+      std::lock_guard<std::mutex> guard(handOver().lock);
+      if (handOver().pictures.empty()) break;
+      prefetched = std::move(handOver().pictures.front());
+      handOver().pictures.pop_front();
+    }
+    takePrefetched(std::move(prefetched));
+  }
+  gdk_threads_leave();
+  return G_SOURCE_CONTINUE;
+}
+
+// Main thread, before the first picture is handed over.
+bool watchHandOver() {
+  HandOver &queue = handOver();
+  if (queue.wake[0] >= 0) return true;
+  if (::pipe2(queue.wake, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  GIOChannel *channel = g_io_channel_unix_new(queue.wake[0]);
+  g_io_add_watch(channel, G_IO_IN, onHandOver, nullptr);
+  g_io_channel_unref(channel);
+  return true;
+}
+
+void takePrefetched(std::unique_ptr<Prefetched> prefetched) {
   --prefetchesRunning;
   // Its thumbnail may have gone meanwhile, taking the source with it.
-  if (onTheirWay.erase(prefetched->id) == 0) return G_SOURCE_REMOVE;
+  if (onTheirWay.erase(prefetched->id) == 0) return;
   if (prefetched->picture.pixels)
     keep(prefetched->id, std::move(prefetched->picture.pixels));
   else
     trace("obraz niedostępny: " + prefetched->picture.message);
-  return G_SOURCE_REMOVE;
 }
 
 }  // namespace
@@ -167,7 +195,7 @@ PixbufPtr fullPicture(GtkWidget *thumbnail) {
 }
 
 void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
-  if (series.empty()) return;
+  if (series.empty() || !watchHandOver()) return;
   prepareDecodingThreads();
   size_t count = series.size();
   size_t budget = cacheBound / 2;
@@ -194,7 +222,9 @@ void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
         std::lock_guard<std::mutex> guard(handOver().lock);
         handOver().pictures.push_back(std::move(prefetched));
       }
-      gdk_threads_add_idle(takePrefetched, nullptr);
+      char wake = 1;
+      ssize_t written = ::write(handOver().wake[1], &wake, 1);
+      (void)written;  // a full pipe has a wake-up in it already
     });
   }
 }
