@@ -274,7 +274,10 @@ build_atk() {
   # their library dependency needed.
   sed -i "s/^libxml_dep = dependency('libxml-2.0', version: libxml_req_version)$/libxml_dep = dependency('libxml-2.0', version: libxml_req_version, required: not get_option('atk_only'))/" \
     "$dir/meson.build"
-  meson_build "$dir" -Datk_only=true -Dintrospection=disabled -Ddocs=false -Dx11=disabled
+  # The C library of Windows has no LC_MESSAGES; an object's locale is then
+  # that of its character handling.
+  meson_build "$dir" -Datk_only=true -Dintrospection=disabled -Ddocs=false -Dx11=disabled \
+    -Dc_args=-DLC_MESSAGES=LC_CTYPE
 }
 
 build_gtk2() {
