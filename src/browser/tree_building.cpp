@@ -73,6 +73,37 @@ FolderOutcome openListedFolder(const fs::path &entry, RefimgWalk &walk, std::vec
 SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex,
                                   const std::vector<fs::path> &seriesFolders, RefimgWalk &walk);
 
+// The walk the study and series levels share. Each folder is opened in turn:
+// one passed over takes no index; one that `visit` gives a branch takes the
+// next index; a failing medium (there or in `visit`) ends the walk empty, with
+// `emptyTrace` on the trace.
+template <typename Branches, typename Visit>
+Branches walkListedFolders(const std::vector<fs::path> &folders, RefimgWalk &walk, const char *emptyTrace,
+                           Visit visit) {
+  Branches branches;
+  int index = 0;
+  for (const fs::path &entry : folders) {
+    // A folder that cannot be examined or has no record gets no branch and
+    // takes no index.
+    try {
+      std::vector<fs::path> contents;
+      FolderOutcome outcome = openListedFolder(entry, walk, contents);
+      if (outcome == FolderOutcome::passedOver) continue;
+      if (outcome == FolderOutcome::mediumFails)
+        mediumReadable = false;
+      else if (!visit(branches, index, contents))
+        continue;
+      if (!mediumReadable) {
+        trace(emptyTrace);
+        return {};
+      }
+      ++index;
+    } catch (const fs::filesystem_error &) {
+    }
+  }
+  return branches;
+}
+
 // Attribute values may come in another character set than UTF-8; the label
 // shows them as text either way.
 std::string labelText(const std::string &text, size_t limit) {
@@ -103,31 +134,15 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
 
   std::vector<fs::path> entries;
   listSortedDirectory(refimgRoot, entries);
-  int k = 0;
-  for (const fs::path &entry : entries) {
-    // A folder that cannot be examined or has no record gets no branch and
-    // takes no index.
-    try {
-      std::vector<fs::path> seriesFolders;
-      FolderOutcome outcome = openListedFolder(entry, walk, seriesFolders);
-      if (outcome == FolderOutcome::passedOver) continue;
-      if (outcome == FolderOutcome::mediumFails) {
-        mediumReadable = false;
-      } else if (const StudyMetadata *record = recordAt(k, 0)) {
+  return walkListedFolders<ThumbnailMap>(
+      entries, walk, "return empty studies",
+      [&](ThumbnailMap &branches, int k, const std::vector<fs::path> &seriesFolders) {
+        const StudyMetadata *record = recordAt(k, 0);
+        if (record == nullptr) return false;
         attachBranch(tree, newLabelBranch(studyLabel(*record), 0), nullptr);
-        studies[k] = seriesBranchesOf(tree, k, seriesFolders, walk);
-      } else {
-        continue;
-      }
-      if (!mediumReadable) {
-        trace("return empty studies");
-        return {};
-      }
-      ++k;
-    } catch (const fs::filesystem_error &) {
-    }
-  }
-  return studies;
+        branches[k] = seriesBranchesOf(tree, k, seriesFolders, walk);
+        return true;
+      });
 }
 
 SeriesThumbnails buildSeriesBranches(BranchTree &tree, int studyIndex, const fs::path &studyDir) {
@@ -146,31 +161,16 @@ namespace {
 
 SeriesThumbnails seriesBranchesOf(BranchTree &tree, int studyIndex,
                                   const std::vector<fs::path> &seriesFolders, RefimgWalk &walk) {
-  SeriesThumbnails series;
-  int j = 0;
-  for (const fs::path &entry : seriesFolders) {
-    try {
-      std::vector<fs::path> pictures;
-      FolderOutcome outcome = openListedFolder(entry, walk, pictures);
-      if (outcome == FolderOutcome::passedOver) continue;
-      if (outcome == FolderOutcome::mediumFails) {
-        mediumReadable = false;
-      } else if (const StudyMetadata *record = recordAt(studyIndex, j)) {
+  return walkListedFolders<SeriesThumbnails>(
+      seriesFolders, walk, "return empty series",
+      [&](SeriesThumbnails &branches, int j, const std::vector<fs::path> &pictures) {
+        const StudyMetadata *record = recordAt(studyIndex, j);
+        if (record == nullptr) return false;
         if (GtkWidget *study = childBranch(tree, nullptr, studyIndex))
           attachBranch(tree, newLabelBranch(seriesLabel(*record, j), 1), childrenContainer(study));
-        series[j] = loadListedSeries(tree, studyIndex, j, pictures);
-      } else {
-        continue;
-      }
-      if (!mediumReadable) {
-        trace("return empty series");
-        return {};
-      }
-      ++j;
-    } catch (const fs::filesystem_error &) {
-    }
-  }
-  return series;
+        branches[j] = loadListedSeries(tree, studyIndex, j, pictures);
+        return true;
+      });
 }
 
 }  // namespace
