@@ -2,6 +2,7 @@
 // overwriting, clearing the read-only attribute, the current directory and
 // sleeping. Every path is widened to UTF-16 at the call.
 #include "platform/platform.h"
+#include "platform/windows/owned_handle.h"
 #include "platform/windows/wide_text.h"
 
 #include <windows.h>
@@ -16,21 +17,8 @@ namespace platform {
 namespace {
 
 using windows::errorText;
+using windows::OwnedHandle;
 using windows::widen;
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle &) = delete;
-  FileHandle &operator=(const FileHandle &) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // Opens an existing file for reading only; folders, pipes and devices are
 // refused by the caller from the handle's type.
@@ -101,7 +89,7 @@ bool readRegularFile(const std::string &path, size_t maxBytes, std::string &cont
   DWORD attributes = GetFileAttributesW(widePath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return fail("to nie jest zwykły plik");
-  FileHandle in(openForReading(widePath));
+  OwnedHandle in(openForReading(widePath));
   if (in.get() == INVALID_HANDLE_VALUE) return fail(errorText(GetLastError()));
   if (!isRegularFile(in.get())) return fail("to nie jest zwykły plik");
   LARGE_INTEGER size;
@@ -123,7 +111,7 @@ bool readRegularFile(const std::string &path, size_t maxBytes, std::string &cont
 bool isProgramFile(const std::string &path) {
   std::wstring widePath;
   if (!widen(path, widePath) || widePath.empty()) return false;
-  FileHandle in(openForReading(widePath));
+  OwnedHandle in(openForReading(widePath));
   if (in.get() == INVALID_HANDLE_VALUE || !isRegularFile(in.get())) return false;
   if (hasProgramExtension(path)) return true;
   // An executable image under another name still runs when handed to the loader.

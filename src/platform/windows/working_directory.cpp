@@ -1,6 +1,7 @@
 // The temporary folder, the working directory private to the user and its
 // removal when the session or the console ends, on Windows.
 #include "platform/platform.h"
+#include "platform/windows/owned_handle.h"
 #include "platform/windows/wide_text.h"
 
 #include <windows.h>
@@ -20,25 +21,11 @@ struct LocalDeleter {
   void operator()(void *memory) const { LocalFree(memory); }
 };
 
-class TokenHandle {
- public:
-  TokenHandle() { OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle_); }
-  ~TokenHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  TokenHandle(const TokenHandle &) = delete;
-  TokenHandle &operator=(const TokenHandle &) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
 // The security identifier of the user running the program, as text; empty
 // when it cannot be read.
 std::wstring currentUserSid() {
-  TokenHandle token;
-  if (token.get() == nullptr) return std::wstring();
+  windows::OwnedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return std::wstring();
   DWORD size = 0;
   GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   if (size == 0) return std::wstring();
