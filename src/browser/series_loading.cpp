@@ -57,11 +57,12 @@ void connectThumbnailHandlers(GtkWidget *image) {
 class ThumbnailDecoding {
  public:
   ThumbnailDecoding(const std::vector<fs::path> &entries, const std::string &mediumRoot)
-      : entries_(entries), mediumRoot_(mediumRoot), pending_(entries.size()) {}
+      : entries_(entries), mediumRoot_(mediumRoot), pending_(entries.size()) {
+    prepareDecodingThreads();
+  }
 
   // Starts the decoding of the entries up to a few past `index`.
   void startUpTo(size_t index) {
-    prepareDecodingThreads();
     size_t ahead = std::min(entries_.size(), index + 2 * WorkerPool::shared().size() + 1);
     for (; started_ < ahead; ++started_) {
       std::string relative;
