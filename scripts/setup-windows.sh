@@ -239,9 +239,10 @@ build_cairo() {
   # cairo's own flags turn on _FORTIFY_SOURCE, whose checks MinGW keeps in
   # libssp; libtool links a DLL only when it finds libssp's import library.
   ssp=$(dirname "$($host-gcc-posix -print-file-name=libssp.dll.a)")
+  # GTK+ 2 needs the PDF surface for printing to a file.
   autotools_build "$dir" --disable-static --enable-shared --enable-win32 --enable-win32-font --enable-png \
-    --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
-    --disable-svg --disable-ps --disable-pdf --disable-script --disable-interpreter --disable-trace \
+    --enable-pdf --disable-xlib --disable-xcb --disable-xlib-xrender --disable-ft --disable-fc --disable-quartz \
+    --disable-svg --disable-ps --disable-script --disable-interpreter --disable-trace \
     --disable-gobject --disable-gtk-doc --disable-full-testing --disable-valgrind --disable-symbol-lookup \
     LIBS=-lssp LDFLAGS="-L$prefix/lib -L$ssp"
   # The library only: the test suite and the utilities are not needed.
