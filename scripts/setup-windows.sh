@@ -25,7 +25,7 @@ logs=$work/logs
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine wine64 meson ninja-build cmake pkg-config xz-utils bzip2 python3
-  libglib2.0-dev-bin gettext gtk-update-icon-cache libgdk-pixbuf2.0-bin xvfb xauth)
+  libglib2.0-dev-bin gettext bison gtk-update-icon-cache libgdk-pixbuf2.0-bin xvfb xauth)
 
 install_packages() {
   local missing=() p
@@ -311,6 +311,8 @@ build_dcmtk() {
 build_boost() {
   local dir
   dir=$(unpack boost)
+  # Debian's tarball leaves out the build engine's generated parser.
+  (cd "$dir/tools/build/src/engine" && bison -y -d -o jamgram.cpp jamgram.y)
   (cd "$dir" && ./bootstrap.sh --with-libraries=filesystem,system >/dev/null &&
     echo "using gcc : mingw : $host-g++-posix ;" >user-config.jam &&
     ./b2 --user-config=user-config.jam toolset=gcc-mingw target-os=windows address-model=64 architecture=x86 \
