@@ -1,8 +1,13 @@
 // Authoring throughput of make-disc on both cores, against the bare loop of
 // the same DCMTK render and JPEG write calls on both cores (the target is at
 // most 1.2 times that loop), and against one dcmj2pnm process per file.
-// The export: the DICOM files of a generated sample disc, 2 x 2 series of
-// 25 pictures of 512 x 512.
+// The exports (the benchmark's argument): the DICOM files of a generated
+// sample disc, 0: 2 x 2 series of 25 pictures of 512 x 512 (100 files),
+// 1: 2 x 4 series of 125 (1,000 files), 2: 2 x 4 series of 25 of 1024 x 1024.
+// Every run writes new files into a new folder, as a disc is made, and the
+// folders are removed only at the end: creating files costs far more than
+// rewriting old ones, and on ext4 without a journal a file created soon after
+// many were deleted costs more again. TMPDIR chooses the file system.
 #include "dicom_directory.h"
 #include "export_reading.h"
 #include "make_disc.h"
@@ -16,6 +21,8 @@
 #include <boost/filesystem.hpp>
 
 #include <sys/resource.h>
+#include <algorithm>
+#include <map>
 #include <memory>
 
 namespace fs = boost::filesystem;
@@ -51,58 +58,91 @@ struct Export {
   std::vector<std::string> files;  // its DICOM files
 };
 
-const Export &sampleExport() {
-  static const Export made = [] {
-    Export result;
-    std::unique_ptr<gchar, decltype(&g_free)> folder(g_dir_make_tmp("bench-export-XXXXXX", nullptr), g_free);
-    result.folder = folder ? folder.get() : "";
-    samplemedium::SampleMediumOptions options;
-    options.studies = 2;
-    options.seriesPerStudy = 2;
-    options.imagesPerSeries = 25;
-    options.navigatorProgram.clear();
-    options.toolDirectory.clear();
-    options.artwork = false;
-    samplemedium::SampleMediumSummary summary;
-    std::string error;
-    if (result.folder.empty() ||
-        !samplemedium::generateSampleMedium(result.folder + "/sample", options, &summary, &error))
-      return result;
-    for (fs::recursive_directory_iterator it(result.folder + "/sample/DICOM"), end; it != end; ++it)
-      if (fs::is_regular_file(it->path())) result.files.push_back(it->path().string());
+struct ExportShape {
+  int seriesPerStudy, imagesPerSeries, pictureSize;
+};
+const ExportShape kShapes[] = {{2, 25, 512}, {4, 125, 512}, {4, 25, 1024}};
+const int kShapeCount = 3;
+
+Export makeExport(const ExportShape &shape) {
+  Export result;
+  std::unique_ptr<gchar, decltype(&g_free)> folder(g_dir_make_tmp("bench-export-XXXXXX", nullptr), g_free);
+  result.folder = folder ? folder.get() : "";
+  samplemedium::SampleMediumOptions options;
+  options.studies = 2;
+  options.seriesPerStudy = shape.seriesPerStudy;
+  options.imagesPerSeries = shape.imagesPerSeries;
+  options.pictureSize = shape.pictureSize;
+  options.navigatorProgram.clear();
+  options.toolDirectory.clear();
+  options.artwork = false;
+  samplemedium::SampleMediumSummary summary;
+  std::string error;
+  if (result.folder.empty() ||
+      !samplemedium::generateSampleMedium(result.folder + "/sample", options, &summary, &error))
     return result;
-  }();
+  for (fs::recursive_directory_iterator it(result.folder + "/sample/DICOM"), end; it != end; ++it)
+    if (fs::is_regular_file(it->path())) result.files.push_back(it->path().string());
+  std::sort(result.files.begin(), result.files.end());
+  return result;
+}
+
+// Each export is made on first use and removed at exit.
+std::map<int, Export> &exports() {
+  static std::map<int, Export> made;
   return made;
 }
 
-void makeDiscOnBothCores(benchmark::State &state) {
-  const Export &source = sampleExport();
-  std::vector<std::string> made;
-  {
-    ProcessTime measured(state);
-    for (auto _ : state) {
-      makedisc::MakeDiscOptions options;
-      options.sources = {source.folder + "/sample/DICOM"};
-      options.out = source.folder + "/disc" + std::to_string(made.size());
-      options.navigatorProgram.clear();
-      options.artwork = false;
-      makedisc::MakeDiscSummary summary;
-      std::string error;
-      if (!makedisc::makeDisc(options, &summary, &error)) state.SkipWithError(error.c_str());
-      made.push_back(options.out);
-    }
+const Export &sampleExport(const benchmark::State &state) {
+  const int shape = static_cast<int>(state.range(0));
+  auto found = exports().find(shape);
+  if (found == exports().end()) found = exports().emplace(shape, makeExport(kShapes[shape])).first;
+  return found->second;
+}
+
+// A new folder for each run's output, all removed when the benchmark ends.
+class RunFolders {
+ public:
+  explicit RunFolders(std::string prefix) : prefix_(std::move(prefix)) {}
+  ~RunFolders() {
+    boost::system::error_code failure;
+    for (int i = 0; i < count_; ++i) fs::remove_all(prefix_ + std::to_string(i), failure);
   }
-  for (const std::string &disc : made) fs::remove_all(disc);
+  std::string next(bool create = true) {
+    const std::string folder = prefix_ + std::to_string(count_++);
+    if (create) fs::create_directories(folder);
+    return folder;
+  }
+
+ private:
+  std::string prefix_;
+  int count_ = 0;
+};
+
+void makeDiscOnBothCores(benchmark::State &state) {
+  const Export &source = sampleExport(state);
+  RunFolders discs(source.folder + "/disc");
+  ProcessTime measured(state);
+  for (auto _ : state) {
+    makedisc::MakeDiscOptions options;
+    options.sources = {source.folder + "/sample/DICOM"};
+    options.out = discs.next(false);
+    options.navigatorProgram.clear();
+    options.artwork = false;
+    makedisc::MakeDiscSummary summary;
+    std::string error;
+    if (!makedisc::makeDisc(options, &summary, &error)) state.SkipWithError(error.c_str());
+  }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * source.files.size()));
 }
 
 void bareRenderLoopOnBothCores(benchmark::State &state) {
-  const Export &source = sampleExport();
+  const Export &source = sampleExport(state);
+  RunFolders folders(source.folder + "/bare");
   ProcessTime measured(state);
-  const std::string out = source.folder + "/bare";
-  fs::create_directories(out);
   makedisc::DecoderRegistration decoders;
   for (auto _ : state) {
+    const std::string out = folders.next();
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       DicomImage image(source.files[i].c_str());
       if (image.getWindowCount() == 0 || !image.setWindow(0)) image.setMinMaxWindow(0);
@@ -120,13 +160,13 @@ void bareRenderLoopOnBothCores(benchmark::State &state) {
 
 // The tool's own rendering of the same files, without the rest of the disc.
 void picturesOnBothCores(benchmark::State &state) {
-  const Export &source = sampleExport();
-  const std::string out = source.folder + "/pictures";
-  fs::create_directories(out);
+  const Export &source = sampleExport(state);
+  RunFolders folders(source.folder + "/pictures");
   makedisc::DecoderRegistration decoders;
   ProcessTime measured(state);
   makedisc::PictureSettings settings;
   for (auto _ : state) {
+    const std::string out = folders.next();
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       std::string error;
       makedisc::renderReferencePictures(source.files[i], 1, out, static_cast<int>(i) + 1, settings, &error);
@@ -135,18 +175,34 @@ void picturesOnBothCores(benchmark::State &state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * source.files.size()));
 }
 
-// The parts of the work that the bare loop does not do.
+// The parts of the work that the bare loop does not do: reading the export,
+// the byte-for-byte copy (on both cores) and the DICOMDIR.
 void readingTheExport(benchmark::State &state) {
-  const Export &source = sampleExport();
+  const Export &source = sampleExport(state);
   ProcessTime measured(state);
   for (auto _ : state) benchmark::DoNotOptimize(makedisc::scanExport({source.folder + "/sample/DICOM"}, 0));
 }
 
+void copyingTheExportOnBothCores(benchmark::State &state) {
+  const Export &source = sampleExport(state);
+  RunFolders folders(source.folder + "/copies");
+  ProcessTime measured(state);
+  for (auto _ : state) {
+    const std::string out = folders.next();
+    makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
+      std::string error;
+      if (!makedisc::copyExportFile(source.files[i], out + "/" + std::to_string(i), &error))
+        state.SkipWithError(error.c_str());
+    });
+  }
+}
+
 void dicomDirectoryOfTheExport(benchmark::State &state) {
-  const Export &source = sampleExport();
+  const Export &source = sampleExport(state);
   ProcessTime measured(state);
   std::vector<makedisc::DirectoryFile> files;
-  for (const std::string &file : source.files) files.push_back({file.substr(source.folder.size() + 8), true});
+  for (const std::string &file : source.files)
+    files.push_back({file.substr(source.folder.size() + 8), true, true});
   for (auto _ : state) {
     std::vector<std::string> refused;
     std::string error;
@@ -158,10 +214,10 @@ void dicomDirectoryOfTheExport(benchmark::State &state) {
 }
 
 void dcmj2pnmPerFileOnBothCores(benchmark::State &state) {
-  const Export &source = sampleExport();
-  const std::string out = source.folder + "/dcmj2pnm";
-  fs::create_directories(out);
+  const Export &source = sampleExport(state);
+  RunFolders folders(source.folder + "/dcmj2pnm");
   for (auto _ : state) {
+    const std::string out = folders.next();
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       const std::string target = out + "/" + std::to_string(i) + ".jpg";
       const char *argv[] = {"dcmj2pnm", "+Wi", "1", "+oj", source.files[i].c_str(), target.c_str(), nullptr};
@@ -174,17 +230,28 @@ void dcmj2pnmPerFileOnBothCores(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK(makeDiscOnBothCores)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(bareRenderLoopOnBothCores)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(picturesOnBothCores)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(readingTheExport)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(dicomDirectoryOfTheExport)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(dcmj2pnmPerFileOnBothCores)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+// Every export; --benchmark_filter='/0' keeps to the small one.
+void exportShapes(benchmark::internal::Benchmark *benchmark) {
+  for (int shape = 0; shape < kShapeCount; ++shape) benchmark->Arg(shape);
+}
+
+BENCHMARK(makeDiscOnBothCores)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(bareRenderLoopOnBothCores)
+    ->Apply(exportShapes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3);
+BENCHMARK(picturesOnBothCores)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(readingTheExport)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(copyingTheExportOnBothCores)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(dicomDirectoryOfTheExport)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(dcmj2pnmPerFileOnBothCores)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 
 int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   boost::system::error_code failure;
-  if (!sampleExport().folder.empty()) fs::remove_all(sampleExport().folder, failure);
+  for (const auto &made : exports())
+    if (!made.second.folder.empty()) fs::remove_all(made.second.folder, failure);
   return 0;
 }

@@ -222,7 +222,9 @@ void writeExport(const ScopedMedium &medium) {
   writeImage(medium.path("export/b/cine.dcm"), frames);
   Spec lossless = inSeries(b, b + ".3", 3);
   lossless.xfer = EXS_JPEGProcess14SV1,
-  lossless.extra = {{DCM_WindowCenter, "300"}, {DCM_WindowWidth, "200"}};
+  // Every value the DICOMDIR would invent is in this file alone.
+      lossless.extra = {
+          {DCM_WindowCenter, "300"}, {DCM_WindowWidth, "200"}, {DCM_StudyTime, "101500"}, {DCM_StudyID, "7"}};
   writeImage(medium.path("export/b/s3/1"), lossless);
   Spec jpegLs = lossless;
   jpegLs.instance = 2, jpegLs.xfer = EXS_JPEGLSLossless, jpegLs.extra.clear();
@@ -369,14 +371,20 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
             std::string::npos);
   EXPECT_EQ(readFile(disc("dokument_20240102.pdf")), "%PDF-1.4\n%%EOF\n");
 
-  // The DICOMDIR names every copied file, and the navigator pairs the trees.
+  // The DICOMDIR names every copied file, with the numbers it invents where
+  // the files have none, and the navigator pairs the trees.
   DcmDicomDir directory(disc("DICOMDIR").c_str());
   int referenced = 0;
   DcmDirectoryRecord &root = directory.getRootRecord();
   for (DcmDirectoryRecord *p = root.nextSub(nullptr); p; p = root.nextSub(p))
-    for (DcmDirectoryRecord *st = p->nextSub(nullptr); st; st = p->nextSub(st))
-      for (DcmDirectoryRecord *se = st->nextSub(nullptr); se; se = st->nextSub(se))
-        for (DcmDirectoryRecord *im = se->nextSub(nullptr); im; im = se->nextSub(im)) ++referenced;
+    for (DcmDirectoryRecord *st = p->nextSub(nullptr); st; st = p->nextSub(st)) {
+      EXPECT_TRUE(st->tagExistsWithValue(DCM_StudyID));
+      for (DcmDirectoryRecord *se = st->nextSub(nullptr); se; se = st->nextSub(se)) {
+        EXPECT_TRUE(se->tagExistsWithValue(DCM_SeriesNumber));
+        for (DcmDirectoryRecord *im = se->nextSub(nullptr); im; im = se->nextSub(im))
+          referenced += im->tagExistsWithValue(DCM_InstanceNumber) ? 1 : 0;
+      }
+    }
   EXPECT_EQ(referenced, 15);
   ASSERT_EQ(::chdir(disc("").c_str()), 0);
   DicomFileIndex = scanDicomTree(fs::absolute("DICOM"));

@@ -1,5 +1,5 @@
 // DICOMDIR writing. May run on any thread, beside the picture workers: it
-// reads the copied files only and decodes nothing.
+// reads the copied files only, as they are finished, and decodes nothing.
 #include "dicom_directory.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -29,20 +29,33 @@ DirectoryProfile chooseProfile(const std::set<std::string> &transferSyntaxes) {
 
 bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFile> &files,
                          const DirectoryProfile &profile, const std::string &filesetId,
-                         std::vector<std::string> *refused, std::string *error) {
+                         std::vector<std::string> *refused, std::string *error,
+                         const std::function<bool(size_t)> &ready) {
   DicomDirInterface directory;
-  // Missing type 1 values (a Study ID, a series number) are invented rather
-  // than the file left out: the viewer needs every image in the directory.
-  directory.enableInventMode();
   directory.disableTransferSyntaxCheck(profile.transferSyntaxCheck);
   const std::string path = root + "/DICOMDIR";
   OFCondition status = directory.createNewDicomDir(
       static_cast<DicomDirInterface::E_ApplicationProfile>(profile.profile), path.c_str(), filesetId.c_str());
   for (size_t i = 0; status.good() && i < files.size(); ++i) {
+    if (ready && !ready(i)) {
+      *error = path + ": not every file was copied";
+      return false;
+    }
     // A dataset without file meta information is copied unchanged, as every
     // file is; DCMTK can still reference it once told not to insist on one.
     directory.disableFileFormatCheck(files[i].metaHeader);
-    const OFCondition added = directory.addDicomFile(files[i].path.c_str(), root.c_str());
+    // Missing type 1 values (a Study ID, a series number) are invented rather
+    // than the file left out: the viewer needs every image in the directory.
+    // Inventing walks every record made so far after each file, so only the
+    // files that need it are added so, and the last one for a pass over the
+    // whole tree: the work would otherwise grow with the square of the files.
+    directory.enableInventMode(!files[i].keys || i + 1 == files.size());
+    OFCondition added = directory.addDicomFile(files[i].path.c_str(), root.c_str());
+    if (added == EC_ApplicationProfileViolated && !directory.inventMode()) {
+      // A missing value this DCMTK would invent that the export's reading did not look at.
+      directory.enableInventMode();
+      added = directory.addDicomFile(files[i].path.c_str(), root.c_str());
+    }
     if (added.bad()) refused->push_back(files[i].path + ": " + added.text());
   }
   if (status.good()) status = directory.writeDicomDir();

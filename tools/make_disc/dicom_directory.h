@@ -2,6 +2,7 @@
 // application profile that fits the transfer syntaxes on the disc.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,13 +24,16 @@ DirectoryProfile chooseProfile(const std::set<std::string> &transferSyntaxes);
 struct DirectoryFile {
   std::string path;  // relative to the disc root, "/" separators, DICOMDIR names
   bool metaHeader = true;
+  bool keys = false;  // every value DCMTK would otherwise invent is there
 };
 
 // Writes `root`/DICOMDIR referencing `files`. A file DCMTK refuses to
 // reference is left out and named in `refused`; false only when the DICOMDIR
-// itself cannot be made.
+// itself cannot be made. `ready` (when given) is called before files[i] is
+// read and may wait until it exists; false from it gives up.
 bool writeDicomDirectory(const std::string &root, const std::vector<DirectoryFile> &files,
                          const DirectoryProfile &profile, const std::string &filesetId,
-                         std::vector<std::string> *refused, std::string *error);
+                         std::vector<std::string> *refused, std::string *error,
+                         const std::function<bool(size_t)> &ready = nullptr);
 
 }  // namespace makedisc

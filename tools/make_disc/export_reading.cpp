@@ -10,10 +10,13 @@
 #include <dcmtk/dcmdata/dcspchrs.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
+#include <fcntl.h>
 #include <glib.h>
+#include <unistd.h>
 #include <boost/filesystem.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <memory>
 
@@ -130,6 +133,10 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
       file->metaHeader ? text(meta, DCM_TransferSyntaxUID) : DcmXfer(dataset->getOriginalXfer()).getXferID();
   file->pixelData = dataset->tagExists(DCM_PixelData) || dataset->tagExists(DCM_FloatPixelData) ||
                     dataset->tagExists(DCM_DoubleFloatPixelData);
+  file->directoryKeys = true;
+  for (const DcmTagKey &tag :
+       {DCM_PatientID, DCM_StudyDate, DCM_StudyTime, DCM_StudyID, DCM_SeriesNumber, DCM_InstanceNumber})
+    file->directoryKeys = file->directoryKeys && dataset->tagExistsWithValue(tag);
   long frames = 1;
   // A damaged count must not make a million empty picture names.
   if (number(dataset, DCM_NumberOfFrames, &frames) && frames > 1) file->frames = std::min(frames, 100000L);
@@ -185,6 +192,33 @@ ExportScan scanExport(const std::vector<std::string> &sources, int threads,
     }
   }
   return scan;
+}
+
+// A byte-for-byte copy made by the kernel (no pass through our memory), with
+// plain reads and writes where the file systems cannot do that.
+bool copyExportFile(const std::string &from, const std::string &to, std::string *error) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int out = in < 0 ? -1 : open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  int failure = out < 0 ? errno : 0;
+  bool kernel = true;
+  while (failure == 0) {
+    const ssize_t moved = kernel ? copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) : -1;
+    if (moved == 0) break;
+    if (moved > 0) continue;
+    if (!kernel || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)) {
+      failure = errno;
+      break;
+    }
+    kernel = false;
+    char buffer[1 << 16];
+    for (ssize_t got; failure == 0 && (got = read(in, buffer, sizeof buffer)) != 0;)
+      if (got < 0 || write(out, buffer, static_cast<size_t>(got)) != got) failure = errno != 0 ? errno : EIO;
+    break;
+  }
+  if (out >= 0 && close(out) != 0 && failure == 0) failure = errno;
+  if (in >= 0) close(in);
+  if (failure != 0) *error = from + ": cannot be copied (" + g_strerror(failure) + ")";
+  return failure == 0;
 }
 
 std::string readableName(const ExportFile &file) {

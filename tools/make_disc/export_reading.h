@@ -30,6 +30,9 @@ struct ExportFile {
   std::string transferSyntaxUid;
   bool metaHeader = false;  // a Part 10 file (preamble, "DICM", file meta information)
   bool pixelData = false;   // carries an image: gets pictures and a series position
+  // Patient ID, Study Date, Time and ID, Series and Instance Number all have
+  // values: the DICOMDIR has nothing to invent for this file.
+  bool directoryKeys = false;
   long frames = 1;
 };
 
@@ -53,6 +56,10 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
 // `progress` (done, total) is called on any thread, one call at a time.
 ExportScan scanExport(const std::vector<std::string> &sources, int threads,
                       const std::function<void(size_t, size_t)> &progress = nullptr);
+
+// Copies `from` to the new file `to` byte for byte, by the kernel where the
+// file systems allow it; `to` must not exist.
+bool copyExportFile(const std::string &from, const std::string &to, std::string *error);
 
 // The patient's name for messages: UTF-8 from the file's character set, "^" as blanks.
 std::string readableName(const ExportFile &file);

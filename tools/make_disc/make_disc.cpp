@@ -16,17 +16,17 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/oflog/oflog.h>
-#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <unistd.h>
 #include <boost/filesystem.hpp>
 
-#include <cerrno>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -65,32 +65,41 @@ bool writeBytes(const std::string &path, const std::string &bytes, std::string *
   return true;
 }
 
-// A byte-for-byte copy made by the kernel (no pass through our memory), with
-// plain reads and writes where the file systems cannot do that.
-bool copyFile(const std::string &from, const std::string &to, std::string *error) {
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  const int out = in < 0 ? -1 : open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  int failure = out < 0 ? errno : 0;
-  bool kernel = true;
-  while (failure == 0) {
-    const ssize_t moved = kernel ? copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) : -1;
-    if (moved == 0) break;
-    if (moved > 0) continue;
-    if (!kernel || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)) {
-      failure = errno;
-      break;
+// The copies made so far, for the DICOMDIR thread that reads them in disc order.
+class FinishedCopies {
+ public:
+  explicit FinishedCopies(size_t count) : finished_(count, false) {}
+
+  void finished(size_t i) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      finished_[i] = true;
     }
-    kernel = false;
-    char buffer[1 << 16];
-    for (ssize_t got; failure == 0 && (got = read(in, buffer, sizeof buffer)) != 0;)
-      if (got < 0 || write(out, buffer, static_cast<size_t>(got)) != got) failure = errno != 0 ? errno : EIO;
-    break;
+    changed_.notify_all();
   }
-  if (out >= 0 && close(out) != 0 && failure == 0) failure = errno;
-  if (in >= 0) close(in);
-  if (failure != 0) *error = from + ": cannot be copied (" + g_strerror(failure) + ")";
-  return failure == 0;
-}
+
+  // No copy is made after this.
+  void end() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      ended_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // Waits until copy i is made; false if it never will be.
+  bool waitFor(size_t i) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return finished_[i] || ended_; });
+    return finished_[i];
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<bool> finished_;
+  bool ended_ = false;
+};
 
 bool makeFolder(const std::string &path, std::string *error) {
   if (g_mkdir_with_parents(path.c_str(), 0755) == 0) return true;
@@ -358,26 +367,14 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
     }
   summary->studies = static_cast<int>(plan.studies.size());
 
-  // Every file is copied first, so that the DICOMDIR, which reads the copies,
-  // is made on a thread of its own while the pictures are rendered: it would
-  // otherwise keep one core busy and the other idle at the end.
-  std::vector<JobResult> results(jobs.size());
+  // One job per file copies it and renders its pictures, so that the copies'
+  // file creation and the rendering share both cores. The DICOMDIR, which
+  // reads the copies, is made on a thread of its own as they are finished.
   std::set<std::string> transferSyntaxes;
   std::vector<DirectoryFile> directoryFiles;
-  runJobs(
-      jobs.size(), options.threads,
-      [&](size_t i) {
-        copyFile(jobs[i]->file->path, staging + "/" + jobs[i]->dicomPath, &results[i].copyFailure);
-      },
-      phase("copying"), options.cancel);
-  if (cancelled(options, error)) return false;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    if (!results[i].copyFailure.empty()) {
-      *error = results[i].copyFailure;
-      return false;
-    }
-    transferSyntaxes.insert(jobs[i]->file->transferSyntaxUid);
-    directoryFiles.push_back({jobs[i]->dicomPath, jobs[i]->file->metaHeader});
+  for (const PlannedInstance *job : jobs) {
+    transferSyntaxes.insert(job->file->transferSyntaxUid);
+    directoryFiles.push_back({job->dicomPath, job->file->metaHeader, job->file->directoryKeys});
   }
   const DirectoryProfile profile = chooseProfile(transferSyntaxes);
   summary->profile = profile.name;
@@ -389,32 +386,48 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   PictureSettings settings;
   settings.maxSide = options.maxPictureSide;
   settings.quality = options.jpegQuality;
+  std::vector<JobResult> results(jobs.size());
+  FinishedCopies copies(jobs.size());
+  std::atomic<bool> stop{false};
   // DCMTK's errors name what the DICOMDIR refuses and why; the pictures'
   // failures are summed up per series below.
   OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
   {
     DecoderRegistration decoders;
     std::thread directory([&] {
-      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, setId, &refused, &directoryError);
+      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, setId, &refused, &directoryError,
+                                          [&copies](size_t i) { return copies.waitFor(i); });
     });
     runJobs(
         jobs.size(), options.threads,
         [&](size_t i) {
           const PlannedInstance &instance = *jobs[i];
+          JobResult &result = results[i];
+          if ((options.cancel != nullptr && *options.cancel) ||
+              !copyExportFile(instance.file->path, staging + "/" + instance.dicomPath, &result.copyFailure)) {
+            stop = true;
+            return;
+          }
+          copies.finished(i);
           const PlannedSeries &series = *seriesOf.at(&instance);
           if (series.refimgFolder.empty()) return;
-          JobResult &result = results[i];
           result.pictures = renderReferencePictures(instance.file->path, instance.file->frames,
                                                     staging + "/" + series.refimgFolder,
                                                     instance.firstPicture, settings, &result.pictureFailure);
           if (!result.pictureFailure.empty())
             result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure);
         },
-        phase("pictures"), options.cancel);
+        phase("writing"), &stop);
+    copies.end();
     directory.join();
   }
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   if (cancelled(options, error)) return false;
+  for (const JobResult &result : results)
+    if (!result.copyFailure.empty()) {
+      *error = result.copyFailure;
+      return false;
+    }
   if (!directoryMade) {
     *error = directoryError;
     return false;
