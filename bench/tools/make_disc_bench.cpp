@@ -100,33 +100,23 @@ const Export &sampleExport(const benchmark::State &state) {
   return found->second;
 }
 
-// A new folder for each run's output, all removed when the benchmark ends.
-class RunFolders {
- public:
-  explicit RunFolders(std::string prefix) : prefix_(std::move(prefix)) {}
-  ~RunFolders() {
-    boost::system::error_code failure;
-    for (int i = 0; i < count_; ++i) fs::remove_all(prefix_ + std::to_string(i), failure);
-  }
-  std::string next(bool create = true) {
-    const std::string folder = prefix_ + std::to_string(count_++);
-    if (create) fs::create_directories(folder);
-    return folder;
-  }
-
- private:
-  std::string prefix_;
-  int count_ = 0;
-};
+// A new folder for each run's output. They stay until the exports are removed
+// at exit: removing them between benchmarks would make the next one's files
+// slower to create (see above).
+std::string newFolder(const Export &source, const std::string &kind, bool create = true) {
+  static int made = 0;
+  const std::string folder = source.folder + "/" + kind + std::to_string(made++);
+  if (create) fs::create_directories(folder);
+  return folder;
+}
 
 void makeDiscOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  RunFolders discs(source.folder + "/disc");
   ProcessTime measured(state);
   for (auto _ : state) {
     makedisc::MakeDiscOptions options;
     options.sources = {source.folder + "/sample/DICOM"};
-    options.out = discs.next(false);
+    options.out = newFolder(source, "disc", false);
     options.navigatorProgram.clear();
     options.artwork = false;
     makedisc::MakeDiscSummary summary;
@@ -138,11 +128,10 @@ void makeDiscOnBothCores(benchmark::State &state) {
 
 void bareRenderLoopOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  RunFolders folders(source.folder + "/bare");
   ProcessTime measured(state);
   makedisc::DecoderRegistration decoders;
   for (auto _ : state) {
-    const std::string out = folders.next();
+    const std::string out = newFolder(source, "bare");
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       DicomImage image(source.files[i].c_str());
       if (image.getWindowCount() == 0 || !image.setWindow(0)) image.setMinMaxWindow(0);
@@ -161,12 +150,11 @@ void bareRenderLoopOnBothCores(benchmark::State &state) {
 // The tool's own rendering of the same files, without the rest of the disc.
 void picturesOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  RunFolders folders(source.folder + "/pictures");
   makedisc::DecoderRegistration decoders;
   ProcessTime measured(state);
   makedisc::PictureSettings settings;
   for (auto _ : state) {
-    const std::string out = folders.next();
+    const std::string out = newFolder(source, "pictures");
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       std::string error;
       makedisc::renderReferencePictures(source.files[i], 1, out, static_cast<int>(i) + 1, settings, &error);
@@ -185,10 +173,9 @@ void readingTheExport(benchmark::State &state) {
 
 void copyingTheExportOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  RunFolders folders(source.folder + "/copies");
   ProcessTime measured(state);
   for (auto _ : state) {
-    const std::string out = folders.next();
+    const std::string out = newFolder(source, "copies");
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       std::string error;
       if (!makedisc::copyExportFile(source.files[i], out + "/" + std::to_string(i), &error))
@@ -215,9 +202,8 @@ void dicomDirectoryOfTheExport(benchmark::State &state) {
 
 void dcmj2pnmPerFileOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  RunFolders folders(source.folder + "/dcmj2pnm");
   for (auto _ : state) {
-    const std::string out = folders.next();
+    const std::string out = newFolder(source, "dcmj2pnm");
     makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
       const std::string target = out + "/" + std::to_string(i) + ".jpg";
       const char *argv[] = {"dcmj2pnm", "+Wi", "1", "+oj", source.files[i].c_str(), target.c_str(), nullptr};
