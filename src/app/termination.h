@@ -1,7 +1,9 @@
 // Ending the program on SIGINT, SIGTERM and SIGHUP at any point of its run:
 // the handlers raise the quit request (base/quit_request.h) and wake the main
 // loop, which then ends so that the normal shutdown removes the working
-// directory. Long work on the main thread looks at the request itself.
+// directory. Where the system ends the process right after telling it (the
+// end of a Windows session, a closed console), the directory goes at once. Long work on the main thread looks
+// at the request itself.
 #pragma once
 
 // Installs the handlers. Called first thing at start-up, before the working

@@ -12,11 +12,6 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -31,12 +26,6 @@ namespace {
 bool tmpDirectoryCreated = false;
 
 constexpr char kNamePrefix[] = "VELMORAtmp";
-
-// Every run holds a lock on this file in its directory for as long as it
-// runs. A directory with the marker and a free lock was left by a run that
-// ended without cleaning up (killed, crashed, out of memory).
-constexpr char kRunMarker[] = ".velmora-run";
-int runMarker = -1;
 
 // Names are cut like the original 150-byte buffer, but never inside a character.
 constexpr size_t kMaxPathBytes = 149;
@@ -54,17 +43,6 @@ struct CopyBudget {
 };
 CopyBudget copyBudget;
 
-// The desktop's private runtime folder (per user, in memory, emptied at
-// logout) when it is really ours and closed to others.
-std::string privateRuntimeFolder() {
-  const char *runtime = g_getenv("XDG_RUNTIME_DIR");
-  struct stat info;
-  if (runtime == nullptr || runtime[0] != '/' || ::stat(runtime, &info) != 0 || !S_ISDIR(info.st_mode) ||
-      info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
-    return std::string();
-  return runtime;
-}
-
 std::string directoryName(const std::string &base) {
   gchar *name = g_strdup_printf("%s%s%s%" G_GUINT64_FORMAT, base.c_str(), G_DIR_SEPARATOR_S, kNamePrefix,
                                 static_cast<guint64>(g_get_real_time()));
@@ -73,53 +51,24 @@ std::string directoryName(const std::string &base) {
   return result;
 }
 
-// Whether the directory `name` in `base` was left by a run of this user that
-// has ended: ours, not a link, with the marker, and nobody holding its lock.
-bool abandonedRunDirectory(int base, const char *name) {
-  int directory = ::openat(base, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (directory < 0) return false;
-  struct stat info;
-  bool ours = ::fstat(directory, &info) == 0 && info.st_uid == ::getuid();
-  int marker = ours ? ::openat(directory, kRunMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1;
-  ::close(directory);
-  if (marker < 0) return false;
-  bool abandoned = ::fstat(marker, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
-                   ::flock(marker, LOCK_EX | LOCK_NB) == 0;
-  // Closing lets go of the lock; the directory goes at once after this.
-  ::close(marker);
-  return abandoned;
+std::vector<std::string> sortedEntries(const std::string &directory) {
+  std::vector<std::string> names;
+  UniqueDir dir(g_dir_open(directory.c_str(), 0, nullptr));
+  if (!dir) return names;
+  while (const gchar *entry = g_dir_read_name(dir.get())) names.emplace_back(entry);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void removeAbandonedDirectories(const std::string &base) {
-  DIR *listing = ::opendir(base.c_str());
-  if (listing == nullptr) return;
   std::vector<std::string> abandoned;
-  while (struct dirent *entry = ::readdir(listing))
-    if (std::strncmp(entry->d_name, kNamePrefix, sizeof kNamePrefix - 1) == 0 &&
-        abandonedRunDirectory(::dirfd(listing), entry->d_name))
-      abandoned.push_back(base + G_DIR_SEPARATOR_S + entry->d_name);
-  ::closedir(listing);
+  for (const std::string &name : sortedEntries(base))
+    if (name.rfind(kNamePrefix, 0) == 0 && platform::abandonedRunDirectory(base + G_DIR_SEPARATOR_S + name))
+      abandoned.push_back(base + G_DIR_SEPARATOR_S + name);
   for (const std::string &path : abandoned) {
     boost::system::error_code error;
     boost::filesystem::remove_all(boost::filesystem::path(path), error);
   }
-}
-
-// Made under another name, locked, then renamed, so that no other start-up
-// ever sees the marker unlocked while this run lives.
-void holdRunMarker() {
-  std::string fresh = tmpPath(std::string("/") + kRunMarker + ".new");
-  int marker = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (marker < 0) return;
-  if (runMarker >= 0) ::close(runMarker);
-  runMarker = -1;
-  if (::flock(marker, LOCK_EX | LOCK_NB) != 0 ||
-      ::rename(fresh.c_str(), tmpPath(std::string("/") + kRunMarker).c_str()) != 0) {
-    ::close(marker);
-    ::unlink(fresh.c_str());
-    return;
-  }
-  runMarker = marker;
 }
 
 bool makeDirectoryIn(const std::string &base) {
@@ -131,11 +80,9 @@ bool makeDirectoryIn(const std::string &base) {
     if (attempt > 0 && name == previous) return false;
     previous = name;
     tmpDirectory = name;
-    if (g_mkdir(name.c_str(), 0700) == 0) {
-      g_chmod(name.c_str(), 0700);
-      return true;
-    }
-    if (errno != EEXIST) return false;
+    platform::DirectoryCreation made = platform::createPrivateDirectory(name);
+    if (made == platform::DirectoryCreation::Created) return true;
+    if (made == platform::DirectoryCreation::Failed) return false;
   }
   return false;
 }
@@ -144,8 +91,8 @@ bool makeDirectoryIn(const std::string &base) {
 // of the copy; a failure of the latter traces its error code. Files over the
 // budget are passed over with a trace line.
 void copyToTmp(const std::string &source, const std::string &target) {
-  struct stat info;
-  if (::stat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+  GStatBuf info;
+  if (g_stat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
     std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
     if (size > kMaxCopiedFile || copyBudget.copied + size > kMaxCopiedTotal || !copyBudget.inTime()) {
       trace("Pominięto przy kopiowaniu (limit rozmiaru lub czasu): " + source);
@@ -166,15 +113,6 @@ void copyToTmp(const std::string &source, const std::string &target) {
   if (error != 0) trace(std::to_string(static_cast<unsigned>(error)));
 }
 
-std::vector<std::string> sortedEntries(const std::string &directory) {
-  std::vector<std::string> names;
-  UniqueDir dir(g_dir_open(directory.c_str(), 0, nullptr));
-  if (!dir) return names;
-  while (const gchar *entry = g_dir_read_name(dir.get())) names.emplace_back(entry);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace
 
 bool tmpDirectoryUsable() { return tmpDirectoryCreated; }
@@ -189,25 +127,26 @@ std::string tmpPath(const std::string &suffix) {
 }
 
 std::string workingDirectoryBase() {
-  std::string runtime = privateRuntimeFolder();
-  return runtime.empty() ? g_get_tmp_dir() : runtime;
+  std::string runtime = platform::privateRuntimeFolder();
+  return runtime.empty() ? platform::temporaryFolder() : runtime;
 }
 
 void createTmpDirectory() {
-  std::string runtime = privateRuntimeFolder();
-  removeAbandonedDirectories(g_get_tmp_dir());
-  if (!runtime.empty() && runtime != g_get_tmp_dir()) removeAbandonedDirectories(runtime);
+  const std::string runtime = platform::privateRuntimeFolder();
+  const std::string temporary = platform::temporaryFolder();
+  removeAbandonedDirectories(temporary);
+  if (!runtime.empty() && runtime != temporary) removeAbandonedDirectories(runtime);
 
   // The private runtime folder when there is one and it takes the directory
   // (it may be full), else the temporary folder.
-  tmpDirectoryCreated = (!runtime.empty() && makeDirectoryIn(runtime)) || makeDirectoryIn(g_get_tmp_dir());
+  tmpDirectoryCreated = (!runtime.empty() && makeDirectoryIn(runtime)) || makeDirectoryIn(temporary);
   if (!tmpDirectoryCreated) {
     trace("Nie można utworzyć katalogu roboczego w " + workingDirectoryBase() + ": " + g_strerror(errno) +
           "; opisy badań są niedostępne, obrazy są czytane z płyty.");
     tmpDirectory.clear();
     return;
   }
-  holdRunMarker();
+  platform::holdRunMarker(tmpDirectory);
   // The toolkit ends the process with exit() when the display goes away
   // (the desktop session ended): the copies go with it all the same.
   static bool removalAtExit = false;
@@ -241,11 +180,11 @@ void copyDirectoryToTmp(const std::string &name) {
 
 void removeTmpDirectory() {
   if (!tmpDirectoryCreated) return;
+  // The marker first: Windows removes no file that is still open.
+  platform::releaseRunMarker();
   boost::system::error_code error;
   boost::filesystem::remove_all(boost::filesystem::path(tmpDirectory), error);
   tmpDirectoryCreated = false;
-  if (runMarker >= 0) ::close(runMarker);
-  runMarker = -1;
 }
 
 std::string picturePath(const std::string &suffix) {

@@ -4,10 +4,9 @@
 
 #include "base/trace.h"
 #include "catalogue/worker_pool.h"
+#include "platform/platform.h"
 
-#include <fcntl.h>
 #include <gdk/gdk.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
@@ -108,13 +107,13 @@ struct Prefetched {
 
 // Decoded pictures on their way from the workers to the main thread. The
 // queue's own lock orders a worker's writes before the main thread's reads; a
-// byte down a pipe wakes the main loop, whose watch the main thread made, so
+// wake-up of the main loop, whose watch the main thread made, tells it, so
 // that no worker ever touches the main loop's own structures. Never
 // destroyed: a worker may still hand a picture over while the process ends.
 struct HandOver {
   std::mutex lock;
   std::deque<std::unique_ptr<Prefetched>> pictures;
-  int wake[2] = {-1, -1};
+  int wakeup = -1;
 };
 HandOver &handOver() {
   static HandOver *queue = new HandOver();
@@ -123,10 +122,7 @@ HandOver &handOver() {
 
 void takePrefetched(std::unique_ptr<Prefetched> prefetched);
 
-gboolean onHandOver(GIOChannel *, GIOCondition, gpointer) {
-  char drained[64];
-  while (::read(handOver().wake[0], drained, sizeof drained) > 0) {
-  }
+void onHandOver() {
   // As every callback the toolkit runs for other threads: under its lock.
   gdk_threads_enter();
   for (;;) {
@@ -140,18 +136,13 @@ gboolean onHandOver(GIOChannel *, GIOCondition, gpointer) {
     takePrefetched(std::move(prefetched));
   }
   gdk_threads_leave();
-  return G_SOURCE_CONTINUE;
 }
 
 // Main thread, before the first picture is handed over.
 bool watchHandOver() {
   HandOver &queue = handOver();
-  if (queue.wake[0] >= 0) return true;
-  if (::pipe2(queue.wake, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  GIOChannel *channel = g_io_channel_unix_new(queue.wake[0]);
-  g_io_add_watch(channel, G_IO_IN, onHandOver, nullptr);
-  g_io_channel_unref(channel);
-  return true;
+  if (queue.wakeup < 0) queue.wakeup = platform::watchMainLoopWakeups(onHandOver);
+  return queue.wakeup >= 0;
 }
 
 void takePrefetched(std::unique_ptr<Prefetched> prefetched) {
@@ -222,9 +213,7 @@ void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
         std::lock_guard<std::mutex> guard(handOver().lock);
         handOver().pictures.push_back(std::move(prefetched));
       }
-      char wake = 1;
-      ssize_t written = ::write(handOver().wake[1], &wake, 1);
-      (void)written;  // a full pipe has a wake-up in it already
+      platform::wakeMainLoop(handOver().wakeup);
     });
   }
 }

@@ -45,13 +45,60 @@ std::string currentDirectory();
 // Pauses the calling thread; never called with the toolkit's lock held.
 void sleepMilliseconds(unsigned milliseconds);
 
+// ---- The working directory (working_directory.cpp) ----
+
+// The system's temporary folder, without a final separator.
+std::string temporaryFolder();
+
+// A folder private to the user in which working directories are better made
+// than in the temporary folder (on the desktop, its runtime folder kept in
+// memory and emptied at logout), or empty when there is none that is safe.
+std::string privateRuntimeFolder();
+
+enum class DirectoryCreation { Created, Exists, Failed };
+
+// Creates the directory `path` that only the user running the program can
+// read, write or enter. A name that is taken is never adopted: Exists, and
+// nothing is changed. The error of a failure is left in errno.
+DirectoryCreation createPrivateDirectory(const std::string &path);
+
+// Marks the directory `directory` as in use by this run for as long as the
+// process lives (or until releaseRunMarker). False when it cannot be marked.
+bool holdRunMarker(const std::string &directory);
+
+// Lets go of the mark of holdRunMarker.
+void releaseRunMarker();
+
+// Whether `directory` was left by a run of this user that has ended without
+// cleaning up: ours, not a link, marked, and the mark held by no live run.
+bool abandonedRunDirectory(const std::string &directory);
+
+// Has `end` called when the program is asked to end from outside: by a signal
+// (SIGINT, SIGTERM, SIGHUP), from the signal handler, with `immediately`
+// false; at the end of a Windows session or when its console is closed, with
+// `immediately` true, because the system ends the process as soon as `end`
+// returns, so it must finish its cleanup there. Called on the main thread at
+// start-up.
+void onEndRequest(void (*end)(bool immediately));
+
+// ---- Waking the main loop (wakeup.cpp) ----
+
+// Calls `onWake` on the main loop after wakeMainLoop, which any thread and a
+// signal handler may call; wakes that come before the main loop takes them
+// run `onWake` once. Returns a number for wakeMainLoop, or -1 on failure.
+// Main thread, once the toolkit is up.
+int watchMainLoopWakeups(void (*onWake)());
+
+// Wakes the main loop for the watch `watch`. Async-signal-safe.
+void wakeMainLoop(int watch);
+
 // ---- Desktop services (shell.cpp, registry.cpp, x11_windows.cpp, question_box.cpp) ----
 
 // Handle of a started process: a process id, or 0 when none was started.
 using ProcessHandle = long;
 
-// Window handle of the desktop (an X11 window id), 0 for none.
-using WindowHandle = unsigned long;
+// Window handle of the desktop (an X11 window id, a Windows HWND), 0 for none.
+using WindowHandle = std::uintptr_t;
 
 // Shell "open": an executable regular file is started as a program with
 // `parameters` split like a shell command line, in `workingDirectory` (empty:

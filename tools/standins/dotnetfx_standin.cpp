@@ -1,7 +1,7 @@
 // Stand-in for the .NET Framework 2.0 installer on the medium: registers the
 // runtime's key in the navigator's registry emulation, quietly with /Q,
 // otherwise after asking, and exits.
-#include "platform/registry_emulation.h"
+#include "platform/posix/registry_emulation.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>

@@ -9,6 +9,7 @@
 #include <sddl.h>
 
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ std::wstring currentUserSid() {
   std::unique_ptr<void, LocalDeleter> owned(text);
   return std::wstring(text);
 }
+
+constexpr wchar_t kRunMarker[] = L"\\.velmora-run";
+HANDLE runMarker = INVALID_HANDLE_VALUE;
 
 std::atomic<void (*)(bool)> endRequested{nullptr};
 std::atomic<bool> endDone{false};
@@ -91,9 +95,13 @@ std::string temporaryFolder() {
   return windows::narrow(buffer);
 }
 
+std::string privateRuntimeFolder() { return std::string(); }
+
 DirectoryCreation createPrivateDirectory(const std::string &path) {
   std::wstring widePath;
+  errno = EINVAL;
   if (!windows::widen(path, widePath) || widePath.empty()) return DirectoryCreation::Failed;
+  errno = EACCES;
   const std::wstring user = currentUserSid();
   if (user.empty()) return DirectoryCreation::Failed;
   // A protected list with one entry: full access for the user, passed on to
@@ -109,7 +117,43 @@ DirectoryCreation createPrivateDirectory(const std::string &path) {
   attributes.lpSecurityDescriptor = descriptor.get();
   attributes.bInheritHandle = FALSE;
   if (CreateDirectoryW(widePath.c_str(), &attributes)) return DirectoryCreation::Created;
-  return GetLastError() == ERROR_ALREADY_EXISTS ? DirectoryCreation::Exists : DirectoryCreation::Failed;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS) return DirectoryCreation::Exists;
+  errno = error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_DISK_FULL ? ENOSPC : EIO;
+  return DirectoryCreation::Failed;
+}
+
+bool holdRunMarker(const std::string &directory) {
+  std::wstring wide;
+  if (!windows::widen(directory, wide)) return false;
+  // Opened without sharing for as long as the run lives: no other run can
+  // open it, which tells them this directory is in use.
+  HANDLE marker = CreateFileW((wide + kRunMarker).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (marker == INVALID_HANDLE_VALUE) return false;
+  releaseRunMarker();
+  runMarker = marker;
+  return true;
+}
+
+void releaseRunMarker() {
+  if (runMarker != INVALID_HANDLE_VALUE) CloseHandle(runMarker);
+  runMarker = INVALID_HANDLE_VALUE;
+}
+
+bool abandonedRunDirectory(const std::string &directory) {
+  std::wstring wide;
+  if (!windows::widen(directory, wide)) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  // The directory's list lets only its user in; a live run holds the marker
+  // unshared.
+  windows::OwnedHandle marker(CreateFileW((wide + kRunMarker).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return marker.get() != INVALID_HANDLE_VALUE && marker.get() != nullptr;
 }
 
 void onEndRequest(void (*end)(bool immediately)) {

@@ -3,8 +3,8 @@
 // worker threads; nothing here touches widgets.
 #include "platform/platform.h"
 
-#include "platform/document_portal.h"
 #include "platform/glib_owners.h"
+#include "platform/posix/document_portal.h"
 
 #include <gio/gio.h>
 #include <glib.h>

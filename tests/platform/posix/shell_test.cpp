@@ -262,7 +262,7 @@ TEST(ShellOpenTest, ThePortalHandsThePageToABrowserThatCannotReadOurFolders) {
   Background bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
   const std::string address = bus.firstLine();
   ASSERT_FALSE(address.empty());
-  Background portal({std::string(VELMORA_TEST_DATA_DIR) + "/platform/fake_document_portal.py", log},
+  Background portal({std::string(VELMORA_TEST_DATA_DIR) + "/platform/posix/fake_document_portal.py", log},
                     {{"DBUS_SESSION_BUS_ADDRESS", address}});
   ASSERT_EQ(portal.firstLine(), "ready");
   auto environment = desktop.variables();

@@ -2,7 +2,7 @@
 // desktop's PDF association standing in for the PDF reader's key. Safe on any
 // thread.
 #include "platform/glib_owners.h"
-#include "platform/registry_emulation.h"
+#include "platform/posix/registry_emulation.h"
 
 #include <gio/gio.h>
 #include <glib.h>

@@ -1,6 +1,6 @@
 // The per-user registry emulation and the desktop's stand-in for the PDF
 // reader's key.
-#include "platform/registry_emulation.h"
+#include "platform/posix/registry_emulation.h"
 
 #include "support/child_run.h"
 #include "support/desktop_environment.h"

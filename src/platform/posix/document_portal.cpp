@@ -1,7 +1,7 @@
 // org.freedesktop.portal.OpenURI.OpenFile over a private connection to the
 // session bus. The portal answers at once with a request object; the handler
 // starts after that, so the call never waits for it.
-#include "platform/document_portal.h"
+#include "platform/posix/document_portal.h"
 
 #include "platform/glib_owners.h"
 
