@@ -3,7 +3,24 @@
 # statically with the compiler's runtime, so they need no DLLs of it beside them.
 add_link_options(-static)
 
-# src/CMakeLists.txt chooses the Windows folder of the platform layer.
+# The whole navigator once the toolkit's libraries are in the prefix; before
+# that, the platform layer alone (src/CMakeLists.txt chooses its Windows folder).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GTK2 QUIET IMPORTED_TARGET gtk+-2.0 gthread-2.0)
+if(GTK2_FOUND)
+  set(VELMORA_PLATFORM_ONLY OFF)
+  pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gobject-2.0)
+  pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
+  pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+  find_package(DCMTK REQUIRED CONFIG)
+  find_package(Boost 1.74 REQUIRED COMPONENTS filesystem system)
+  find_package(Threads REQUIRED)
+  # A program of the GUI subsystem opens no console window.
+  set(VELMORA_PROGRAM_KIND WIN32)
+else()
+  message(STATUS "GTK+ 2 for Windows not found in ${VELMORA_WIN64_PREFIX}: the platform layer only")
+  set(VELMORA_PLATFORM_ONLY ON)
+endif()
 add_subdirectory(src)
 
 if(VELMORA_TOOLS)
@@ -13,7 +30,26 @@ if(VELMORA_TOOLS)
   target_link_options(dotnetfx-standin PRIVATE -municode)
   target_link_libraries(dotnetfx-standin PRIVATE advapi32 user32)
   velmora_warnings(dotnetfx-standin)
+  if(NOT VELMORA_PLATFORM_ONLY)
+    # The viewer stand-in: its splash window, then the DICOMDIR's patients.
+    add_executable(dicomviewer-standin WIN32 ${CMAKE_SOURCE_DIR}/tools/standins/dicomviewer_standin.cpp
+                                             ${CMAKE_SOURCE_DIR}/tools/standins/dicomdir_listing.cpp)
+    target_link_libraries(dicomviewer-standin PRIVATE PkgConfig::GTK2 DCMTK::DCMTK)
+    velmora_warnings(dicomviewer-standin)
+  endif()
   unset(CMAKE_RUNTIME_OUTPUT_DIRECTORY)
+endif()
+
+if(NOT VELMORA_PLATFORM_ONLY AND TARGET dicomviewer-standin)
+  # The Windows files of the medium, for make-sample-medium --windows.
+  add_custom_target(
+    windows_medium ALL
+    COMMAND ${CMAKE_COMMAND} -DMEDIUM=${CMAKE_BINARY_DIR}/medium -DPREFIX=${VELMORA_WIN64_PREFIX}
+            -DPROGRAM=$<TARGET_FILE:velmora-brelantor> -DVIEWER=$<TARGET_FILE:dicomviewer-standin>
+            -DINSTALLER=$<TARGET_FILE:dotnetfx-standin> -DOBJDUMP=${VELMORA_MINGW_HOST}-objdump
+            -P ${CMAKE_SOURCE_DIR}/cmake/StageWindowsMedium.cmake
+    DEPENDS velmora-brelantor dicomviewer-standin dotnetfx-standin
+    VERBATIM)
 endif()
 
 if(VELMORA_TESTS)
@@ -31,7 +67,7 @@ if(VELMORA_TESTS)
   velmora_warnings(velmora_probe)
 
   add_executable(velmora_windows_tests ${VELMORA_WINDOWS_TEST_DIR}/windows_platform_test.cpp)
-  target_link_libraries(velmora_windows_tests PRIVATE velmora_platform gtest_main)
+  target_link_libraries(velmora_windows_tests PRIVATE velmora_platform velmora_desktop gtest_main)
   add_dependencies(velmora_windows_tests velmora_probe)
   if(TARGET dotnetfx-standin)
     add_dependencies(velmora_windows_tests dotnetfx-standin)

@@ -39,6 +39,10 @@ bool isProgramFile(const std::string &path);
 // Returns 0 on success, otherwise the error code (errno).
 int clearReadOnly(const std::string &path);
 
+// The program's arguments in UTF-8, the program itself first (Windows hands
+// `argv` over in its own code page; the wide command line is read there).
+std::vector<std::string> commandLineArguments(int argc, char **argv);
+
 // The process's current directory, which is the medium root. Empty on failure.
 std::string currentDirectory();
 
@@ -94,8 +98,9 @@ void wakeMainLoop(int watch);
 
 // ---- Desktop services (shell.cpp, registry.cpp, x11_windows.cpp, question_box.cpp) ----
 
-// Handle of a started process: a process id, or 0 when none was started.
-using ProcessHandle = long;
+// Handle of a started process: a process id (a process handle on Windows),
+// or 0 when none was started.
+using ProcessHandle = std::intptr_t;
 
 // Window handle of the desktop (an X11 window id, a Windows HWND), 0 for none.
 using WindowHandle = std::uintptr_t;

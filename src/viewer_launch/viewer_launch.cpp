@@ -130,7 +130,7 @@ gpointer checkDVStarting(gpointer data) {
     }
     // The clock starts once the program has been started (the runtime
     // questions before it take the user's time).
-    long started = launchedProgram;
+    platform::ProcessHandle started = launchedProgram;
     if (deadline == 0 && started != 0) {
       program = started > 0 ? started : 0;
       deadline = g_get_monotonic_time() + kWatchLimitUs;

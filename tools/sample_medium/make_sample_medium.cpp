@@ -11,7 +11,7 @@ int main(int argc, char **argv) {
   std::setlocale(LC_ALL, "");
   samplemedium::SampleMediumOptions options;
   gchar *navigator = nullptr, *tools = nullptr;
-  gboolean noArtwork = FALSE;
+  gboolean noArtwork = FALSE, windows = FALSE;
   const GOptionEntry entries[] = {
       {"studies", 0, 0, G_OPTION_ARG_INT, &options.studies, "Number of studies (default 3)", "N"},
       {"series", 0, 0, G_OPTION_ARG_INT, &options.seriesPerStudy, "Series per study (default: 2 to 4)", "N"},
@@ -25,6 +25,8 @@ int main(int argc, char **argv) {
        "PATH"},
       {"tools", 0, 0, G_OPTION_ARG_FILENAME, &tools, "Folder of the viewer and installer stand-ins", "DIR"},
       {"no-artwork", 0, 0, G_OPTION_ARG_NONE, &noArtwork, "Leave the navigator's pictures out", nullptr},
+      {"windows", 0, 0, G_OPTION_ARG_NONE, &windows,
+       "Put the Windows program and stand-ins on the medium too", nullptr},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
   };
   std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
@@ -41,6 +43,7 @@ int main(int argc, char **argv) {
   if (navigator) options.navigatorProgram = navigator;
   if (tools) options.toolDirectory = tools;
   options.artwork = !noArtwork;
+  options.windows = windows;
   g_free(navigator);
   g_free(tools);
 

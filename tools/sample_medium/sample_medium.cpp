@@ -167,6 +167,8 @@ bool generateInto(const std::string &staging, const SampleMediumOptions &options
 
 std::string SampleMediumOptions::defaultNavigatorProgram() { return VELMORA_NAVIGATOR_PROGRAM; }
 
+std::string SampleMediumOptions::defaultWindowsFiles() { return VELMORA_WINDOWS_MEDIUM_FILES; }
+
 std::string SampleMediumOptions::ownProgramDirectory() {
   std::unique_ptr<gchar, decltype(&g_free)> program(g_file_read_link("/proc/self/exe", nullptr), g_free);
   if (!program) return "";

@@ -21,8 +21,14 @@ struct SampleMediumOptions {
   // Folder holding dicomviewer-standin and dotnetfx-standin; empty: none copied.
   std::string toolDirectory = ownProgramDirectory();
   bool artwork = true;  // the navigator's pictures in img/
+  // The Windows program as well: the files the Windows build staged for the
+  // medium (gtk/bin with the program and its libraries, Program/ with the
+  // Windows stand-ins) are copied over, and autorun.inf starts the program.
+  bool windows = false;
+  std::string windowsFiles = defaultWindowsFiles();
 
   static std::string defaultNavigatorProgram();
+  static std::string defaultWindowsFiles();
   static std::string ownProgramDirectory();
 };
 

@@ -5,6 +5,7 @@
 #include <gio/gio.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <boost/filesystem.hpp>
 
 #include <memory>
 #include <utility>
@@ -17,6 +18,8 @@
 #endif
 
 namespace samplemedium {
+
+namespace fs = boost::filesystem;
 
 const char *const viewerStandIn = "dicomviewer-standin";
 const char *const installerStandIn = "dotnetfx-standin";
@@ -106,6 +109,38 @@ bool writePrograms(const std::string &root, const SampleMediumOptions &options, 
   return true;
 }
 
+// Windows starts this from the disc's root, with the root as the current folder.
+constexpr char autorunInf[] =
+    "[autorun]\r\n"
+    "open=gtk\\bin\\velmora-brelantor.exe\r\n"
+    "icon=img\\icon.ico\r\n";
+
+// Copies the tree `from` into `to`, replacing files of the same name.
+bool copyTree(const fs::path &from, const fs::path &to, std::string *error) {
+  boost::system::error_code failure;
+  fs::create_directories(to, failure);
+  for (fs::directory_iterator entry(from, failure), end; !failure && entry != end; entry.increment(failure)) {
+    const fs::path target = to / entry->path().filename();
+    if (fs::is_directory(entry->status())) {
+      if (!copyTree(entry->path(), target, error)) return false;
+    } else {
+      fs::copy_file(entry->path(), target, fs::copy_option::overwrite_if_exists, failure);
+    }
+    if (failure) break;
+  }
+  if (failure) *error = from.string() + ": " + failure.message();
+  return !failure;
+}
+
+bool writeWindowsPrograms(const std::string &root, const SampleMediumOptions &options, std::string *error) {
+  const fs::path files(options.windowsFiles);
+  if (!fs::exists(files / "gtk" / "bin" / "velmora-brelantor.exe")) {
+    *error = options.windowsFiles + ": no Windows program there (scripts/build.sh windows makes it)";
+    return false;
+  }
+  return copyTree(files, root, error) && writeText(root + "/autorun.inf", autorunInf, error);
+}
+
 }  // namespace
 
 bool writeViewerSide(const std::string &root, const SampleMediumOptions &options,
@@ -117,6 +152,7 @@ bool writeViewerSide(const std::string &root, const SampleMediumOptions &options
     }
   if (!writeText(root + "/gtk/bin/viewer.ini", viewerSettings, error)) return false;
   if (!writePrograms(root, options, summary, error)) return false;
+  if (options.windows && !writeWindowsPrograms(root, options, error)) return false;
   if (options.artwork) {
 #ifdef VELMORA_WITH_ARTWORK
     if (!writeArtwork(root + "/img", error)) return false;

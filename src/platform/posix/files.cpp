@@ -144,6 +144,10 @@ int clearReadOnly(const std::string &path) {
   return 0;
 }
 
+std::vector<std::string> commandLineArguments(int argc, char **argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string currentDirectory() {
   std::vector<char> buffer(PATH_MAX);
   for (;;) {

@@ -18,10 +18,6 @@ WindowHandle findTopLevelWindow(const std::string &title) {
 
 WindowHandle foregroundWindow() { return reinterpret_cast<WindowHandle>(GetForegroundWindow()); }
 
-// shellOpen hands out no watchable process here.
-bool processHasEnded(ProcessHandle) { return true; }
-void releaseProcess(ProcessHandle) {}
-
 // No display connection of our own to lose on Windows.
 void handleDisplayLossOffMainThread(void (*)()) {}
 

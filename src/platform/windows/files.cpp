@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -131,6 +133,16 @@ int clearReadOnly(const std::string &path) {
   if (!SetFileAttributesW(widePath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
     return static_cast<int>(GetLastError());
   return 0;
+}
+
+std::vector<std::string> commandLineArguments(int argc, char **argv) {
+  int count = 0;
+  LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(windows::narrow(wide[i]));
+  LocalFree(wide);
+  return arguments;
 }
 
 std::string currentDirectory() {

@@ -67,16 +67,33 @@ const wchar_t *orNull(const std::wstring &text) { return text.empty() ? nullptr 
 
 }  // namespace
 
-// Nothing started here can be watched: `started` gets 0.
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory, ProcessHandle *started) {
   if (started != nullptr) *started = 0;
   WideRequest request;
   if (!widenRequest(file, parameters, workingDirectory, request)) return false;
   ComForThisCall com;
-  HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(owner), L"open", request.file.c_str(),
-                                   orNull(request.parameters), orNull(request.directory), SW_SHOWNORMAL);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = started != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0;
+  info.hwnd = reinterpret_cast<HWND>(owner);
+  info.lpVerb = L"open";
+  info.lpFile = request.file.c_str();
+  info.lpParameters = orNull(request.parameters);
+  info.lpDirectory = orNull(request.directory);
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) return false;
+  // No handle when a document went to a program that was already running.
+  if (started != nullptr) *started = reinterpret_cast<ProcessHandle>(info.hProcess);
+  return true;
+}
+
+bool processHasEnded(ProcessHandle process) {
+  return process == 0 || WaitForSingleObject(reinterpret_cast<HANDLE>(process), 0) == WAIT_OBJECT_0;
+}
+
+void releaseProcess(ProcessHandle process) {
+  if (process != 0) CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,

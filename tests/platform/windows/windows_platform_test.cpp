@@ -191,16 +191,16 @@ TEST_F(WindowsPlatformTest, ShellStartsProgramsAndTheUsersDocumentHandler) {
   platform::waitForProcess(process);
   EXPECT_EQ(readFile(folder_ + "\\probe-output.txt"), folder_ + "\nzażółć gęślą\n/Q\n");
 
-  // A report type whose handler is registered for the user alone.
-  const std::wstring classes = L"Software\\Classes\\";
+  // A report type and its handler, registered through the merged classes view
+  // (the user's own classes on Windows; wine keeps no separate user view).
   const std::wstring command = L"\"" + wide(probeProgram()) + L"\" \"%1\"";
   HKEY handler = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, (classes + L".velmoraopis").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                  nullptr, &handler, nullptr);
+  RegCreateKeyExW(HKEY_CLASSES_ROOT, L".velmoraopis", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handler,
+                  nullptr);
   RegSetValueExW(handler, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(L"VelmoraOpis"), 24);
   RegCloseKey(handler);
-  RegCreateKeyExW(HKEY_CURRENT_USER, (classes + L"VelmoraOpis\\shell\\open\\command").c_str(), 0, nullptr, 0,
-                  KEY_ALL_ACCESS, nullptr, &handler, nullptr);
+  RegCreateKeyExW(HKEY_CLASSES_ROOT, L"VelmoraOpis\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
+                  nullptr, &handler, nullptr);
   RegSetValueExW(handler, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(command.c_str()),
                  static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(handler);
@@ -211,8 +211,8 @@ TEST_F(WindowsPlatformTest, ShellStartsProgramsAndTheUsersDocumentHandler) {
   platform::waitForProcess(process);
   EXPECT_TRUE(
       pumpUntil([&] { return readFile(folder_ + "\\probe-output.txt").find(report) != std::string::npos; }));
-  RegDeleteTreeW(HKEY_CURRENT_USER, (classes + L".velmoraopis").c_str());
-  RegDeleteTreeW(HKEY_CURRENT_USER, (classes + L"VelmoraOpis").c_str());
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".velmoraopis");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"VelmoraOpis");
 
   EXPECT_FALSE(platform::shellExecute(folder_ + "\\brak.exe", "", folder_, process));
   EXPECT_EQ(process, 0);
