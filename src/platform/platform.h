@@ -119,6 +119,10 @@ using WindowHandle = std::uintptr_t;
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory, ProcessHandle *started = nullptr);
 
+// `argument` quoted for the `parameters` of shellOpen and shellExecute, so that
+// the started program receives it whole, blanks and quotes included.
+std::string quotedArgument(const std::string &argument);
+
 // Shell execute with a process record: as shellOpen, and for a started program
 // its handle is stored in `process` (0 otherwise).
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,

@@ -1,16 +1,12 @@
 // The default viewer's start with the runtime check and installer offer.
 #include "viewer_launch/default_viewer_start.h"
 
-#include "platform/glib_owners.h"
 #include "platform/platform.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/launch_feedback.h"
 #include "viewer_launch/launch_paths.h"
 #include "viewer_launch/launch_state.h"
 
-#include <glib.h>
-
-#include <memory>
 #include <string>
 
 const char *const kDotNet2Key = "SOFTWARE\\Microsoft\\.NETFramework\\v2.0.50727";
@@ -23,13 +19,6 @@ const char *const kStandardInstallTitle = "DICOM Pravix - Instalacja standardowa
 const char *const kStandardInstallText = "Czy wykonać standardową instalację pakietu .NET 2.0?";
 // Started in the installer directory, where the shell finds it.
 const char *const kInstaller = "dotnetfx.exe";
-
-// The viewer takes the path as its one argument; quoted, because the shell
-// splits parameters at blanks and a medium's mount point may contain some.
-std::string quotedArgument(const std::string &path) {
-  UniqueString quoted(g_shell_quote(path.c_str()));
-  return quoted.get();
-}
 
 }  // namespace
 
@@ -60,7 +49,7 @@ int startDefaultViewer() {
   startLaunchSpinner();
   platform::ProcessHandle started = 0;
   bool accepted = platform::shellOpen(platform::foregroundWindow(), viewer,
-                                      quotedArgument(defaultViewerArgument(root)), "", &started);
+                                      platform::quotedArgument(defaultViewerArgument(root)), "", &started);
   launchedProgram = started != 0 ? started : kStartedUnwatched;
   if (!accepted) {
     reportProgramNotStarted(viewer);

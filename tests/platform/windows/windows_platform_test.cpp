@@ -186,10 +186,15 @@ TEST_F(WindowsPlatformTest, ShellStartsProgramsAndTheUsersDocumentHandler) {
   EXPECT_FALSE(platform::registryKeyExists(platform::RegistryRoot::CurrentUser, key));
 
   platform::ProcessHandle process = 0;
-  ASSERT_TRUE(platform::shellExecute(probeProgram(), "\"zażółć gęślą\" /Q", folder_, process));
-  ASSERT_NE(process, 0);
-  platform::waitForProcess(process);
-  EXPECT_EQ(readFile(folder_ + "\\probe-output.txt"), folder_ + "\nzażółć gęślą\n/Q\n");
+  // A quoted argument arrives whole: blanks, quotes and a final backslash.
+  const std::string argument = "zażółć \"gęślą\" D:\\a b\\";
+  platform::ProcessHandle started = 0;
+  ASSERT_TRUE(
+      platform::shellOpen(0, probeProgram(), platform::quotedArgument(argument) + " /Q", folder_, &started));
+  ASSERT_NE(started, 0);
+  EXPECT_TRUE(pumpUntil([&] { return platform::processHasEnded(started); }));
+  platform::releaseProcess(started);
+  EXPECT_EQ(readFile(folder_ + "\\probe-output.txt"), folder_ + "\n" + argument + "\n/Q\n");
 
   // A report type and its handler, registered through the merged classes view
   // (the user's own classes on Windows; wine keeps no separate user view).
