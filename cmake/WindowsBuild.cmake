@@ -6,7 +6,7 @@ add_link_options(-static)
 # The whole navigator once the toolkit's libraries are in the prefix; before
 # that, the platform layer alone (src/CMakeLists.txt chooses its Windows folder).
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(GTK2 QUIET IMPORTED_TARGET gtk+-2.0 gthread-2.0)
+pkg_check_modules(GTK2 QUIET IMPORTED_TARGET gtk+-win32-2.0 gthread-2.0)
 if(GTK2_FOUND)
   set(VELMORA_PLATFORM_ONLY OFF)
   pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gobject-2.0)

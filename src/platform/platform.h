@@ -39,6 +39,10 @@ bool isProgramFile(const std::string &path);
 // Returns 0 on success, otherwise the error code (errno).
 int clearReadOnly(const std::string &path);
 
+// `argument` quoted for the `parameters` of shellOpen and shellExecute, so that
+// the started program receives it whole, blanks and quotes included.
+std::string quotedArgument(const std::string &argument);
+
 // The program's arguments in UTF-8, the program itself first (Windows hands
 // `argv` over in its own code page; the wide command line is read there).
 std::vector<std::string> commandLineArguments(int argc, char **argv);
@@ -118,10 +122,6 @@ using WindowHandle = std::uintptr_t;
 // processHasEnded and finally to releaseProcess.
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory, ProcessHandle *started = nullptr);
-
-// `argument` quoted for the `parameters` of shellOpen and shellExecute, so that
-// the started program receives it whole, blanks and quotes included.
-std::string quotedArgument(const std::string &argument);
 
 // Shell execute with a process record: as shellOpen, and for a started program
 // its handle is stored in `process` (0 otherwise).

@@ -144,6 +144,13 @@ int clearReadOnly(const std::string &path) {
   return 0;
 }
 
+std::string quotedArgument(const std::string &argument) {
+  gchar *quoted = g_shell_quote(argument.c_str());
+  std::string result(quoted);
+  g_free(quoted);
+  return result;
+}
+
 std::vector<std::string> commandLineArguments(int argc, char **argv) {
   return std::vector<std::string>(argv, argv + argc);
 }

@@ -227,11 +227,6 @@ bool shellOpen(WindowHandle owner, const std::string &file, const std::string &p
                   started ? *started : ignored);
 }
 
-std::string quotedArgument(const std::string &argument) {
-  UniqueString quoted(g_shell_quote(argument.c_str()));
-  return quoted.get();
-}
-
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process) {
   return openFile(0, file, parameters, workingDirectory, false, process);

@@ -135,6 +135,24 @@ int clearReadOnly(const std::string &path) {
   return 0;
 }
 
+std::string quotedArgument(const std::string &argument) {
+  // As the C runtime splits a command line: backslashes are literal except
+  // before a quote, where they are doubled and the quote escaped.
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
 std::vector<std::string> commandLineArguments(int argc, char **argv) {
   int count = 0;
   LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);

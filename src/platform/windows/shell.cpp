@@ -96,24 +96,6 @@ void releaseProcess(ProcessHandle process) {
   if (process != 0) CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
-std::string quotedArgument(const std::string &argument) {
-  // As the C runtime splits a command line: backslashes are literal except
-  // before a quote, where they are doubled and the quote escaped.
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
-
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process) {
   process = 0;

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The Windows program on a sample disc, started under wine as autorun.inf
+# starts it and used as a user would with the mouse: the reference pictures,
+# then the viewer with the runtime missing: both questions answered Yes, the
+# installer stand-in writes the runtime's key, the viewer stand-in starts with
+# the DICOMDIR. Closing the program removes its working directory.
+#   windows_disc_end_to_end.sh LINUX_TOOLS_BIN WINDOWS_MEDIUM_FILES
+# Runs on the X display of the caller (DISPLAY), in the wine prefix WINEPREFIX.
+set -u
+tools=$1
+files=$2
+work=$(mktemp -d)
+fail=0
+step() { echo "-- $*"; }
+problem() {
+  echo "FAILED: $*"
+  fail=1
+}
+cleanup() {
+  wine taskkill /f /im velmora-brelantor.exe >/dev/null 2>&1
+  wine taskkill /f /im DICOMViewer.exe >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export WINEDEBUG=${WINEDEBUG:--all}
+
+# Waits up to 60 s for a window whose whole title is $1; prints its id.
+window() {
+  local id
+  for _ in $(seq 1 300); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && echo "$id" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+# Clicks the point at fractions $2, $3 of the window $1.
+click() {
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/local /')"
+  x=$(awk -v x="$X" -v w="$WIDTH" -v f="$2" 'BEGIN { printf "%d", x + w * f }')
+  y=$(awk -v y="$Y" -v h="$HEIGHT" -v f="$3" 'BEGIN { printf "%d", y + h * f }')
+  xdotool mousemove "$x" "$y" click 1
+}
+runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
+
+step "making the disc"
+"$tools/make-sample-medium" "$work/disc" --windows --studies 1 --series 2 --images 4 --size 128 >/dev/null ||
+  { echo "the disc could not be made from $files"; exit 1; }
+for f in autorun.inf gtk/bin/velmora-brelantor.exe Program/DICOMViewer.exe Program/FRAMEWORK/dotnetfx.exe; do
+  [ -f "$work/disc/$f" ] || problem "$f missing on the disc"
+done
+grep -q 'open=gtk\\bin\\velmora-brelantor.exe' "$work/disc/autorun.inf" || problem "autorun.inf does not start the program"
+
+wine reg delete "$runtime_key" /f /reg:32 >/dev/null 2>&1
+temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+temp_unix=$(winepath -u "$temp" 2>/dev/null)
+
+step "starting the program from the disc's root"
+cd "$work/disc" || exit 1
+wine gtk/bin/velmora-brelantor.exe >"$work/out.txt" 2>"$work/err.txt" &
+main=$(window "Velmora-Brelantor") || { problem "no main window"; cat "$work/err.txt"; exit 1; }
+ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 || problem "no working directory in $temp"
+
+step "the reference pictures"
+click "$main" 0.83 0.45
+browser=$(window "Przeglądarka obrazów referencyjnych") || problem "no browser window"
+
+step "the viewer, with the runtime missing"
+click "$main" 0.5 0.45
+question=$(window "DICOM Pravix - Brak FRAMEWORK .NET 2.0") || problem "no question about the runtime"
+xdotool windowfocus --sync "$question" key Return 2>/dev/null
+standard=$(window "DICOM Pravix - Instalacja standardowa .NET 2.0") || problem "no question about the installation"
+xdotool windowfocus --sync "$standard" key Return 2>/dev/null
+window "DICOMViewerSplash" >/dev/null || problem "the viewer stand-in did not start"
+wine reg query "$runtime_key" /reg:32 >/dev/null 2>&1 || problem "the runtime's key was not written"
+
+step "closing"
+wine taskkill /im velmora-brelantor.exe >/dev/null 2>&1
+for _ in $(seq 1 150); do
+  xdotool search --name "^Velmora-Brelantor\$" >/dev/null 2>&1 || break
+  sleep 0.2
+done
+for _ in $(seq 1 50); do
+  ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 || break
+  sleep 0.2
+done
+ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 && problem "working directory left in $temp"
+[ $fail = 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $fail
