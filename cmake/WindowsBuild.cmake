@@ -42,11 +42,16 @@ endif()
 
 if(NOT VELMORA_PLATFORM_ONLY AND TARGET dicomviewer-standin)
   # The Windows files of the medium, for make-sample-medium --windows.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll OUTPUT_VARIABLE libgcc
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(libgcc_dir ${libgcc} DIRECTORY)
   add_custom_target(
     windows_medium ALL
     COMMAND ${CMAKE_COMMAND} -DMEDIUM=${CMAKE_BINARY_DIR}/medium -DPREFIX=${VELMORA_WIN64_PREFIX}
+            "-DRUNTIME_DIRS=${libgcc_dir}|/usr/${VELMORA_MINGW_HOST}/lib"
             -DPROGRAM=$<TARGET_FILE:velmora-brelantor> -DVIEWER=$<TARGET_FILE:dicomviewer-standin>
             -DINSTALLER=$<TARGET_FILE:dotnetfx-standin> -DOBJDUMP=${VELMORA_MINGW_HOST}-objdump
+            -DSTRIP=${VELMORA_MINGW_HOST}-strip
             -P ${CMAKE_SOURCE_DIR}/cmake/StageWindowsMedium.cmake
     DEPENDS velmora-brelantor dicomviewer-standin dotnetfx-standin
     VERBATIM)
@@ -77,4 +82,14 @@ if(VELMORA_TESTS)
   velmora_warnings(velmora_windows_tests)
   gtest_discover_tests(velmora_windows_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT 120)
+
+  # The Windows disc under wine as a user would use it, made and watched with
+  # the Linux build's tools (scripts/test.sh windows builds them first).
+  if(TARGET windows_medium)
+    set(VELMORA_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The Linux build with make-sample-medium")
+    add_test(NAME windows_disc_session
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/disc/windows_disc_end_to_end.sh ${VELMORA_LINUX_BUILD}/tools/bin
+                     ${VELMORA_LINUX_BUILD}/tests/screen_probe)
+    set_tests_properties(windows_disc_session PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+  endif()
 endif()

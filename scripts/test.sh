@@ -26,6 +26,9 @@ case $kind in
         export G_SLICE=always-malloc
         select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|Cine[A-Za-z]*Test)\.') ;;
   windows) dir=build-windows
+           # The Windows disc is made and watched with the Linux tools.
+           scripts/setup.sh
+           scripts/build.sh release make-sample-medium screen_probe
            scripts/build.sh windows
            # A wine prefix of the build's own, made on first use; no prompt
            # to install wine's Mono or Gecko.

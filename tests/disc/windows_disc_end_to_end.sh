@@ -4,11 +4,11 @@
 # then the viewer with the runtime missing: both questions answered Yes, the
 # installer stand-in writes the runtime's key, the viewer stand-in starts with
 # the DICOMDIR. Closing the program removes its working directory.
-#   windows_disc_end_to_end.sh LINUX_TOOLS_BIN WINDOWS_MEDIUM_FILES
+#   windows_disc_end_to_end.sh LINUX_TOOLS_BIN SCREEN_PROBE
 # Runs on the X display of the caller (DISPLAY), in the wine prefix WINEPREFIX.
 set -u
-tools=$1
-files=$2
+tools=$(realpath "$1")
+probe=$(realpath "$2")
 work=$(mktemp -d)
 fail=0
 step() { echo "-- $*"; }
@@ -46,7 +46,7 @@ runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
 
 step "making the disc"
 "$tools/make-sample-medium" "$work/disc" --windows --studies 1 --series 2 --images 4 --size 128 >/dev/null ||
-  { echo "the disc could not be made from $files"; exit 1; }
+  { echo "the disc could not be made"; exit 1; }
 for f in autorun.inf gtk/bin/velmora-brelantor.exe Program/DICOMViewer.exe Program/FRAMEWORK/dotnetfx.exe; do
   [ -f "$work/disc/$f" ] || problem "$f missing on the disc"
 done
@@ -63,11 +63,25 @@ main=$(window "Velmora-Brelantor") || { problem "no main window"; cat "$work/err
 ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 || problem "no working directory in $temp"
 
 step "the reference pictures"
-click "$main" 0.83 0.45
+click "$main" 0.5 0.45
 browser=$(window "Przeglądarka obrazów referencyjnych") || problem "no browser window"
+# Cine: the large view changes picture after picture once the space bar starts it.
+title="Przeglądarka obrazów referencyjnych"
+for _ in $(seq 1 100); do "$probe" save "$title" "$work/still" 2>/dev/null && break; sleep 0.2; done
+xdotool windowfocus --sync "$browser" key space 2>/dev/null
+playing=0
+for _ in $(seq 1 100); do
+  [ "$("$probe" changed "$title" "$work/still" 2>/dev/null || echo 0)" -gt 0 ] && playing=1 && break
+  sleep 0.1
+done
+[ $playing = 1 ] || problem "the space bar started no cine in the browser"
+xdotool windowfocus --sync "$browser" key space 2>/dev/null
 
 step "the viewer, with the runtime missing"
-click "$main" 0.5 0.45
+# The browser may cover the main window: it comes to the front as a user brings it.
+xdotool windowraise "$main"
+sleep 1
+click "$main" 0.83 0.45
 question=$(window "DICOM Pravix - Brak FRAMEWORK .NET 2.0") || problem "no question about the runtime"
 xdotool windowfocus --sync "$question" key Return 2>/dev/null
 standard=$(window "DICOM Pravix - Instalacja standardowa .NET 2.0") || problem "no question about the installation"
