@@ -5,6 +5,7 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_window.h"
 #include "descriptions/description_list.h"
+#include "platform/directories.h"
 #include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/tile_feedback.h"
@@ -12,7 +13,6 @@
 #include "viewer_launch/viewer_launch.h"
 
 #include <glib.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
@@ -112,8 +112,8 @@ GtkWidget *buildMainWindow() {
 
   // Any kind of entry counts, a link that leads nowhere too: a press then
   // tells the user that the pictures cannot be read.
-  struct stat refimg;
-  if (::lstat("REFIMG", &refimg) == 0) {
+  platform::EntryStatus refimg;
+  if (platform::entryStatus("REFIMG", platform::Links::notFollowed, refimg)) {
     GtkWidget *referenceTile = buildTile(tilesRow, "ObrazRef", "/img/obr_ref_n.jpg");
     g_signal_connect(referenceTile, "button_press_event", G_CALLBACK(openReferenceBrowser),
                      gtk_bin_get_child(GTK_BIN(referenceTile)));

@@ -3,61 +3,46 @@
 
 #include "platform/platform.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <memory>
-
-namespace {
-
-// `path` with every link resolved; empty when it cannot be.
-std::string resolved(const std::string &path) {
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), std::free);
-  return real ? std::string(real.get()) : std::string();
-}
-
-}  // namespace
+using platform::EntryStatus;
+using platform::EntryType;
+using platform::Links;
 
 std::string resolvedMediumRoot() {
   std::string current = platform::currentDirectory();
-  return current.empty() ? current : resolved(current);
+  return current.empty() ? current : platform::resolvedPath(current);
 }
 
 bool resolvesInsideMedium(const std::string &path, const std::string &resolvedRoot) {
   if (resolvedRoot.empty()) return false;
-  std::string target = resolved(path);
-  if (target.empty()) return false;
-  if (resolvedRoot == "/" || target == resolvedRoot) return true;
-  return target.size() > resolvedRoot.size() && target.compare(0, resolvedRoot.size(), resolvedRoot) == 0 &&
-         target[resolvedRoot.size()] == '/';
+  return platform::resolvedPathWithin(platform::resolvedPath(path), resolvedRoot);
 }
 
-bool linkLeavesMedium(int directory, const std::string &directoryPath, const std::string &name,
-                      unsigned char type, const std::string &resolvedRoot) {
-  if (type != DT_LNK) {
+bool linkLeavesMedium(const platform::DirectoryHandle &directory, const std::string &directoryPath,
+                      const std::string &name, EntryType type, const std::string &resolvedRoot) {
+  if (type != EntryType::link) {
     // Some file systems (ISO 9660 among them) record no type: ask the entry itself.
-    struct stat info;
-    if (type != DT_UNKNOWN || ::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISLNK(info.st_mode))
+    EntryStatus status;
+    if (type != EntryType::unknown || !platform::entryStatusIn(directory, name, Links::notFollowed, status) ||
+        status.type != EntryType::link)
       return false;
   }
   return !resolvesInsideMedium(directoryPath + "/" + name, resolvedRoot);
 }
 
 bool linkLeavesMedium(const std::string &path, const std::string &resolvedRoot) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+  EntryStatus status;
+  if (!platform::entryStatus(path, Links::notFollowed, status) || status.type != EntryType::link)
+    return false;
   return !resolvesInsideMedium(path, resolvedRoot);
 }
 
-ListedKind examineListedEntry(const std::string &path, const std::string &resolvedRoot, struct stat &status) {
-  if (::lstat(path.c_str(), &status) != 0) return ListedKind::unreadable;
-  if (S_ISLNK(status.st_mode) &&
-      (!resolvesInsideMedium(path, resolvedRoot) || ::stat(path.c_str(), &status) != 0))
+ListedKind examineListedEntry(const std::string &path, const std::string &resolvedRoot, EntryStatus &status,
+                              int *error) {
+  if (!platform::entryStatus(path, Links::notFollowed, status, error)) return ListedKind::unreadable;
+  if (status.type == EntryType::link &&
+      (!resolvesInsideMedium(path, resolvedRoot) || !platform::entryStatus(path, Links::follow, status)))
     return ListedKind::other;
-  if (S_ISDIR(status.st_mode)) return ListedKind::directory;
-  if (S_ISREG(status.st_mode)) return ListedKind::regularFile;
+  if (status.type == EntryType::directory) return ListedKind::directory;
+  if (status.type == EntryType::regularFile) return ListedKind::regularFile;
   return ListedKind::other;
 }

@@ -4,7 +4,7 @@
 // Main thread only.
 #pragma once
 
-#include <sys/stat.h>
+#include "platform/directories.h"
 
 #include <string>
 
@@ -18,11 +18,11 @@ std::string resolvedMediumRoot();
 bool resolvesInsideMedium(const std::string &path, const std::string &resolvedRoot);
 
 // Whether the entry `name` of the open directory `directory`, whose path is
-// `directoryPath` and whose listing recorded `type` for it (a d_type), is a
-// link that must not be followed: its target lies outside the medium or cannot
-// be resolved. Entries that are not links are never refused.
-bool linkLeavesMedium(int directory, const std::string &directoryPath, const std::string &name,
-                      unsigned char type, const std::string &resolvedRoot);
+// `directoryPath` and whose listing recorded `type` for it, is a link that
+// must not be followed: its target lies outside the medium or cannot be
+// resolved. Entries that are not links are never refused.
+bool linkLeavesMedium(const platform::DirectoryHandle &directory, const std::string &directoryPath,
+                      const std::string &name, platform::EntryType type, const std::string &resolvedRoot);
 
 // The same for an entry known by its whole path.
 bool linkLeavesMedium(const std::string &path, const std::string &resolvedRoot);
@@ -37,5 +37,7 @@ enum class ListedKind {
 };
 
 // The kind of the listed entry at `path`; `status` receives the status of
-// what it names (links followed) for a directory or a regular file.
-ListedKind examineListedEntry(const std::string &path, const std::string &resolvedRoot, struct stat &status);
+// what it names (links followed) for a directory or a regular file, `error`
+// (when given) the error code of an unreadable entry.
+ListedKind examineListedEntry(const std::string &path, const std::string &resolvedRoot,
+                              platform::EntryStatus &status, int *error = nullptr);

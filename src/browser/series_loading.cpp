@@ -15,11 +15,11 @@
 #include "catalogue/picture_signature.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/worker_pool.h"
+#include "platform/directories.h"
 #include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <future>
 #include <memory>
 #include <sstream>
@@ -115,7 +115,7 @@ bool isSmallPicture(const std::string &relativePath) {
 
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const fs::path &seriesDir) {
-  struct stat status;
+  platform::EntryStatus status;
   // A series folder off the medium (a link to elsewhere) is not entered.
   if (examineListedEntry(seriesDir.string(), resolvedMediumRoot(), status) != ListedKind::directory)
     return {};
@@ -123,7 +123,7 @@ std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int 
   int error = 0;
   if (!listSortedDirectory(seriesDir, entries, &error)) {
     if (mediumFailsAfter(error)) return endedEmpty();
-    reportSkippedEntry(seriesDir.string(), g_strerror(error));
+    reportSkippedEntry(seriesDir.string(), platform::errorText(error));
     return {};
   }
   return loadListedSeries(tree, studyIndex, seriesIndex, entries);
@@ -135,16 +135,16 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
   const std::string resolvedRoot = resolvedMediumRoot();
   const std::string mediumRoot = platform::currentDirectory();
   ThumbnailDecoding decoding(entries, mediumRoot);
-  struct stat status;
+  platform::EntryStatus status;
   for (size_t index = 0; index < entries.size(); ++index) {
     const fs::path &entry = entries[index];
     try {
-      ListedKind kind = examineListedEntry(entry.string(), resolvedRoot, status);
+      int error = 0;
+      ListedKind kind = examineListedEntry(entry.string(), resolvedRoot, status, &error);
       if (kind == ListedKind::unreadable) {
         // Listed a moment ago and not there now: one file gone, or the whole disc.
-        int error = errno;
         if (mediumFailsAfter(error)) return endedEmpty();
-        reportSkippedEntry(entry.string(), g_strerror(error));
+        reportSkippedEntry(entry.string(), platform::errorText(error));
       } else if (kind == ListedKind::regularFile) {
         decoding.startUpTo(index);
         GtkWidget *study = childBranch(tree, nullptr, studyIndex);
@@ -156,7 +156,7 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
             PictureSignatureRead signature = readPictureSignature(relative);
             if (signature.error != 0) {
               if (mediumFailsAfter(signature.error)) return endedEmpty();
-              reportSkippedEntry(relative, g_strerror(signature.error));
+              reportSkippedEntry(relative, platform::errorText(signature.error));
             } else if (signature.kind == PictureKind::None) {
               // What desktops leave in folders burnt to disc (Thumbs.db,
               // desktop.ini, .DS_Store, empty files) is no picture at all.

@@ -10,10 +10,9 @@
 #include "catalogue/directory_listing.h"
 #include "catalogue/medium_failure.h"
 #include "catalogue/reference_catalogue.h"
+#include "platform/directories.h"
 
-#include <cerrno>
 #include <set>
-#include <utility>
 
 namespace fs = boost::filesystem;
 
@@ -32,17 +31,15 @@ const StudyMetadata *recordAt(int studyIndex, int seriesIndex) {
 }
 
 // One build's walk of REFIMG: the medium it stays on, and the folders it has
-// entered, by device and inode. A link to a folder entered before (an
+// entered, by their file identity. A link to a folder entered before (an
 // ancestor above all) is passed over as the DICOM scan passes it over, so the
 // two trees keep pairing by position.
 struct RefimgWalk {
   std::string mediumRoot = resolvedMediumRoot();
-  std::set<std::pair<dev_t, ino_t>> entered;
+  std::set<platform::FileIdentity> entered;
 
   // Marks `directory` entered; false when it was entered before.
-  bool enter(const struct stat &directory) {
-    return entered.insert({directory.st_dev, directory.st_ino}).second;
-  }
+  bool enter(const platform::EntryStatus &directory) { return entered.insert(directory.identity).second; }
 };
 
 // The outcome of opening one listed entry of REFIMG or of a study folder.
@@ -56,9 +53,9 @@ enum class FolderOutcome {
 // cannot be examined or listed while the medium is sound is passed over with
 // a line saying why; it takes no index, as a folder without a record.
 FolderOutcome openListedFolder(const fs::path &entry, RefimgWalk &walk, std::vector<fs::path> &entries) {
-  struct stat status;
-  ListedKind kind = examineListedEntry(entry.string(), walk.mediumRoot, status);
-  int error = kind == ListedKind::unreadable ? errno : 0;
+  platform::EntryStatus status;
+  int error = 0;
+  ListedKind kind = examineListedEntry(entry.string(), walk.mediumRoot, status, &error);
   if (kind == ListedKind::directory) {
     if (!walk.enter(status)) return FolderOutcome::passedOver;
     if (listSortedDirectory(entry, entries, &error)) return FolderOutcome::listed;
@@ -66,7 +63,7 @@ FolderOutcome openListedFolder(const fs::path &entry, RefimgWalk &walk, std::vec
     return FolderOutcome::passedOver;
   }
   if (mediumFailsAfter(error)) return FolderOutcome::mediumFails;
-  reportSkippedEntry(entry.string(), g_strerror(error));
+  reportSkippedEntry(entry.string(), platform::errorText(error));
   return FolderOutcome::passedOver;
 }
 
@@ -127,7 +124,7 @@ ThumbnailMap buildStudyBranches(BranchTree &tree, const fs::path &refimgRoot) {
   if (!fs::exists(refimgRoot, error)) return studies;
   mediumReadable = true;
   RefimgWalk walk;
-  struct stat root;
+  platform::EntryStatus root;
   // A REFIMG that is a link off the medium is not followed.
   if (examineListedEntry(refimgRoot.string(), walk.mediumRoot, root) != ListedKind::directory) return studies;
   walk.enter(root);

@@ -1,7 +1,9 @@
-// DICOM text in any character set of the standard, through iconv.
+// DICOM text in any character set of the standard, through iconv (GLib's
+// g_iconv: the C library's iconv where there is one, GLib's own converter on
+// Windows).
 #include "catalogue/dicom_text.h"
 
-#include <iconv.h>
+#include <glib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -114,29 +116,29 @@ void appendConverted(const char *encoding, const std::string &bytes, std::string
     out += bytes;
     return;
   }
-  iconv_t converter = iconv_open("UTF-8", encoding);
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
+  GIConv converter = g_iconv_open("UTF-8", encoding);
+  if (converter == reinterpret_cast<GIConv>(-1)) {
     out += bytes;
     return;
   }
   std::vector<char> input(bytes.begin(), bytes.end());
   char *in = input.data();
-  size_t inLeft = input.size();
+  gsize inLeft = input.size();
   std::vector<char> output(bytes.size() * 4 + 16);
   while (inLeft > 0) {
     char *to = output.data();
-    size_t outLeft = output.size();
-    size_t result = iconv(converter, &in, &inLeft, &to, &outLeft);
+    gsize outLeft = output.size();
+    gsize result = g_iconv(converter, &in, &inLeft, &to, &outLeft);
     out.append(output.data(), to);
-    if (result != static_cast<size_t>(-1)) break;
+    if (result != static_cast<gsize>(-1)) break;
     if (errno == E2BIG) continue;
     // An invalid or cut sequence: the byte stays for the repair.
     out += *in;
     ++in;
     --inLeft;
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    g_iconv(converter, nullptr, nullptr, nullptr, nullptr);
   }
-  iconv_close(converter);
+  g_iconv_close(converter);
 }
 
 // The bytes of a run in the form iconv reads for its set.

@@ -2,28 +2,23 @@
 #include "catalogue/medium_failure.h"
 
 #include "base/trace.h"
-#include "catalogue/directory_listing.h"
+#include "platform/directories.h"
 
-#include <fcntl.h>
 #include <glib.h>
-
-#include <cerrno>
 
 namespace {
 
 bool listable(const char *folder) {
-  DirectoryHandle handle = openDirectoryAt(AT_FDCWD, folder);
+  platform::DirectoryHandle handle = platform::openDirectory(folder);
   if (!handle) return false;
   int readError = 0;
-  sortedListing(handle.get(), &readError);
+  platform::sortedListing(handle, &readError);
   return readError == 0;
 }
 
 }  // namespace
 
-bool isMediumError(int error) {
-  return error == EIO || error == ENODEV || error == ENXIO || error == ENOMEDIUM || error == EMEDIUMTYPE;
-}
+bool isMediumError(int error) { return platform::isMediumFailure(error); }
 
 bool mediumStillListable() { return listable(".") && listable("REFIMG"); }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-// Errors that only a failing medium gives: I/O errors, no device, no medium.
+// Error codes that only a failing medium gives: I/O errors, no device, no medium.
 bool isMediumError(int error);
 
 // Whether the medium root (the current directory) and its "REFIMG" folder can

@@ -1,11 +1,8 @@
 // Picture signatures of the leading bytes of a file.
 #include "catalogue/picture_signature.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/directories.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -58,32 +55,10 @@ PictureKind pictureKindOf(const unsigned char *bytes, std::size_t n) {
 
 PictureSignatureRead readPictureSignature(const std::string &path) {
   PictureSignatureRead result;
-  int descriptor = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (descriptor < 0) {
-    result.error = errno;
-    return result;
-  }
-  struct stat status;
-  if (fstat(descriptor, &status) != 0) {
-    result.error = errno;
-  } else if (!S_ISREG(status.st_mode)) {
-    result.error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-  } else {
-    unsigned char bytes[kSignatureBytes];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-      ssize_t count = read(descriptor, bytes + got, sizeof bytes - got);
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0) {
-        result.error = errno;
-        break;
-      }
-      if (count == 0) break;
-      got += static_cast<std::size_t>(count);
-    }
-    if (result.error == 0) result.kind = pictureKindOf(bytes, got);
-  }
-  close(descriptor);
+  unsigned char bytes[kSignatureBytes];
+  std::size_t got = 0;
+  result.error = platform::readLeadingBytes(path, bytes, sizeof bytes, got);
+  if (result.error == 0) result.kind = pictureKindOf(bytes, got);
   return result;
 }
 

@@ -13,9 +13,9 @@ enum class PictureKind { None, Jpeg, Png, Gif, Bmp, Tiff, Other };
 PictureKind pictureKindOf(const unsigned char *bytes, std::size_t n);
 
 // The kind of a file, read from its first bytes. error is 0 when the bytes
-// could be read (a zero-byte file gives None), else the errno of the failure;
-// ELOOP for a link, EISDIR or EINVAL for anything but a regular file. Never
-// blocks on a pipe or device and follows no link.
+// could be read (a zero-byte file gives None), else the system's error code of
+// the failure, a link or anything but a regular file being refused with one.
+// Never blocks on a pipe or device and follows no link.
 struct PictureSignatureRead {
   PictureKind kind = PictureKind::None;
   int error = 0;

@@ -2,13 +2,13 @@
 #include "descriptions/wrapper_page.h"
 
 #include "base/tmp_directory.h"
+#include "platform/directories.h"
 #include "platform/glib_owners.h"
 #include "platform/platform.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include <unistd.h>
 #include <cerrno>
 #include <memory>
 
@@ -152,8 +152,9 @@ namespace {
 void linkPageDesignPictures(const std::string &folder) {
   if (folder == tmpDirectory) return;
   std::string link = folder + "/img";
-  if (!g_file_test(link.c_str(), G_FILE_TEST_EXISTS) && symlink(tmpPath("/img").c_str(), link.c_str()) != 0)
-    g_printerr("%s: %s\n", link.c_str(), g_strerror(errno));
+  if (g_file_test(link.c_str(), G_FILE_TEST_EXISTS)) return;
+  if (int error = platform::linkToDirectory(tmpPath("/img"), link))
+    g_printerr("%s: %s\n", link.c_str(), platform::errorText(error).c_str());
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Directory listings sorted by name in byte order.
 #include "catalogue/directory_listing.h"
 
+#include "platform/directories.h"
 #include "support/scoped_medium.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 namespace fs = boost::filesystem;
@@ -35,13 +34,13 @@ TEST(DirectoryListing, ListsLongFoldersWholeWithTheirEntryTypes) {
   EXPECT_EQ(entries[499].filename().string(), "1499" + padding);
   EXPECT_EQ(entries.back(), fs::path(medium.path("long")) / "9dir");
 
-  DirectoryHandle handle = openDirectoryAt(AT_FDCWD, "long");
+  platform::DirectoryHandle handle = platform::openDirectory("long");
   ASSERT_TRUE(handle);
-  std::vector<ListedEntry> listed = sortedListing(handle.get());
+  std::vector<platform::ListedEntry> listed = platform::sortedListing(handle);
   ASSERT_EQ(listed.size(), 501u);
-  EXPECT_EQ(listed.back().type, DT_DIR);
-  EXPECT_EQ(listed.front().type, DT_REG);
-  EXPECT_FALSE(openDirectoryAt(AT_FDCWD, "long/1000xx"));
+  EXPECT_EQ(listed.back().type, platform::EntryType::directory);
+  EXPECT_EQ(listed.front().type, platform::EntryType::regularFile);
+  EXPECT_FALSE(platform::openDirectory("long/1000xx"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // every call, the private working directory, the registry, the shell with a
 // program and with a document handler registered for the user, window search
 // and the Yes/No box pressed like a user would.
+#include "platform/directories.h"
 #include "platform/platform.h"
 #include "platform/windows/wide_text.h"
 
@@ -17,6 +18,8 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -120,6 +123,53 @@ TEST_F(WindowsPlatformTest, FilesKeepPolishNamesAndNeverOverwrite) {
   ASSERT_TRUE(SetCurrentDirectoryW(wide(folder_).c_str()));
   EXPECT_EQ(platform::currentDirectory(), folder_);
   SetCurrentDirectoryW(wide(before).c_str());
+}
+
+TEST_F(WindowsPlatformTest, WalksListByteOrderAndTellLinksAndFailingMedia) {
+  using platform::EntryType;
+  for (const char *name : {"b.txt", "Ą.png", "_x"}) writeFile(folder_ + "\\" + name, "\x89PNG\r\n");
+  ASSERT_TRUE(CreateDirectoryW(wide(folder_ + "\\a").c_str(), nullptr));
+  ASSERT_EQ(platform::linkToDirectory(folder_ + "\\a", folder_ + "\\łącze"), 0);
+
+  int error = 0;
+  platform::DirectoryHandle folder = platform::openDirectory(folder_);
+  ASSERT_TRUE(folder);
+  std::vector<std::pair<std::string, EntryType>> listed;
+  for (const platform::ListedEntry &entry : platform::sortedListing(folder, &error))
+    listed.emplace_back(entry.name, entry.type);
+  EXPECT_EQ(error, 0);
+  const std::vector<std::pair<std::string, EntryType>> expected = {{"_x", EntryType::regularFile},
+                                                                   {"a", EntryType::directory},
+                                                                   {"b.txt", EntryType::regularFile},
+                                                                   {"Ą.png", EntryType::regularFile},
+                                                                   {"łącze", EntryType::link}};
+  EXPECT_EQ(listed, expected);
+  EXPECT_FALSE(platform::openDirectoryIn(folder, "b.txt", &error));
+  EXPECT_EQ(error, ERROR_DIRECTORY);
+  EXPECT_TRUE(platform::openDirectoryIn(folder, "łącze"));
+
+  // The link leads to the folder itself, inside the medium and to nowhere else.
+  platform::EntryStatus link, target;
+  ASSERT_TRUE(platform::entryStatusIn(folder, "łącze", platform::Links::follow, link));
+  ASSERT_TRUE(platform::entryStatus(folder_ + "/a", platform::Links::notFollowed, target));
+  EXPECT_EQ(link.type, EntryType::directory);
+  EXPECT_FALSE(link.identity < target.identity || target.identity < link.identity);
+  const std::string root = platform::resolvedPath(folder_);
+  EXPECT_EQ(platform::resolvedPath(folder_ + "/łącze"), root + "\\a");
+  EXPECT_TRUE(platform::resolvedPathWithin(platform::resolvedPath(folder_ + "\\łącze"), root));
+  EXPECT_FALSE(platform::resolvedPathWithin(platform::resolvedPath(folder_ + "\\.."), root));
+  EXPECT_FALSE(platform::resolvedPathWithin(root + "x\\a", root));
+  EXPECT_TRUE(platform::resolvedPathWithin("D:\\REFIMG", "D:\\"));
+  EXPECT_EQ(platform::resolvedPath(folder_ + "\\brak"), "");
+
+  unsigned char bytes[16];
+  size_t got = 0;
+  EXPECT_EQ(platform::readLeadingBytes(folder_ + "\\Ą.png", bytes, sizeof bytes, got), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(bytes), got), "\x89PNG\r\n");
+  EXPECT_NE(platform::readLeadingBytes(folder_ + "\\a", bytes, sizeof bytes, got), 0);
+  EXPECT_NE(platform::readLeadingBytes("NUL", bytes, sizeof bytes, got), 0);
+  EXPECT_TRUE(platform::isMediumFailure(ERROR_NOT_READY));
+  EXPECT_FALSE(platform::isMediumFailure(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(WindowsPlatformTest, WorkingDirectoryIsTheUsersAloneAndGoesAtSessionEnd) {
