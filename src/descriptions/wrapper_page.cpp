@@ -147,13 +147,28 @@ std::string wrapperPagePath(const DescriptionEntry &entry) { return tmpPath("/" 
 
 namespace {
 
+// Copies the working directory's design pictures into the new folder `copy`;
+// false when the folder cannot be made.
+bool copyPageDesignPictures(const std::string &copy) {
+  if (g_mkdir(copy.c_str(), 0700) != 0) return false;
+  platform::DirectoryHandle pictures = platform::openDirectory(tmpPath("/img"));
+  if (!pictures) return true;
+  for (const platform::ListedEntry &entry : platform::sortedListing(pictures))
+    if (entry.type == platform::EntryType::regularFile)
+      platform::copyFileNoOverwrite(tmpPath("/img/" + entry.name), copy + "/" + entry.name);
+  return true;
+}
+
 // The page design names its pictures relative to the page ("img/head_.jpg"):
-// a page in a subfolder reaches the working directory's copies through a link.
+// a page in a subfolder reaches the working directory's copies through a link,
+// or through copies of them where the system makes no link (wine, a Windows
+// volume without links).
 void linkPageDesignPictures(const std::string &folder) {
   if (folder == tmpDirectory) return;
   std::string link = folder + "/img";
   if (g_file_test(link.c_str(), G_FILE_TEST_EXISTS)) return;
-  if (int error = platform::linkToDirectory(tmpPath("/img"), link))
+  int error = platform::linkToDirectory(tmpPath("/img"), link);
+  if (error != 0 && !copyPageDesignPictures(link))
     g_printerr("%s: %s\n", link.c_str(), platform::errorText(error).c_str());
 }
 

@@ -306,8 +306,10 @@ std::string errorText(int error) { return windows::errorText(static_cast<unsigne
 int linkToDirectory(const std::string &target, const std::string &link) {
   std::wstring wideTarget, wideLink;
   if (!wideName(target, wideTarget) || !wideName(link, wideLink)) return ERROR_INVALID_NAME;
+  // Some systems report a symbolic link made that is not there: it must be seen.
   if (CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(),
-                          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+                          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+      GetFileAttributesW(wideLink.c_str()) != INVALID_FILE_ATTRIBUTES)
     return 0;
   return static_cast<int>(makeJunction(wideTarget, wideLink));
 }
