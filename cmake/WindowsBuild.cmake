@@ -6,6 +6,7 @@ add_link_options(-static)
 # The whole navigator once the toolkit's libraries are in the prefix; before
 # that, the platform layer alone (src/CMakeLists.txt chooses its Windows folder).
 find_package(PkgConfig REQUIRED)
+find_package(Boost 1.74 REQUIRED COMPONENTS filesystem system)
 pkg_check_modules(GTK2 QUIET IMPORTED_TARGET gtk+-win32-2.0 gthread-2.0)
 if(GTK2_FOUND)
   set(VELMORA_PLATFORM_ONLY OFF)
@@ -13,7 +14,6 @@ if(GTK2_FOUND)
   pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
   pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
   find_package(DCMTK REQUIRED CONFIG)
-  find_package(Boost 1.74 REQUIRED COMPONENTS filesystem system)
   find_package(Threads REQUIRED)
   # A program of the GUI subsystem opens no console window.
   set(VELMORA_PROGRAM_KIND WIN32)

@@ -78,6 +78,7 @@ int runApplication(int argc, char **argv) {
   // Before anything of the run exists: a signal at any later point ends the
   // run through its normal shutdown.
   installTerminationHandlers();
+  platform::prepareProcess();
   const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
   currentPath = mediumRootFromArguments(arguments, platform::currentDirectory());
 

@@ -43,6 +43,11 @@ int clearReadOnly(const std::string &path);
 // the started program receives it whole, blanks and quotes included.
 std::string quotedArgument(const std::string &argument);
 
+// Called first thing at start-up: settings of the process that every later
+// call relies on. On Windows, narrow paths given to Boost.Filesystem are
+// taken as UTF-8 there too, as everywhere else in the program.
+void prepareProcess();
+
 // The program's arguments in UTF-8, the program itself first (Windows hands
 // `argv` over in its own code page; the wide command line is read there).
 std::vector<std::string> commandLineArguments(int argc, char **argv);

@@ -144,6 +144,8 @@ int clearReadOnly(const std::string &path) {
   return 0;
 }
 
+void prepareProcess() {}
+
 std::string quotedArgument(const std::string &argument) {
   gchar *quoted = g_shell_quote(argument.c_str());
   std::string result(quoted);

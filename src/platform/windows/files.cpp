@@ -9,8 +9,12 @@
 
 #include <shellapi.h>
 
+#include <boost/filesystem/path.hpp>
+
 #include <algorithm>
 #include <cctype>
+#include <codecvt>
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -133,6 +137,12 @@ int clearReadOnly(const std::string &path) {
   if (!SetFileAttributesW(widePath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
     return static_cast<int>(GetLastError());
   return 0;
+}
+
+void prepareProcess() {
+  // Boost converts narrow paths with the system's code page unless told
+  // otherwise; Polish names on a disc would not survive it.
+  boost::filesystem::path::imbue(std::locale(std::locale::classic(), new std::codecvt_utf8_utf16<wchar_t>()));
 }
 
 std::string quotedArgument(const std::string &argument) {
