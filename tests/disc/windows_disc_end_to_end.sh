@@ -44,20 +44,22 @@ click() {
 }
 runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
 
+# A folder name with Polish letters and a blank, as a copied disc may have.
+disc="$work/Płyta Łódź"
 step "making the disc"
-"$tools/make-sample-medium" "$work/disc" --windows --studies 1 --series 2 --images 4 --size 128 >/dev/null ||
+"$tools/make-sample-medium" "$disc" --windows --studies 1 --series 2 --images 4 --size 128 >/dev/null ||
   { echo "the disc could not be made"; exit 1; }
 for f in autorun.inf gtk/bin/velmora-brelantor.exe Program/DICOMViewer.exe Program/FRAMEWORK/dotnetfx.exe; do
-  [ -f "$work/disc/$f" ] || problem "$f missing on the disc"
+  [ -f "$disc/$f" ] || problem "$f missing on the disc"
 done
-grep -q 'open=gtk\\bin\\velmora-brelantor.exe' "$work/disc/autorun.inf" || problem "autorun.inf does not start the program"
+grep -q 'open=gtk\\bin\\velmora-brelantor.exe' "$disc/autorun.inf" || problem "autorun.inf does not start the program"
 
 wine reg delete "$runtime_key" /f /reg:32 >/dev/null 2>&1
 temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 temp_unix=$(winepath -u "$temp" 2>/dev/null)
 
 step "starting the program from the disc's root"
-cd "$work/disc" || exit 1
+cd "$disc" || exit 1
 wine gtk/bin/velmora-brelantor.exe >"$work/out.txt" 2>"$work/err.txt" &
 main=$(window "Velmora-Brelantor") || { problem "no main window"; cat "$work/err.txt"; exit 1; }
 ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 || problem "no working directory in $temp"
