@@ -446,6 +446,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   side.navigatorProgram = options.navigatorProgram;
   side.toolDirectory = options.standIns ? options.toolDirectory : "";
   side.artwork = options.artwork;
+  side.windows = options.windows;
   samplemedium::SampleMediumSummary sideSummary;
   if (!samplemedium::writeViewerSide(staging, side, &sideSummary, error)) return false;
   summary->warnings = sideSummary.warnings;

@@ -30,6 +30,7 @@ struct MakeDiscOptions {
   std::string viewerProgram;      // the clinic's own viewer, copied into Program/
   std::string viewerWindowTitle;  // the title of its splash window; empty: its file name
   bool artwork = true;
+  bool windows = false;  // the Windows program too (make-sample-medium --windows)
   // Called with a phase name and its progress, one call at a time, on any thread.
   std::function<void(const std::string &, size_t, size_t)> progress;
   const std::atomic<bool> *cancel = nullptr;  // raised: stop, leave nothing behind

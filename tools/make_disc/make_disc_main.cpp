@@ -64,7 +64,7 @@ int main(int argc, char **argv) {
   gchar *out = nullptr, *label = nullptr, *image = nullptr, *patient = nullptr, *navigator = nullptr,
         *tools = nullptr, *viewer = nullptr, *viewerTitle = nullptr;
   gchar **reports = nullptr, **sources = nullptr;
-  gboolean standIns = FALSE, noArtwork = FALSE;
+  gboolean standIns = FALSE, noArtwork = FALSE, windows = FALSE;
   const GOptionEntry entries[] = {
       {"out", 'o', 0, G_OPTION_ARG_FILENAME, &out, "The disc folder to make (missing or empty)", "DIR"},
       {"report", 'r', 0, G_OPTION_ARG_FILENAME_ARRAY, &reports, "An HTML or PDF report (repeatable)", "FILE"},
@@ -86,6 +86,7 @@ int main(int argc, char **argv) {
        "PATH"},
       {"tools", 0, 0, G_OPTION_ARG_FILENAME, &tools, "Folder of the stand-ins and make-disc-image", "DIR"},
       {"no-artwork", 0, 0, G_OPTION_ARG_NONE, &noArtwork, "Leave the navigator's pictures out", nullptr},
+      {"windows", 0, 0, G_OPTION_ARG_NONE, &windows, "Put the Windows program on the disc too", nullptr},
       {G_OPTION_REMAINING, 0, 0, G_OPTION_ARG_FILENAME_ARRAY, &sources, nullptr, "SOURCE..."},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
   };
@@ -115,6 +116,7 @@ int main(int argc, char **argv) {
   if (viewerTitle) options.viewerWindowTitle = viewerTitle;
   options.standIns = standIns;
   options.artwork = !noArtwork;
+  options.windows = windows;
   for (gchar *text : {out, label, image, patient, navigator, tools, viewer, viewerTitle}) g_free(text);
   g_strfreev(reports);
   g_strfreev(sources);

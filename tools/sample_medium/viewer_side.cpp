@@ -138,7 +138,12 @@ bool writeWindowsPrograms(const std::string &root, const SampleMediumOptions &op
     *error = options.windowsFiles + ": no Windows program there (scripts/build.sh windows makes it)";
     return false;
   }
-  return copyTree(files, root, error) && writeText(root + "/autorun.inf", autorunInf, error);
+  // The Windows stand-ins only where the stand-ins were asked for.
+  if (!copyTree(files / "gtk", fs::path(root) / "gtk", error)) return false;
+  if (!options.toolDirectory.empty() && fs::exists(files / "Program") &&
+      !copyTree(files / "Program", fs::path(root) / "Program", error))
+    return false;
+  return writeText(root + "/autorun.inf", autorunInf, error);
 }
 
 }  // namespace
