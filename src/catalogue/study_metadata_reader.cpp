@@ -139,7 +139,8 @@ constexpr gint64 kMaxMicrosecondsPerFile = 2 * G_USEC_PER_SEC;
 class BoundedFileStream : public DcmInputFileStream {
  public:
   BoundedFileStream(const char *path, const char *stackBase)
-      : DcmInputFileStream(path),
+      // Converted from UTF-8: on Windows the file is opened by its wide name.
+      : DcmInputFileStream(OFFilename(path, OFTrue)),
         stackBase_(stackBase),
         deadline_(g_get_monotonic_time() + kMaxMicrosecondsPerFile) {}
 

@@ -51,7 +51,7 @@ DicomdirListing readDicomdirListing(const std::string &path) {
   DicomdirListing listing;
   if (!g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) return listing;
   // Only read: nothing here changes the set, so it is never written back.
-  DcmDicomDir dicomdir(path.c_str());
+  DcmDicomDir dicomdir(OFFilename(path.c_str(), OFTrue));
   // DCMTK puts an empty directory in place of a file it could not load, so
   // only the file's own header tells a DICOMDIR.
   OFString storageClass;
