@@ -34,7 +34,7 @@ if(VELMORA_TOOLS)
     # The viewer stand-in: its splash window, then the DICOMDIR's patients.
     add_executable(dicomviewer-standin WIN32 ${CMAKE_SOURCE_DIR}/tools/standins/dicomviewer_standin.cpp
                                              ${CMAKE_SOURCE_DIR}/tools/standins/dicomdir_listing.cpp)
-    target_link_libraries(dicomviewer-standin PRIVATE PkgConfig::GTK2 DCMTK::DCMTK)
+    target_link_libraries(dicomviewer-standin PRIVATE velmora_platform PkgConfig::GTK2 DCMTK::DCMTK)
     velmora_warnings(dicomviewer-standin)
   endif()
   unset(CMAKE_RUNTIME_OUTPUT_DIRECTORY)

@@ -89,6 +89,7 @@ xdotool windowfocus --sync "$question" key Return 2>/dev/null
 standard=$(window "DICOM Pravix - Instalacja standardowa .NET 2.0") || problem "no question about the installation"
 xdotool windowfocus --sync "$standard" key Return 2>/dev/null
 window "DICOMViewerSplash" >/dev/null || problem "the viewer stand-in did not start"
+window "Przeglądarka DICOM" >/dev/null || problem "the viewer stand-in showed no DICOMDIR"
 wine reg query "$runtime_key" /reg:32 >/dev/null 2>&1 || problem "the runtime's key was not written"
 
 step "closing"

@@ -9,10 +9,13 @@
 // run side by side on one display and still be told apart.
 #include "dicomdir_listing.h"
 
+#include "platform/platform.h"
+
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,11 +28,11 @@ struct Viewer {
   GtkWidget *splash = nullptr;
 };
 
-void readArguments(int argc, char **argv, Viewer &viewer) {
+void readArguments(const std::vector<std::string> &arguments, Viewer &viewer) {
   const std::string splashOption = "--splash-title=";
   const std::string titleOption = "--title=";
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string &argument = arguments[i];
     if (argument.compare(0, splashOption.size(), splashOption) == 0)
       viewer.splashTitle = argument.substr(splashOption.size());
     else if (argument.compare(0, titleOption.size(), titleOption) == 0)
@@ -116,7 +119,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   Viewer viewer;
-  readArguments(argc, argv, viewer);
+  // In UTF-8 whatever the system's code page: the DICOMDIR's path may hold any letter.
+  readArguments(platform::commandLineArguments(argc, argv), viewer);
   viewer.splash = buildSplash(viewer.splashTitle);
   g_timeout_add(kSplashMilliseconds, onSplashElapsed, &viewer);
   gtk_main();
