@@ -83,6 +83,52 @@ if(VELMORA_TESTS)
   gtest_discover_tests(velmora_windows_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT 120)
 
+  # The GUI tests from the Linux sources that hold on Windows too, with the
+  # support files they need (a Windows file where the Linux one uses POSIX).
+  # The toolkit's DLLs stay in the prefix: wine finds them on WINEPATH.
+  if(NOT VELMORA_PLATFORM_ONLY)
+    set(tests ${CMAKE_SOURCE_DIR}/tests)
+    add_library(
+      velmora_windows_test_support STATIC
+      ${tests}/support/browser_session.cpp ${tests}/support/child_run.cpp ${tests}/support/dicom_fixture.cpp
+      ${tests}/support/gtk_test_main.cpp ${tests}/support/gui.cpp ${tests}/support/scoped_medium.cpp
+      ${tests}/support/windows/file_permissions.cpp ${tests}/support/windows/stacking.cpp)
+    target_include_directories(velmora_windows_test_support PUBLIC ${tests})
+    target_link_libraries(velmora_windows_test_support PUBLIC velmora_core gtest)
+    velmora_warnings(velmora_windows_test_support)
+
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll OUTPUT_VARIABLE libgcc
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(libgcc_dir ${libgcc} DIRECTORY)
+    # WINEPATH separates with ";", which a CMake list cannot carry: a wrapper sets it.
+    set(wine_with_toolkit ${CMAKE_BINARY_DIR}/wine-with-toolkit.sh)
+    file(WRITE ${wine_with_toolkit}
+         "WINEPATH='${VELMORA_WIN64_PREFIX}/bin;${libgcc_dir};/usr/${VELMORA_MINGW_HOST}/lib' exec ${VELMORA_WINE} \"$@\"\n")
+
+    # Temporary folders by TMPDIR and modes that deny the owner are POSIX's.
+    set(posix_only "MainWindowTest.WithoutAWorkingDirectoryTheTilesShowTheMediumsPictures")
+    set(browser_tests browser_input browser_window cine_playback full_pictures image_view key_actions navigation
+                      series_loading step_rules tree_building zoom)
+    list(TRANSFORM browser_tests REPLACE "(.+)" "${tests}/browser/\\1_test.cpp")
+    add_executable(velmora_windows_gui_tests ${tests}/app/main_window_test.cpp ${browser_tests}
+                                             ${tests}/support/picture_bytes.cpp)
+    target_link_libraries(velmora_windows_gui_tests PRIVATE velmora_windows_test_support velmora_core velmora_desktop
+                                                            PkgConfig::JPEG)
+    set_target_properties(velmora_windows_gui_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
+    velmora_warnings(velmora_windows_gui_tests)
+    gtest_discover_tests(velmora_windows_gui_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         TEST_FILTER "-${posix_only}" PROPERTIES TIMEOUT 120)
+
+    # Against the recording fake of the desktop services, as on Linux.
+    add_executable(velmora_windows_gui_faked_tests ${tests}/descriptions/description_chooser_faked_test.cpp
+                                                   ${tests}/viewer_launch/viewer_launch_faked_test.cpp ${tests}/fakes/fake_desktop.cpp)
+    target_link_libraries(velmora_windows_gui_faked_tests PRIVATE velmora_windows_test_support velmora_core)
+    set_target_properties(velmora_windows_gui_faked_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
+    velmora_warnings(velmora_windows_gui_faked_tests)
+    gtest_discover_tests(velmora_windows_gui_faked_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT 120)
+  endif()
+
   # The Windows disc under wine as a user would use it, made and watched with
   # the Linux build's tools (scripts/test.sh windows builds them first).
   if(TARGET windows_medium)

@@ -13,9 +13,8 @@
 
 #include "support/browser_session.h"
 #include "support/gui.h"
+#include "support/stacking.h"
 
-#include <X11/Xlib.h>
-#include <gdk/gdkx.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -76,27 +75,6 @@ void queueTileEvent(GtkWidget *tile, GdkEventType type) {
 }
 
 using BrowserWindowTest = BrowserSession;
-
-// The window's place in the screen's stacking order, bottom first, counted on
-// its frame when a window manager has put it into one.
-int stackingPosition(GtkWidget *window) {
-  Display *display = GDK_WINDOW_XDISPLAY(gtk_widget_get_window(window));
-  Window xid = GDK_WINDOW_XID(gtk_widget_get_window(window));
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  for (;;) {
-    if (!XQueryTree(display, xid, &root, &parent, &children, &count)) return -1;
-    if (children != nullptr) XFree(children);
-    if (parent == root) break;
-    xid = parent;
-  }
-  XQueryTree(display, root, &root, &parent, &children, &count);
-  int position = -1;
-  for (unsigned i = 0; i < count; ++i)
-    if (children[i] == xid) position = static_cast<int>(i);
-  if (children != nullptr) XFree(children);
-  return position;
-}
 
 // A fraction of the progress bar as the user sees it, with whether the bar was on screen.
 struct ProgressSeen {

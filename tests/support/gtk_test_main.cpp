@@ -2,6 +2,7 @@
 // thread lock held by the main thread as in the running program.
 #include "app/application.h"
 #include "base/quit_request.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -26,6 +27,8 @@ int main(int argc, char **argv) {
     if (std::strcmp(argv[i], "--gtest_list_tests") == 0) listing = true;
   if (listing) return RUN_ALL_TESTS();
 
+  // As the program starts: paths are UTF-8 everywhere, on Windows too.
+  platform::prepareProcess();
   std::setlocale(LC_ALL, "C.UTF-8");
   initToolkitThreads();
   if (!gtk_init_check(&argc, &argv)) {

@@ -3,8 +3,6 @@
 
 #include "platform/glib_owners.h"
 
-#include <gdk/gdkx.h>
-
 #include <chrono>
 #include <cstring>
 #include <memory>

@@ -8,7 +8,6 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
-#include <unistd.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -24,11 +23,11 @@ ScopedMedium::ScopedMedium() {
   if (made == nullptr) throw std::runtime_error("cannot create a medium folder");
   root_ = made;
   g_free(made);
-  if (::chdir(root_.c_str()) != 0) throw std::runtime_error("cannot enter the medium folder");
+  if (g_chdir(root_.c_str()) != 0) throw std::runtime_error("cannot enter the medium folder");
 }
 
 ScopedMedium::~ScopedMedium() {
-  if (::chdir(previousDirectory_.c_str()) != 0) {
+  if (g_chdir(previousDirectory_.c_str()) != 0) {
     // Nothing sensible is left to do in a destructor.
   }
   boost::system::error_code error;
