@@ -105,8 +105,16 @@ if(VELMORA_TESTS)
     file(WRITE ${wine_with_toolkit}
          "WINEPATH='${VELMORA_WIN64_PREFIX}/bin;${libgcc_dir};/usr/${VELMORA_MINGW_HOST}/lib' exec ${VELMORA_WINE} \"$@\"\n")
 
-    # Temporary folders by TMPDIR and modes that deny the owner are POSIX's.
-    set(posix_only "MainWindowTest.WithoutAWorkingDirectoryTheTilesShowTheMediumsPictures")
+    # Left to Linux: a temporary folder chosen by TMPDIR and a mode that denies
+    # the owner; a dangling symbolic link; a file name with quotes; paths traced
+    # with "/" (Windows traces its own separator); accessible names (the
+    # toolkit's accessibility module is not built for Windows).
+    set(linux_only MainWindowTest.WithoutAWorkingDirectoryTheTilesShowTheMediumsPictures
+                   MainWindowTest.ReferenceTileWithAnyKindOfRefimgEntry
+                   SeriesLoadingTest.EntryThatFailsIsTracedWithItsQuotedName
+                   FullPicturesTest.TheCacheKeepsToItsBoundAndAPictureGoneFromTheDiscLeavesTheView
+                   BrowserInputTest.EachKeyAndWheelTurnGivesTheStateOfItsButton)
+    list(JOIN linux_only ":" linux_only)
     set(browser_tests browser_input browser_window cine_playback full_pictures image_view key_actions navigation
                       series_loading step_rules tree_building zoom)
     list(TRANSFORM browser_tests REPLACE "(.+)" "${tests}/browser/\\1_test.cpp")
@@ -117,7 +125,7 @@ if(VELMORA_TESTS)
     set_target_properties(velmora_windows_gui_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
     velmora_warnings(velmora_windows_gui_tests)
     gtest_discover_tests(velmora_windows_gui_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         TEST_FILTER "-${posix_only}" PROPERTIES TIMEOUT 120)
+                         TEST_FILTER "-${linux_only}" PROPERTIES TIMEOUT 120)
 
     # Against the recording fake of the desktop services, as on Linux.
     add_executable(velmora_windows_gui_faked_tests ${tests}/descriptions/description_chooser_faked_test.cpp
@@ -125,8 +133,12 @@ if(VELMORA_TESTS)
     target_link_libraries(velmora_windows_gui_faked_tests PRIVATE velmora_windows_test_support velmora_core)
     set_target_properties(velmora_windows_gui_faked_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
     velmora_warnings(velmora_windows_gui_faked_tests)
+    # The toolkit simulates no pointer button on Windows (gdk_test_simulate_button).
+    set(linux_only DescriptionChooserTest.OneReportOpensAtOnceForEveryPressEventOfTheTile
+                   DescriptionChooserTest.OnlyASinglePressOnAColumnOpensItsReport)
+    list(JOIN linux_only ":" linux_only)
     gtest_discover_tests(velmora_windows_gui_faked_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES TIMEOUT 120)
+                         TEST_FILTER "-${linux_only}" PROPERTIES TIMEOUT 120)
   endif()
 
   # The Windows disc under wine as a user would use it, made and watched with
