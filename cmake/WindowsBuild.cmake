@@ -92,7 +92,8 @@ if(VELMORA_TESTS)
       velmora_windows_test_support STATIC
       ${tests}/support/browser_session.cpp ${tests}/support/child_run.cpp ${tests}/support/dicom_fixture.cpp
       ${tests}/support/gtk_test_main.cpp ${tests}/support/gui.cpp ${tests}/support/scoped_medium.cpp
-      ${tests}/support/windows/file_permissions.cpp ${tests}/support/windows/stacking.cpp)
+      ${tests}/support/windows/file_permissions.cpp ${tests}/support/windows/pointer_button.cpp
+      ${tests}/support/windows/stacking.cpp)
     target_include_directories(velmora_windows_test_support PUBLIC ${tests})
     target_link_libraries(velmora_windows_test_support PUBLIC velmora_core gtest)
     velmora_warnings(velmora_windows_test_support)
@@ -133,12 +134,8 @@ if(VELMORA_TESTS)
     target_link_libraries(velmora_windows_gui_faked_tests PRIVATE velmora_windows_test_support velmora_core)
     set_target_properties(velmora_windows_gui_faked_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
     velmora_warnings(velmora_windows_gui_faked_tests)
-    # The toolkit simulates no pointer button on Windows (gdk_test_simulate_button).
-    set(linux_only DescriptionChooserTest.OneReportOpensAtOnceForEveryPressEventOfTheTile
-                   DescriptionChooserTest.OnlyASinglePressOnAColumnOpensItsReport)
-    list(JOIN linux_only ":" linux_only)
     gtest_discover_tests(velmora_windows_gui_faked_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         TEST_FILTER "-${linux_only}" PROPERTIES TIMEOUT 120)
+                         PROPERTIES TIMEOUT 120)
   endif()
 
   # The Windows disc under wine as a user would use it, made and watched with

@@ -2,6 +2,7 @@
 #include "support/gui.h"
 
 #include "platform/glib_owners.h"
+#include "support/pointer_button.h"
 
 #include <chrono>
 #include <cstring>
@@ -106,8 +107,8 @@ bool clickWithPointer(GtkWidget *widget, guint button) {
   for (int attempt = 0; attempt < 5 && !received; ++attempt) {
     gdk_window_raise(gdk_window_get_toplevel(window));
     gdk_flush();
-    if (!gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_PRESS) ||
-        !gdk_test_simulate_button(window, x, y, button, GdkModifierType(0), GDK_BUTTON_RELEASE))
+    if (!simulatePointerButton(window, x, y, button, GDK_BUTTON_PRESS) ||
+        !simulatePointerButton(window, x, y, button, GDK_BUTTON_RELEASE))
       break;
     gdk_flush();
     received = waitUntil([&] { return releases > 0; }, 1000);
