@@ -22,11 +22,19 @@ class DirectoryHandle {
   DirectoryHandle() = default;
   // Made by openDirectory and openDirectoryIn only.
   DirectoryHandle(int descriptor, std::string path) : descriptor_(descriptor), path_(std::move(path)) {}
-  DirectoryHandle(DirectoryHandle &&other) noexcept;
-  DirectoryHandle &operator=(DirectoryHandle &&other) noexcept;
+  DirectoryHandle(DirectoryHandle &&other) noexcept
+      : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+  DirectoryHandle &operator=(DirectoryHandle &&other) noexcept {
+    if (this != &other) {
+      close();
+      descriptor_ = std::exchange(other.descriptor_, -1);
+      path_ = std::move(other.path_);
+    }
+    return *this;
+  }
   DirectoryHandle(const DirectoryHandle &) = delete;
   DirectoryHandle &operator=(const DirectoryHandle &) = delete;
-  ~DirectoryHandle();
+  ~DirectoryHandle() { close(); }
 
   explicit operator bool() const { return descriptor_ >= 0; }
   // The descriptor (POSIX); a mark >= 0 on Windows; -1 when none is open.
@@ -36,6 +44,9 @@ class DirectoryHandle {
   const std::string &path() const { return path_; }
 
  private:
+  // Lets go of what the system holds for it (each system's directories.cpp).
+  void close();
+
   int descriptor_ = -1;
   std::string path_;
 };

@@ -61,23 +61,9 @@ DirectoryHandle openAt(int parent, const std::string &name, int *error) {
 
 }  // namespace
 
-DirectoryHandle::DirectoryHandle(DirectoryHandle &&other) noexcept
-    : descriptor_(other.descriptor_), path_(std::move(other.path_)) {
-  other.descriptor_ = -1;
-}
-
-DirectoryHandle &DirectoryHandle::operator=(DirectoryHandle &&other) noexcept {
-  if (this != &other) {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = other.descriptor_;
-    path_ = std::move(other.path_);
-    other.descriptor_ = -1;
-  }
-  return *this;
-}
-
-DirectoryHandle::~DirectoryHandle() {
+void DirectoryHandle::close() {
   if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
 }
 
 DirectoryHandle openDirectory(const std::string &path, int *error) { return openAt(AT_FDCWD, path, error); }

@@ -122,21 +122,8 @@ DWORD makeJunction(const std::wstring &target, const std::wstring &link) {
 
 }  // namespace
 
-DirectoryHandle::DirectoryHandle(DirectoryHandle &&other) noexcept
-    : descriptor_(other.descriptor_), path_(std::move(other.path_)) {
-  other.descriptor_ = -1;
-}
-
-DirectoryHandle &DirectoryHandle::operator=(DirectoryHandle &&other) noexcept {
-  if (this != &other) {
-    descriptor_ = other.descriptor_;
-    path_ = std::move(other.path_);
-    other.descriptor_ = -1;
-  }
-  return *this;
-}
-
-DirectoryHandle::~DirectoryHandle() = default;
+// Nothing is held open: the handle is its path.
+void DirectoryHandle::close() { descriptor_ = -1; }
 
 DirectoryHandle openDirectory(const std::string &path, int *error) {
   EntryStatus status;
