@@ -136,6 +136,23 @@ if(VELMORA_TESTS)
     velmora_warnings(velmora_windows_gui_faked_tests)
     gtest_discover_tests(velmora_windows_gui_faked_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT 120)
+
+    # The suite's tests that need no window system of their own, in one wine
+    # start: each start costs seconds. Left to Linux: links, pipes, owners and
+    # modes, and names Windows does not allow.
+    set(unit_tests base/medium_root base/text catalogue/directory_listing catalogue/medium_relative_path
+                   catalogue/picture_decoder catalogue/study_metadata_reader descriptions/description_list
+                   descriptions/wrapper_page tree/branch_tree viewer_launch/viewer_settings)
+    list(TRANSFORM unit_tests REPLACE "(.+)" "${tests}/\\1_test.cpp")
+    add_executable(velmora_windows_unit_tests ${unit_tests} ${tests}/support/picture_bytes.cpp)
+    target_link_libraries(velmora_windows_unit_tests PRIVATE velmora_windows_test_support velmora_core
+                                                             velmora_desktop PkgConfig::JPEG)
+    target_compile_definitions(velmora_windows_unit_tests PRIVATE VELMORA_TEST_DATA_DIR="${tests}")
+    velmora_warnings(velmora_windows_unit_tests)
+    add_test(NAME windows_unit_tests
+             COMMAND sh ${wine_with_toolkit} $<TARGET_FILE:velmora_windows_unit_tests>
+                     --gtest_filter=-WrapperPageFileTest.PageOfAReportInAFolderIsWrittenIntoAPrivateFolderOfTheSameName)
+    set_tests_properties(windows_unit_tests PROPERTIES TIMEOUT 300)
   endif()
 
   # The Windows disc under wine as a user would use it, made and watched with

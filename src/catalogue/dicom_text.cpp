@@ -117,6 +117,10 @@ void appendConverted(const char *encoding, const std::string &bytes, std::string
     return;
   }
   GIConv converter = g_iconv_open("UTF-8", encoding);
+  // Not every system converts GB18030 (Wine has no code page 54936); its
+  // two-byte characters, which nearly every name uses, are GBK's.
+  if (converter == reinterpret_cast<GIConv>(-1) && std::strcmp(encoding, "GB18030") == 0)
+    converter = g_iconv_open("UTF-8", "GBK");
   if (converter == reinterpret_cast<GIConv>(-1)) {
     out += bytes;
     return;

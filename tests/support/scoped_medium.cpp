@@ -8,9 +8,8 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
-#include <fstream>
+#include <cstdio>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -41,8 +40,11 @@ void ScopedMedium::makeDirectory(const std::string &relative) const {
 void ScopedMedium::writeFile(const std::string &relative, const std::string &content) const {
   boost::filesystem::path target(path(relative));
   boost::filesystem::create_directories(target.parent_path());
-  std::ofstream out(target.string(), std::ios::binary);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  // Through GLib, which takes UTF-8 names on every system.
+  FILE *out = g_fopen(target.string().c_str(), "wb");
+  if (out == nullptr) return;
+  fwrite(content.data(), 1, content.size(), out);
+  fclose(out);
 }
 
 void ScopedMedium::writePicture(const std::string &relative, int width, int height) const {
@@ -56,10 +58,13 @@ void ScopedMedium::writePicture(const std::string &relative, int width, int heig
 }
 
 std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  FILE *in = g_fopen(path.c_str(), "rb");
+  if (in == nullptr) return {};
+  std::string content;
+  char block[65536];
+  for (size_t got; (got = fread(block, 1, sizeof block, in)) > 0;) content.append(block, got);
+  fclose(in);
+  return content;
 }
 
 }  // namespace testsupport
