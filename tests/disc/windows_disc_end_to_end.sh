@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program on a sample disc, started under wine as autorun.inf
 # starts it and used as a user would with the mouse: the reference pictures,
-# then the viewer with the runtime missing: both questions answered Yes, the
+# a report handed to the handler wine's registry names for HTML, then the viewer with the runtime missing: both questions answered Yes, the
 # installer stand-in writes the runtime's key, the viewer stand-in starts with
 # the DICOMDIR. Closing the program removes its working directory.
 #   windows_disc_end_to_end.sh LINUX_TOOLS_BIN SCREEN_PROBE
@@ -17,6 +17,7 @@ problem() {
   fail=1
 }
 cleanup() {
+  restore_html_handler
   wine taskkill /f /im velmora-brelantor.exe >/dev/null 2>&1
   wine taskkill /f /im DICOMViewer.exe >/dev/null 2>&1
   rm -rf "$work"
@@ -43,6 +44,21 @@ click() {
   xdotool mousemove "$x" "$y" click 1
 }
 runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
+
+# HTML opens with a handler of the test's own that copies the page it is given.
+html_default=$(wine reg query 'HKCR\.html' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+restore_html_handler() {
+  wine reg delete 'HKCR\VelmoraTestPage' /f >/dev/null 2>&1
+  if [ -n "$html_default" ]; then
+    wine reg add 'HKCR\.html' /ve /d "$html_default" /f >/dev/null 2>&1
+  else
+    wine reg delete 'HKCR\.html' /f >/dev/null 2>&1
+  fi
+}
+opened_windows=$(winepath -w "$work/opened.html" 2>/dev/null | tr -d '\r')
+printf 'REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.html]\r\n@="VelmoraTestPage"\r\n\r\n[HKEY_CLASSES_ROOT\\VelmoraTestPage\\shell\\open\\command]\r\n@="cmd.exe /c copy \\"%%1\\" \\"%s\\""\r\n' \
+  "$(printf '%s' "$opened_windows" | sed 's/\\/\\\\/g')" >"$work/handler.reg"
+wine regedit /s "$(winepath -w "$work/handler.reg" | tr -d '\r')" >/dev/null 2>&1
 
 # A folder name with Polish letters and a blank, as a copied disc may have.
 disc="$work/Płyta Łódź"
@@ -78,6 +94,19 @@ for _ in $(seq 1 100); do
 done
 [ $playing = 1 ] || problem "the space bar started no cine in the browser"
 xdotool windowfocus --sync "$browser" key space 2>/dev/null
+
+step "a report"
+xdotool windowraise "$main"
+sleep 1
+click "$main" 0.17 0.45
+chooser=$(window "Opis Badania") || problem "no report chooser"
+xdotool windowfocus --sync "$chooser" key Return 2>/dev/null
+for _ in $(seq 1 150); do
+  grep -q "Technika badania" "$work/opened.html" 2>/dev/null && break
+  sleep 0.2
+done
+grep -q "Technika badania" "$work/opened.html" 2>/dev/null || problem "the report did not reach the HTML handler"
+xdotool windowfocus --sync "$chooser" key Escape 2>/dev/null
 
 step "the viewer, with the runtime missing"
 # The browser may cover the main window: it comes to the front as a user brings it.
