@@ -130,8 +130,11 @@ int renderReferencePictures(const std::string &source, long frames, const std::s
     atOnce = std::max(1L, static_cast<long>(kBytesAtOnce / frameBytes));
   }
   if (atOnce <= 0) atOnce = 1;
+  // Partial access keeps a long loop out of memory, but DCMTK then decodes a
+  // compressed frame twice (once for its colour model): one frame is read whole.
+  const unsigned long flags = frames > 1 ? CIF_UsePartialAccessToPixelData : 0;
   for (long first = 0; first < std::max(1L, frames); first += atOnce) {
-    DicomImage image(source.c_str(), CIF_UsePartialAccessToPixelData, static_cast<unsigned long>(first),
+    DicomImage image(source.c_str(), flags, static_cast<unsigned long>(first),
                      static_cast<unsigned long>(atOnce));
     if (image.getStatus() != EIS_Normal) {
       *error = DicomImage::getString(image.getStatus());
