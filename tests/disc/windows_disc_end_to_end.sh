@@ -43,6 +43,13 @@ click() {
   y=$(awk -v y="$Y" -v h="$HEIGHT" -v f="$3" 'BEGIN { printf "%d", y + h * f }')
   xdotool mousemove "$x" "$y" click 1
 }
+# Presses the main window's tile at fraction $1 of its width. The browser may
+# cover the main window: it comes to the front first, as a user brings it.
+press_tile() {
+  xdotool windowraise "$main"
+  sleep 1
+  click "$main" "$1" 0.45
+}
 runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
 
 # HTML opens with a handler of the test's own that copies the page it is given.
@@ -96,9 +103,7 @@ done
 xdotool windowfocus --sync "$browser" key space 2>/dev/null
 
 step "a report"
-xdotool windowraise "$main"
-sleep 1
-click "$main" 0.17 0.45
+press_tile 0.17
 chooser=$(window "Opis Badania") || problem "no report chooser"
 xdotool windowfocus --sync "$chooser" key Return 2>/dev/null
 for _ in $(seq 1 150); do
@@ -109,10 +114,7 @@ grep -q "Technika badania" "$work/opened.html" 2>/dev/null || problem "the repor
 xdotool windowfocus --sync "$chooser" key Escape 2>/dev/null
 
 step "the viewer, with the runtime missing"
-# The browser may cover the main window: it comes to the front as a user brings it.
-xdotool windowraise "$main"
-sleep 1
-click "$main" 0.83 0.45
+press_tile 0.83
 question=$(window "DICOM Pravix - Brak FRAMEWORK .NET 2.0") || problem "no question about the runtime"
 xdotool windowfocus --sync "$question" key Return 2>/dev/null
 standard=$(window "DICOM Pravix - Instalacja standardowa .NET 2.0") || problem "no question about the installation"
