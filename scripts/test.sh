@@ -33,6 +33,7 @@ case $kind in
            # A wine prefix of the build's own, made on first use; no prompt
            # to install wine's Mono or Gecko.
            export WINEPREFIX=${WINEPREFIX:-$PWD/build-windows/wine}
+           mkdir -p "$WINEPREFIX"  # wine's server starts only in a folder that exists
            export WINEDEBUG=${WINEDEBUG:--all}
            export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=} ;;
   *) echo "usage: $0 [release|asan|tsan|windows]"; exit 2 ;;
