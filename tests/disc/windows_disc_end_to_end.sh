@@ -25,10 +25,11 @@ cleanup() {
 trap cleanup EXIT
 export WINEDEBUG=${WINEDEBUG:--all}
 
-# Waits up to 60 s for a window whose whole title is $1; prints its id.
+# Waits up to 60 s (or $2 polls of 0.2 s) for a
+# window whose whole title is $1; prints its id.
 window() {
   local id
-  for _ in $(seq 1 300); do
+  for _ in $(seq 1 "${2:-300}"); do
     id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
     [ -n "$id" ] && echo "$id" && return 0
     sleep 0.2
@@ -49,6 +50,16 @@ press_tile() {
   xdotool windowraise "$main"
   sleep 1
   click "$main" "$1" 0.45
+}
+# Presses the tile at $1 until a window titled $2 opens, as a user presses
+# again when nothing happens: in a new wine prefix the first press after the
+# start can be lost while wine is still setting up. Prints the window's id.
+press_tile_for() {
+  for _ in 1 2 3 4 5 6; do
+    press_tile "$1"
+    window "$2" 50 && return 0
+  done
+  return 1
 }
 runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
 
@@ -88,8 +99,7 @@ main=$(window "Velmora-Brelantor") || { problem "no main window"; cat "$work/err
 ls -d "$temp_unix"/VELMORAtmp* >/dev/null 2>&1 || problem "no working directory in $temp"
 
 step "the reference pictures"
-click "$main" 0.5 0.45
-browser=$(window "Przeglądarka obrazów referencyjnych") || problem "no browser window"
+browser=$(press_tile_for 0.5 "Przeglądarka obrazów referencyjnych") || problem "no browser window"
 # Cine: the large view changes picture after picture once the space bar starts it.
 title="Przeglądarka obrazów referencyjnych"
 for _ in $(seq 1 100); do "$probe" save "$title" "$work/still" 2>/dev/null && break; sleep 0.2; done
@@ -103,8 +113,7 @@ done
 xdotool windowfocus --sync "$browser" key space 2>/dev/null
 
 step "a report"
-press_tile 0.17
-chooser=$(window "Opis Badania") || problem "no report chooser"
+chooser=$(press_tile_for 0.17 "Opis Badania") || problem "no report chooser"
 xdotool windowfocus --sync "$chooser" key Return 2>/dev/null
 for _ in $(seq 1 150); do
   grep -q "Technika badania" "$work/opened.html" 2>/dev/null && break
