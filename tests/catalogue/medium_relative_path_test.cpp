@@ -2,6 +2,7 @@
 #include "catalogue/medium_relative_path.h"
 
 #include <gtest/gtest.h>
+#include <boost/filesystem/path.hpp>
 
 namespace {
 
@@ -26,6 +27,12 @@ TEST(MediumRelativePath, CutsAtTheTopFolderAfterTheRoot) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(pathFromMediumFolder(c.written, c.folder, c.root), c.expected) << c.written;
+  // Folders joined with the system's own separator ("\\" on Windows), in a root
+  // whose path holds the name, as a disc copied to C:\DICOM\patient is.
+  const std::string s(1, static_cast<char>(boost::filesystem::path::preferred_separator));
+  EXPECT_EQ(pathFromMediumFolder("C:" + s + "DICOM" + s + "DICOM" + s + "ST1" + s + "SE1/IM1", "DICOM",
+                                 "C:" + s + "DICOM"),
+            "DICOM" + s + "ST1" + s + "SE1/IM1");
 }
 
 }  // namespace
