@@ -4,12 +4,13 @@
 
 #include "support/child_run.h"
 #include "support/desktop_environment.h"
+#include "support/scratch_folder.h"
+#include "support/standin_programs.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -24,41 +25,13 @@ const char netFrameworkKey[] = "SOFTWARE\\Microsoft\\.NETFramework\\v2.0.50727";
 // Points XDG_CONFIG_HOME and HOME at a fresh folder for one test, restoring both.
 class RegistryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    gchar *made = g_dir_make_tmp("registry-XXXXXX", nullptr);
-    ASSERT_NE(made, nullptr);
-    folder_ = made;
-    g_free(made);
-    save("XDG_CONFIG_HOME");
-    save("HOME");
-    g_setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), TRUE);
-    g_setenv("HOME", (folder_ + "/home").c_str(), TRUE);
-  }
-  void TearDown() override {
-    for (const auto &saved : saved_) {
-      if (saved.second.present)
-        g_setenv(saved.first.c_str(), saved.second.value.c_str(), TRUE);
-      else
-        g_unsetenv(saved.first.c_str());
-    }
-    boost::system::error_code error;
-    fs::remove_all(folder_, error);
-  }
+  std::string registryFolder() const { return scratch_.path("config/velmora-brelantor/registry"); }
 
-  std::string registryFolder() const { return folder_ + "/config/velmora-brelantor/registry"; }
-
-  std::string folder_;
+  testsupport::ScratchFolder scratch_;
 
  private:
-  struct Saved {
-    bool present;
-    std::string value;
-  };
-  void save(const char *name) {
-    const char *value = std::getenv(name);
-    saved_.push_back({name, {value != nullptr, value != nullptr ? value : ""}});
-  }
-  std::vector<std::pair<std::string, Saved>> saved_;
+  testsupport::ScopedEnvironmentVariable config_{"XDG_CONFIG_HOME", scratch_.path("config")};
+  testsupport::ScopedEnvironmentVariable home_{"HOME", scratch_.path("home")};
 };
 
 TEST_F(RegistryTest, KeyDirectoryFollowsTheConfigurationFolderAtEveryCall) {
@@ -74,7 +47,7 @@ TEST_F(RegistryTest, KeyDirectoryFollowsTheConfigurationFolderAtEveryCall) {
     else
       g_setenv("XDG_CONFIG_HOME", configHome, TRUE);
     EXPECT_EQ(platform::registryKeyDirectory(RegistryRoot::CurrentUser, "A\\B"),
-              folder_ + "/home/.config/velmora-brelantor/registry/HKEY_CURRENT_USER/A/B");
+              scratch_.path("home/.config/velmora-brelantor/registry/HKEY_CURRENT_USER/A/B"));
   }
 }
 
@@ -107,7 +80,7 @@ TEST_F(RegistryTest, KeyExistsExactlyWhenItsDirectoryDoes) {
 
 TEST_F(RegistryTest, KeyPathsThatCouldLeaveTheRegistryFolderAreRejected) {
   // Folders that a traversal would reach, so only the rejection keeps them out.
-  fs::create_directories(folder_ + "/config/velmora-brelantor/outside");
+  fs::create_directories(scratch_.path("config/velmora-brelantor/outside"));
   fs::create_directories(registryFolder() + "/HKEY_CURRENT_USER/SOFTWARE");
   fs::create_directories(registryFolder() + "/HKEY_LOCAL_MACHINE/SOFTWARE");
   const std::vector<std::string> keys = {
