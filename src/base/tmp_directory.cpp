@@ -5,14 +5,13 @@
 #include "base/quit_request.h"
 #include "base/text.h"
 #include "base/trace.h"
-#include "platform/glib_owners.h"
+#include "platform/directories.h"
 #include "platform/platform.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -51,12 +50,11 @@ std::string directoryName(const std::string &base) {
   return result;
 }
 
+// Through the listing the walks of the medium use, in the same byte order.
 std::vector<std::string> sortedEntries(const std::string &directory) {
   std::vector<std::string> names;
-  UniqueDir dir(g_dir_open(directory.c_str(), 0, nullptr));
-  if (!dir) return names;
-  while (const gchar *entry = g_dir_read_name(dir.get())) names.emplace_back(entry);
-  std::sort(names.begin(), names.end());
+  for (platform::ListedEntry &entry : platform::sortedListing(platform::openDirectory(directory)))
+    names.push_back(std::move(entry.name));
   return names;
 }
 
