@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace makedisc {
 
@@ -45,13 +46,22 @@ void chooseWindow(DicomImage &image) {
 
 }  // namespace
 
+namespace {
+std::mutex registrationLock;
+int registrations = 0;
+}  // namespace
+
 DecoderRegistration::DecoderRegistration() {
+  std::lock_guard<std::mutex> hold(registrationLock);
+  if (registrations++ > 0) return;
   DJDecoderRegistration::registerCodecs();
   DJLSDecoderRegistration::registerCodecs();
   DcmRLEDecoderRegistration::registerCodecs();
 }
 
 DecoderRegistration::~DecoderRegistration() {
+  std::lock_guard<std::mutex> hold(registrationLock);
+  if (--registrations > 0) return;
   DcmRLEDecoderRegistration::cleanup();
   DJLSDecoderRegistration::cleanup();
   DJDecoderRegistration::cleanup();

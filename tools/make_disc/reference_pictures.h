@@ -9,7 +9,8 @@
 namespace makedisc {
 
 // Registers DCMTK's JPEG, JPEG-LS and RLE decoders for as long as it lives.
-// Make one before rendering on any thread; only one may exist at a time.
+// Make one before rendering on any thread; they may nest, and the decoders go
+// with the last one.
 class DecoderRegistration {
  public:
   DecoderRegistration();
