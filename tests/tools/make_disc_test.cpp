@@ -411,6 +411,8 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
   writeImage(medium_.path("export/1"), one);
   one.patient = "90020254321";
   writeImage(medium_.path("other/1"), one);
+  one.patient.clear();
+  writeImage(medium_.path("anonymous/1"), one);
   medium_.writeFile("plain/readme.txt", "nothing here");
   medium_.writeFile("arrow.html", "<p>A → B</p>");
   medium_.writeFile("busy/file", "x");
@@ -423,9 +425,9 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
        "",
        "",
        "",
-       "2 patients; a disc is for one (choose with --patient ID):\n  ID 80010112345: "
-       "Kowalski Jan (1 file)\n  ID 90020254321: Kowalski Jan (1 file)"},
-      {{"export"}, "", "123", "", "no files of patient ID 123"},
+       "2 patients; a disc is for one (choose with --patient ID, or the name of one without an ID):\n  ID "
+       "80010112345: Kowalski Jan (1 file)\n  ID 90020254321: Kowalski Jan (1 file)"},
+      {{"export"}, "", "123", "", "no files of patient 123"},
       {{"plain"}, "", "", "", "no DICOM file found"},
       {{"export"}, "arrow.html", "", "", "line 1: U+2192 cannot be written in Windows-1250"},
       {{"export"}, "", "", "busy", "exists and is not an empty folder"}};
@@ -449,10 +451,15 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
   EXPECT_TRUE(makedisc::makeDisc(chosen, &summary, &error)) << error;
   EXPECT_EQ(summary.images, 1);
   EXPECT_GT(fs::file_size(chosen.image), 32768u);
+  chosen = options({"export", "anonymous"});
+  chosen.patientId = "Kowalski Jan";  // listed as "ID (none): Kowalski Jan"
+  chosen.out = medium_.path("anonymous disc");
+  EXPECT_TRUE(makedisc::makeDisc(chosen, &summary, &error)) << error;
+  EXPECT_EQ(summary.images, 1);
   std::vector<std::string> left;
   for (fs::directory_iterator it(medium_.root()), end; it != end; ++it)
     left.push_back(it->path().filename().string());
-  EXPECT_EQ(left.size(), 7u);  // no .partial folder of the refused runs
+  EXPECT_EQ(left.size(), 9u);  // no .partial folder of the refused runs
 }
 
 TEST(MakeDiscPictures, ScaledToTheLongerSideWithTheAspectKept) {

@@ -58,7 +58,7 @@ std::vector<ExportPatient> patientsOf(const std::vector<ExportFile> &files) {
   std::map<std::string, size_t> index;
   for (const ExportFile &file : files) {
     auto found = index.emplace(patientKey(file), patients.size());
-    if (found.second) patients.push_back({file.patientId, readableName(file), 0});
+    if (found.second) patients.push_back({file.patientId, readableName(file), 0, found.first->first});
     ++patients[found.first->second].files;
   }
   return patients;

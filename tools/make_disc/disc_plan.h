@@ -15,6 +15,7 @@ struct ExportPatient {
   std::string id;    // Patient ID as stored
   std::string name;  // readable (UTF-8)
   int files = 0;
+  std::string key;  // patientKey of its files
 };
 
 // The patients of `files`, in order of first appearance; files are told apart

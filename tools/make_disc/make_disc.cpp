@@ -175,15 +175,17 @@ bool choosePatient(const std::vector<ExportFile> &files, const std::string &chos
   summary->patients = static_cast<int>(patients.size());
   std::string key;
   if (!chosen.empty()) {
+    // Anonymised exports may hold no IDs: such a patient goes by the name listed.
     for (const ExportPatient &patient : patients)
-      if (patient.id == chosen) key = chosen;
+      if (patient.id == chosen || (patient.id.empty() && patient.name == chosen)) key = patient.key;
     if (key.empty()) {
-      *error = "no files of patient ID " + chosen + " in the sources; they hold:" + patientList(patients);
+      *error = "no files of patient " + chosen + " in the sources; they hold:" + patientList(patients);
       return false;
     }
   } else if (patients.size() > 1) {
     *error = "the sources hold files of " + std::to_string(patients.size()) +
-             " patients; a disc is for one (choose with --patient ID):" + patientList(patients);
+             " patients; a disc is for one (choose with --patient ID, or the name of one without an ID):" +
+             patientList(patients);
     return false;
   }
   for (const ExportFile &file : files)
