@@ -392,8 +392,10 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   FinishedCopies copies(jobs.size());
   std::atomic<bool> stop{false};
   // DCMTK's errors name what the DICOMDIR refuses and why; the pictures'
-  // failures are summed up per series below.
+  // failures are summed up per series below, so the image modules keep quiet.
   OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
+  for (const char *module : {"dcmtk.dcmimgle", "dcmtk.dcmimage", "dcmtk.dcmjpeg", "dcmtk.dcmjpls"})
+    OFLog::getLogger(module).setLogLevel(OFLogger::FATAL_LOG_LEVEL);
   {
     DecoderRegistration decoders;
     std::thread directory([&] {
