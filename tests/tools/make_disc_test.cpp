@@ -7,6 +7,7 @@
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
 #include "disc_plan.h"
+#include "export_reading.h"
 #include "reference_pictures.h"
 #include "support/scoped_medium.h"
 #include "support/standin_programs.h"
@@ -460,6 +461,22 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
   for (fs::directory_iterator it(medium_.root()), end; it != end; ++it)
     left.push_back(it->path().filename().string());
   EXPECT_EQ(left.size(), 9u);  // no .partial folder of the refused runs
+}
+
+// Names as the refusal lists them, also in the sets DCMTK cannot convert here.
+TEST(MakeDiscNames, ReadableInEveryCharacterSet) {
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"ISO_IR 100", "Buc^J\xE9r\xF4me", "Buc J\u00E9r\u00F4me"},
+      {"\\ISO 2022 IR 87", "Yamada^Tarou=\x1B$B;3ED\x1B(B^\x1B$BB@O:\x1B(B",
+       "Yamada Tarou=\u5C71\u7530 \u592A\u90CE"},
+      {"\\ISO 2022 IR 58",
+       "Zhang^XiaoDong=\x1B$)A\xD5\xC5^\x1B$)A\xD0\xA1\xB6\xAB=", "Zhang XiaoDong=\u5F20 \u5C0F\u4E1C="}};
+  for (const auto &c : cases) {
+    makedisc::ExportFile file;
+    file.characterSet = std::get<0>(c);
+    file.patientName = std::get<1>(c);
+    EXPECT_EQ(makedisc::readableName(file), std::get<2>(c)) << std::get<0>(c);
+  }
 }
 
 TEST(MakeDiscPictures, ScaledToTheLongerSideWithTheAspectKept) {

@@ -3,6 +3,8 @@
 
 #include "work_pool.h"
 
+#include "catalogue/dicom_text.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -19,6 +21,7 @@
 #include <cerrno>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace fs = boost::filesystem;
 
@@ -223,12 +226,18 @@ bool copyExportFile(const std::string &from, const std::string &to, std::string 
 
 std::string readableName(const ExportFile &file) {
   std::string name = file.patientName;
+  const char *delimiters = "^=\\";
   DcmSpecificCharacterSet converter;
   OFString converted;
-  if (!file.characterSet.empty() && file.characterSet != "ISO_IR 192" &&
-      converter.selectCharacterSet(file.characterSet.c_str()).good() &&
-      converter.convertString(OFString(name.data(), name.size()), converted).good())
-    name.assign(converted.c_str(), converted.length());
+  if (!file.characterSet.empty() && file.characterSet != "ISO_IR 192") {
+    if (converter.selectCharacterSet(file.characterSet.c_str()).good() &&
+        converter.convertString(OFString(name.data(), name.size()), converted, delimiters).good())
+      name.assign(converted.c_str(), converted.length());
+    // The toolkit cannot convert every set the standard defines here (the
+    // Japanese ISO 2022 ones among them); the navigator's own decoder can.
+    else if (std::optional<std::string> decoded = decodeDicomText(file.characterSet, name, delimiters))
+      name = *decoded;
+  }
   std::unique_ptr<gchar, decltype(&g_free)> valid(g_utf8_make_valid(name.c_str(), -1), g_free);
   name = valid.get();
   std::replace(name.begin(), name.end(), '^', ' ');
