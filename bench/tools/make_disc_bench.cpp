@@ -211,22 +211,19 @@ void pairedWithTheBareLoop(benchmark::State &state) {
   const Export &source = sampleExport(state);
   makedisc::DecoderRegistration decoders;
   std::vector<double> disc, copying;
-  auto timed = [&](const std::function<void(const std::string &)> &run, const char *kind) {
-    const std::string out = source.folder + "/" + kind;
+  // Seconds of one run into a new folder, which is removed afterwards.
+  auto timed = [&](const char *kind, bool create, const std::function<void(const std::string &)> &run) {
+    const RunFolder out(state, source, kind, create);
     const gint64 start = g_get_monotonic_time();
-    run(out);
-    const double seconds = static_cast<double>(g_get_monotonic_time() - start) / 1e6;
-    boost::system::error_code error;
-    fs::remove_all(out, error);
-    return seconds;
+    run(out.path());
+    return static_cast<double>(g_get_monotonic_time() - start) / 1e6;
   };
   for (auto _ : state) {
     std::string error;
-    const double loop = timed(
-        [&](const std::string &out) { fs::create_directories(out), bareLoop(source, out, false); }, "bare");
-    const double whole = timed([&](const std::string &out) { makeDiscOnce(source, out, &error); }, "disc");
-    const double copied = timed(
-        [&](const std::string &out) { fs::create_directories(out), bareLoop(source, out, true); }, "copied");
+    const double loop = timed("bare", true, [&](const std::string &out) { bareLoop(source, out, false); });
+    const double whole =
+        timed("disc", false, [&](const std::string &out) { makeDiscOnce(source, out, &error); });
+    const double copied = timed("copied", true, [&](const std::string &out) { bareLoop(source, out, true); });
     if (!error.empty()) state.SkipWithError(error.c_str());
     disc.push_back(whole / loop);
     copying.push_back(copied / loop);

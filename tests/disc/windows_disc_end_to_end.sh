@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program on a sample disc, started under wine as autorun.inf
 # starts it and used as a user would with the mouse: the reference pictures,
-# a report handed to the handler wine's registry names for HTML, then the viewer with the runtime missing: both questions answered Yes, the
-# installer stand-in writes the runtime's key, the viewer stand-in starts with
-# the DICOMDIR. Closing the program removes its working directory.
+# a report handed to the handler wine's registry names for HTML, then the
+# viewer with the runtime missing: both questions answered Yes, the installer
+# stand-in writes the runtime's key, the viewer stand-in starts with the
+# DICOMDIR. Closing the program removes its working directory.
 #   windows_disc_end_to_end.sh LINUX_TOOLS_BIN SCREEN_PROBE
 # Runs on the X display of the caller (DISPLAY), in the wine prefix WINEPREFIX.
 set -u
@@ -25,8 +26,8 @@ cleanup() {
 trap cleanup EXIT
 export WINEDEBUG=${WINEDEBUG:--all}
 
-# Waits up to 60 s (or $2 polls of 0.2 s) for a
-# window whose whole title is $1; prints its id.
+# Waits up to 60 s (or $2 polls of 0.2 s) for a window whose whole title is
+# $1; prints its id.
 window() {
   local id
   for _ in $(seq 1 "${2:-300}"); do

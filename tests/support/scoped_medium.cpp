@@ -58,13 +58,11 @@ void ScopedMedium::writePicture(const std::string &relative, int width, int heig
 }
 
 std::string readFile(const std::string &path) {
-  FILE *in = g_fopen(path.c_str(), "rb");
-  if (in == nullptr) return {};
-  std::string content;
-  char block[65536];
-  for (size_t got; (got = fread(block, 1, sizeof block, in)) > 0;) content.append(block, got);
-  fclose(in);
-  return content;
+  gchar *bytes = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(path.c_str(), &bytes, &length, nullptr)) return {};
+  const UniqueString owned(bytes);
+  return std::string(bytes, length);
 }
 
 }  // namespace testsupport

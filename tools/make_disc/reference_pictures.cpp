@@ -26,6 +26,9 @@ namespace {
 
 const double kBytesAtOnce = 256.0 * 1024 * 1024;
 
+std::mutex registrationLock;
+int registrations = 0;  // DecoderRegistration objects alive
+
 struct EncoderDeleter {
   void operator()(void *handle) const { tjDestroy(handle); }
 };
@@ -44,11 +47,6 @@ void chooseWindow(DicomImage &image) {
   image.setMinMaxWindow(0);
 }
 
-}  // namespace
-
-namespace {
-std::mutex registrationLock;
-int registrations = 0;
 }  // namespace
 
 DecoderRegistration::DecoderRegistration() {
