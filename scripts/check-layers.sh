@@ -3,7 +3,7 @@
 # folder and the folders of lower layers, never one of its own layer or above.
 # Every source file of src/ is also named in src/CMakeLists.txt, whose lists
 # are explicit.
-#   platform < base < catalogue < tree, ui < browser, descriptions, viewer_launch < app < main.cpp
+#   platform < base < catalogue < tree, ui < reader < browser, descriptions, viewer_launch < app < main.cpp
 set -u
 cd "$(dirname "$0")/../src"
 
@@ -13,9 +13,10 @@ rank() {
     base) echo 1 ;;
     catalogue) echo 2 ;;
     tree | ui) echo 3 ;;
-    browser | descriptions | viewer_launch) echo 4 ;;
-    app) echo 5 ;;
-    .) echo 6 ;;
+    reader) echo 4 ;;
+    browser | descriptions | viewer_launch) echo 5 ;;
+    app) echo 6 ;;
+    .) echo 7 ;;
     *) echo -1 ;;
   esac
 }
