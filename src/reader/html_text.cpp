@@ -504,7 +504,9 @@ bool hasScheme(const std::string &source) {
 
 }  // namespace
 
-std::string reportHtmlAsUtf8(const std::string &bytes) {
+std::string reportHtmlAsUtf8(const std::string &all) {
+  // A report ends at its first NUL, as in the page design.
+  const std::string bytes = all.substr(0, all.find('\0'));
   std::string charset = declaredCharset(bytes);
   std::string utf8;
   bool utf8Named = charset == "utf-8" || charset == "utf8";

@@ -46,7 +46,7 @@ constexpr int kMostStructuredDepth = 200;
 // A table column is at most this many characters wide; longer cells wrap.
 constexpr size_t kMostColumnCharacters = 40;
 
-// The report's bytes in UTF-8. A report that names its own character set is
+// The report's bytes up to its first NUL in UTF-8. A report that names its own character set is
 // read in that set; otherwise bytes that are valid UTF-8 are taken as UTF-8,
 // and anything else as Windows-1250, the set the page design declares.
 std::string reportHtmlAsUtf8(const std::string &bytes);
