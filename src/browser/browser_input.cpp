@@ -5,6 +5,7 @@
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "ui/button_accessible.h"
 #include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+constexpr guint kCommandModifiers = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;
 
 // The zoom buttons have no global of their own; found in the control bar.
 GtkWidget *zoomInControl = nullptr;
@@ -144,6 +147,8 @@ void makeBranchesReachable(GtkWidget *parent, const std::string &parentText) {
     } else {
       std::string text = branchText(branches[index]);
       setAccessibleName(frame, text);
+      if (GtkWidget *firstChild = childBranch(*browserTree, branches[index], 0))
+        announceFolding(frame, gtk_widget_get_parent(firstChild));
       makeBranchesReachable(branches[index], text);
     }
   }
@@ -151,7 +156,14 @@ void makeBranchesReachable(GtkWidget *parent, const std::string &parentText) {
 
 // ---- Window, image-area and tree handlers ----
 
-gboolean onBrowserKey(GtkWidget *, GdkEventKey *event, gpointer) {
+gboolean onBrowserKey(GtkWidget *window, GdkEventKey *event, gpointer) {
+  // The arrows move through the tree while one of its rows has the focus (the
+  // window hears keys before the focused row does).
+  GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window));
+  if (focus != nullptr && gtk_widget_is_sensitive(focus) &&
+      gtk_widget_is_ancestor(focus, browserTree->rootBox) && (event->state & kCommandModifiers) == 0 &&
+      answerBranchKey(focus, event->keyval))
+    return TRUE;
   BrowserAction action = browserActionForKey(event->keyval, event->state);
   if (action == BrowserAction::None) return FALSE;
   performBrowserAction(action);

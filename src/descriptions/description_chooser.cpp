@@ -99,6 +99,25 @@ GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow, 
   return column;
 }
 
+// The window has no parent for the toolkit to centre it on, and a window
+// manager left to itself may put it anywhere, even partly off the screen:
+// it is centred over the main window, within the monitor the main window is on.
+void placeOverMainWindow(GtkWidget *window, int width, int height) {
+  if (mainWindow == nullptr || !gtk_widget_get_realized(mainWindow)) return;
+  int mainX = 0, mainY = 0, mainWidth = 0, mainHeight = 0;
+  gtk_window_get_position(GTK_WINDOW(mainWindow), &mainX, &mainY);
+  gtk_window_get_size(GTK_WINDOW(mainWindow), &mainWidth, &mainHeight);
+  GdkScreen *screen = gtk_widget_get_screen(mainWindow);
+  GdkRectangle monitor;
+  gdk_screen_get_monitor_geometry(
+      screen, gdk_screen_get_monitor_at_window(screen, gtk_widget_get_window(mainWindow)), &monitor);
+  int x = mainX + (mainWidth - width) / 2;
+  int y = mainY + (mainHeight - height) / 2;
+  x = std::max(monitor.x, std::min(x, monitor.x + monitor.width - width));
+  y = std::max(monitor.y, std::min(y, monitor.y + monitor.height - height));
+  gtk_window_move(GTK_WINDOW(window), x, y);
+}
+
 // Escape closes the chooser as the window's close button does.
 gboolean onChooserKey(GtkWidget *window, GdkEventKey *event, gpointer) {
   if (event->keyval != GDK_Escape) return FALSE;
@@ -146,6 +165,7 @@ void buildChooserWindow(const DescriptionList &list) {
   orderFocus(columns, rows);
   GtkWidget *firstRow = rows.empty() ? nullptr : rows.front();
 
+  placeOverMainWindow(window, width, kWindowHeight);
   gtk_widget_show_all(window);
   // Opened from the keyboard, the chooser answers Enter at once, on the first report.
   if (firstRow != nullptr) gtk_widget_grab_focus(firstRow);
@@ -213,5 +233,8 @@ gboolean onDescriptionRowPressed(GtkWidget *rowEventBox, GdkEventButton *event, 
     gtk_widget_hide(background);
     gtk_widget_show(background);
   }
+  // Hiding took the focus from the column: the user comes back to the column
+  // pressed, and the arrows go on from there.
+  gtk_widget_grab_focus(rowEventBox);
   return TRUE;
 }

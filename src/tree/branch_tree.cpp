@@ -3,6 +3,8 @@
 // held (cine frames come from a timer on the main loop).
 #include "tree/branch_tree.h"
 
+#include <gdk/gdkkeysyms.h>
+
 #include <cstring>
 
 namespace {
@@ -166,21 +168,124 @@ int treeOffsetOf(GtkWidget *widget) {
   return 0;
 }
 
+bool branchOpen(GtkWidget *branch) {
+  GtkWidget *children = nthChild(branch, 1);
+  return children != nullptr && gtk_widget_get_visible(children);
+}
+
+void setBranchOpen(GtkWidget *branch, bool open) {
+  GtkWidget *children = nthChild(branch, 1);
+  if (children == nullptr) return;
+  if (open)
+    gtk_widget_show(children);
+  else
+    gtk_widget_hide(children);
+  if (GtkWidget *toggle = findToggleImage(branch))
+    gtk_image_set_from_file(GTK_IMAGE(toggle), mediumPicture(open ? kCollapsePicture : kExpandPicture));
+}
+
+namespace {
+
+// The branch a branch belongs to; null for a top-level one.
+GtkWidget *parentBranch(GtkWidget *branch) {
+  GtkWidget *container = gtk_widget_get_parent(branch);
+  return container == nullptr || isNamed(container, kRootName) ? nullptr : gtk_widget_get_parent(container);
+}
+
+// The branch `step` places after (or before) `branch` among its siblings, or null.
+GtkWidget *sibling(GtkWidget *branch, int step) {
+  GList *siblings = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(branch)));
+  int at = g_list_index(siblings, branch);
+  GtkWidget *found = at < 0 || at + step < 0
+                         ? nullptr
+                         : static_cast<GtkWidget *>(g_list_nth_data(siblings, static_cast<guint>(at + step)));
+  g_list_free(siblings);
+  return found;
+}
+
+// The branch shown next below `branch`: its first child when it is open,
+// otherwise the next sibling of it or of the nearest branch above it.
+GtkWidget *nextShown(GtkWidget *branch) {
+  if (branchOpen(branch))
+    if (GtkWidget *first = nthChild(nthChild(branch, 1), 0)) return first;
+  for (GtkWidget *current = branch; current != nullptr; current = parentBranch(current))
+    if (GtkWidget *next = sibling(current, 1)) return next;
+  return nullptr;
+}
+
+// The branch shown just above `branch`: the last branch shown inside the
+// previous sibling, or the branch it belongs to.
+GtkWidget *previousShown(GtkWidget *branch) {
+  GtkWidget *previous = sibling(branch, -1);
+  if (previous == nullptr) return parentBranch(branch);
+  while (branchOpen(previous)) {
+    GList *children = gtk_container_get_children(GTK_CONTAINER(nthChild(previous, 1)));
+    GtkWidget *last = children == nullptr ? nullptr : static_cast<GtkWidget *>(g_list_last(children)->data);
+    g_list_free(children);
+    if (last == nullptr) break;
+    previous = last;
+  }
+  return previous;
+}
+
+bool focusBranch(GtkWidget *branch) {
+  GtkWidget *widget = branch == nullptr ? nullptr : branchWidget(branch);
+  if (widget == nullptr) return false;
+  gtk_widget_grab_focus(gtk_widget_get_parent(widget));
+  return true;
+}
+
+}  // namespace
+
+bool answerBranchKey(GtkWidget *eventBox, guint keyval) {
+  GtkWidget *branch = gtk_widget_get_parent(gtk_widget_get_parent(eventBox));
+  if (branch == nullptr || !isNamed(eventBox, "branch-event-box") || !isNamed(branch, "branch")) return false;
+  bool row = !GTK_IS_IMAGE(branchWidget(branch));
+  switch (keyval) {
+    case GDK_Down:
+    case GDK_KP_Down:
+      focusBranch(nextShown(branch));
+      return true;
+    case GDK_Up:
+    case GDK_KP_Up:
+      focusBranch(previousShown(branch));
+      return true;
+    // Tab follows the same order; the toolkit's own would sort the branches by
+    // their places, which a branch just opened does not have yet. From the last
+    // branch and the first one the toolkit goes on out of the tree.
+    case GDK_Tab:
+    case GDK_KP_Tab:
+      return focusBranch(nextShown(branch));
+    case GDK_ISO_Left_Tab:
+      return focusBranch(previousShown(branch));
+    case GDK_Right:
+    case GDK_KP_Right:
+      if (!row) return false;
+      if (branchOpen(branch))
+        focusBranch(nthChild(nthChild(branch, 1), 0));
+      else
+        setBranchOpen(branch, true);
+      return true;
+    case GDK_Left:
+    case GDK_KP_Left:
+      if (!row) return false;
+      if (branchOpen(branch))
+        setBranchOpen(branch, false);
+      else
+        focusBranch(parentBranch(branch));
+      return true;
+    default:
+      return false;
+  }
+}
+
 // ---- Signal handlers --------------------------------------------------------
 
 // Every button-press event toggles once, whatever the button or event type, so
 // a double click (two presses and the double-press) toggles three times.
 gboolean onBranchPressed(GtkWidget *widget, GdkEventButton *, GtkWidget *) {
   GtkWidget *branch = gtk_widget_get_parent(gtk_widget_get_parent(gtk_widget_get_parent(widget)));
-  GtkWidget *toggle = findToggleImage(branch);
-  GtkWidget *children = nthChild(branch, 1);
-  if (children == nullptr) return FALSE;
-  bool unfolded = gtk_widget_get_visible(children);
-  if (unfolded)
-    gtk_widget_hide(children);
-  else
-    gtk_widget_show(children);
-  if (toggle != nullptr)
-    gtk_image_set_from_file(GTK_IMAGE(toggle), mediumPicture(unfolded ? kExpandPicture : kCollapsePicture));
+  if (nthChild(branch, 1) == nullptr) return FALSE;
+  setBranchOpen(branch, !branchOpen(branch));
   return TRUE;
 }

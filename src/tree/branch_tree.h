@@ -43,6 +43,19 @@ GtkWidget *branchWidget(GtkWidget *branch);
 // The branch's "expand-collapse-img", or null (picture branches have none).
 GtkWidget *findToggleImage(GtkWidget *branch);
 
+// Whether the branch's children are shown; and showing or hiding them with the
+// toggle picture to match (a branch without children stays as it is).
+bool branchOpen(GtkWidget *branch);
+void setBranchOpen(GtkWidget *branch, bool open);
+
+// An arrow key or Tab on a branch's event box, as a tree view answers it: ↓
+// and Tab, ↑ and Shift+Tab go to the next and previous branch shown (into an
+// open branch; Tab leaves the key to the toolkit at either end); on a label
+// row → opens a closed branch or goes into an open one, ← closes an open one
+// or goes to the branch it belongs to. A picture branch leaves → and ← to the
+// caller. Returns whether the key was used.
+bool answerBranchKey(GtkWidget *eventBox, guint keyval);
+
 // "button_press_event" handler of a branch's event box: folds or unfolds.
 gboolean onBranchPressed(GtkWidget *branchWidget, GdkEventButton *event, GtkWidget *eventBox);
 

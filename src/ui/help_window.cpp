@@ -23,6 +23,8 @@ const char *const kHelpText =
     "• spacja – odtwarzanie serii i jego zatrzymanie\n"
     "• Escape – zamknięcie przeglądarki\n"
     "• Enter na miniaturze – wyświetlenie jej obrazu\n"
+    "• w drzewie badań i serii: ↑ i ↓ – poprzedni i następny wiersz, → i ← – rozwinięcie i zwinięcie "
+    "badania lub serii\n"
     "• kółko myszy – przewija obraz większy od okna, w przeciwnym razie pokazuje poprzedni lub "
     "następny obraz; Ctrl i kółko – powiększenie i pomniejszenie\n"
     "• przeciąganie lewym przyciskiem – przesuwa obraz większy od okna\n"
@@ -63,6 +65,9 @@ void buildHelpWindow() {
   gtk_label_set_line_wrap(GTK_LABEL(text), TRUE);
   gtk_widget_set_size_request(text, kTextWidth, -1);
   gtk_misc_set_alignment(GTK_MISC(text), 0.0, 0.0);
+  // Selectable, the text takes the focus, so a screen reader reads it and the
+  // keyboard moves through it (Tab goes on to the button).
+  gtk_label_set_selectable(GTK_LABEL(text), TRUE);
   gtk_box_pack_start(GTK_BOX(column), text, TRUE, TRUE, 0);
 
   GtkWidget *buttons = gtk_hbutton_box_new();
@@ -72,7 +77,9 @@ void buildHelpWindow() {
   gtk_container_add(GTK_CONTAINER(buttons), close);
   gtk_box_pack_start(GTK_BOX(column), buttons, FALSE, FALSE, 0);
   gtk_widget_show_all(helpWindow);
-  gtk_widget_grab_focus(close);
+  gtk_widget_grab_focus(text);
+  // Taking the focus selects the whole text; the reading starts at its beginning.
+  gtk_label_select_region(GTK_LABEL(text), 0, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "ui/keyboard_access.h"
 
 #include "base/text.h"
+#include "ui/button_accessible.h"
 #include "ui/help_window.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -74,6 +75,7 @@ gboolean onWindowKey(GtkWidget *window, GdkEventKey *event, gpointer) {
 
 void makePressableByKeyboard(GtkWidget *eventBox, const GdkColor *markColour) {
   gtk_widget_set_can_focus(eventBox, TRUE);
+  announceAsButton(eventBox);
   g_signal_connect(eventBox, "key-press-event", G_CALLBACK(onPressableKey), nullptr);
   g_signal_connect(eventBox, "focus-in-event", G_CALLBACK(onPressableFocusChange), nullptr);
   g_signal_connect(eventBox, "focus-out-event", G_CALLBACK(onPressableFocusChange), nullptr);

@@ -11,7 +11,8 @@
 // press of the first mouse button, so that its own press handler runs exactly
 // as for the mouse. While it has the focus, and once a key has been used in
 // any of the program's windows, a 2-pixel outline in `markColour` (a palette
-// colour, which lives for the whole run) is drawn just inside its edge.
+// colour, which lives for the whole run) is drawn just inside its edge. A
+// screen reader hears it as a push button (see button_accessible.h).
 void makePressableByKeyboard(GtkWidget *eventBox, const GdkColor *markColour);
 
 // Tab, Shift+Tab and the arrows go through `items` (focusable descendants of

@@ -36,7 +36,7 @@ TEST_F(KeyboardAccessTest, TilesChooserAndHelpWorkFromTheKeyboardAndAreNamed) {
     EXPECT_EQ(focus(mainWindow), tile(i % 2 == 0 ? "ObrazOpis" : "ObrazDiag")) << i;
   }
   EXPECT_TRUE(focusMarksShown());
-  EXPECT_EQ(accessibleName(tile("ObrazDiag")), "Obrazy diagnostyczne (GailContainer)");
+  EXPECT_EQ(accessibleName(tile("ObrazDiag")), "Obrazy diagnostyczne (VelmoraButtonAccessible)");
   EXPECT_EQ(tooltipOf(tile("ObrazOpis")), "Otwiera opis badania zapisany na płycie.");
   referenceBrowserBusy = true;  // ignored as a press is
   sendKey(mainWindow, GDK_Return);
@@ -52,13 +52,30 @@ TEST_F(KeyboardAccessTest, TilesChooserAndHelpWorkFromTheKeyboardAndAreNamed) {
     return gtk_widget_is_drawable(second) && second->allocation.x > 0;
   }));
   sendKey(chooser, GDK_Right);
-  EXPECT_EQ(accessibleName(focus(chooser)), "b.pdf, dokument PDF (GailContainer)");
+  EXPECT_EQ(accessibleName(focus(chooser)), "b.pdf, dokument PDF (VelmoraButtonAccessible)");
   sendKey(chooser, GDK_KP_Enter);
   EXPECT_EQ(shellCalls().at(0).file, "b.pdf");
+  // Back in the chooser, the column pressed keeps the focus and the arrows go on from it.
+  EXPECT_EQ(focus(chooser), findWidget(chooser, "b.pdf"));
+  sendKey(chooser, GDK_Left);
+  EXPECT_EQ(focus(chooser), findWidget(chooser, "a.html"));
   sendKey(chooser, GDK_Escape);
   EXPECT_EQ(descriptionChooserWindow, nullptr);
+  // A tile is a push button whose one action presses it.
+  AtkObject *button = gtk_widget_get_accessible(tile("ObrazOpis"));
+  EXPECT_STREQ(atk_role_get_name(atk_object_get_role(button)), "push button");
+  ASSERT_TRUE(ATK_IS_ACTION(button) && atk_action_get_n_actions(ATK_ACTION(button)) == 1);
+  EXPECT_STREQ(atk_action_get_name(ATK_ACTION(button), 0), "click");
+  EXPECT_TRUE(atk_action_do_action(ATK_ACTION(button), 0));
+  ASSERT_TRUE(waitUntil([] { return descriptionChooserWindow != nullptr; }));
+  sendKey(descriptionChooserWindow, GDK_Escape);
   sendKey(mainWindow, GDK_F1);
-  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(findWidget(helpWindow, "PomocTekst"))), kHelpText);
+  GtkWidget *text = findWidget(helpWindow, "PomocTekst");
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(text)), kHelpText);
+  // The help text has the focus, for a screen reader to read; Tab goes on to the button.
+  EXPECT_EQ(focus(helpWindow), text);
+  sendKey(helpWindow, GDK_Tab);
+  EXPECT_TRUE(GTK_IS_BUTTON(focus(helpWindow)));
   sendKey(helpWindow, GDK_Escape);
   EXPECT_EQ(helpWindow, nullptr);
 }

@@ -2,6 +2,7 @@
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "tree/branch_tree.h"
 #include "ui/ui_state.h"
 
 #include "support/browser_session.h"
@@ -30,7 +31,7 @@ TEST_F(BrowserInputTest, EachKeyAndWheelTurnGivesTheStateOfItsButton) {
   click(nextImageButton);
   EXPECT_EQ(accessibleName(nextImageButton), "Wyświetl kolejny obraz w ramach serii (GailButton)");
   EXPECT_EQ(accessibleName(gtk_widget_get_parent(thumbnail(0, 1, 1))),
-            "Obraz 2 z 2, Czołowa (GailContainer)");
+            "Obraz 2 z 2, Czołowa (VelmoraButtonAccessible)");
   EXPECT_EQ(accessibleName(imageView),
             std::string(gtk_label_get_text(GTK_LABEL(infoLabel))) + " (GailImage)");
   const std::pair<std::function<void()>, std::function<GtkWidget *()>> cases[] = {
@@ -71,6 +72,61 @@ TEST_F(BrowserInputTest, EachKeyAndWheelTurnGivesTheStateOfItsButton) {
   for (guint key : {GDK_Return, GDK_space, GDK_Escape}) sendKey(browserWindow, key);
   EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, 2));
   EXPECT_FALSE(gtk_widget_get_visible(browserWindow) || cinePlaying);
+}
+
+// The focused row of the tree: study, or series of a study, or picture of a series.
+GtkWidget *row(int study, int series = -1, int image = -1) {
+  GtkWidget *branch = childBranch(*browserTree, nullptr, study);
+  if (series >= 0) branch = childBranch(*browserTree, branch, series);
+  if (image >= 0) branch = childBranch(*browserTree, branch, image);
+  return gtk_widget_get_parent(branchWidget(branch));
+}
+
+bool readAsOpen(GtkWidget *widget) {
+  AtkStateSet *states = atk_object_ref_state_set(gtk_widget_get_accessible(widget));
+  bool open = atk_state_set_contains_state(states, ATK_STATE_EXPANDED);
+  EXPECT_TRUE(atk_state_set_contains_state(states, ATK_STATE_EXPANDABLE));
+  g_object_unref(states);
+  return open;
+}
+
+TEST_F(BrowserInputTest, TheTreeIsWalkedWithArrowsAndTabAndReadAsButtonsThatOpen) {
+  loadAccessibilityModule();
+  openBrowser();
+  gtk_widget_grab_focus(row(0));
+  struct Step {
+    guint key;
+    GtkWidget *focus;
+    bool studyOpen;
+  };
+  const Step steps[] = {
+      {GDK_Right, row(0), true},    {GDK_Down, row(0, 0), true},     {GDK_Left, row(0), true},
+      {GDK_KP_Left, row(0), false}, {GDK_Down, row(1), false},       {GDK_Up, row(0), false},
+      {GDK_Right, row(0), true},    {GDK_Tab, row(0, 0), true},      {GDK_KP_Down, row(0, 1), true},
+      {GDK_Right, row(0, 1), true}, {GDK_Right, row(0, 1, 0), true}, {GDK_Down, row(0, 1, 1), true},
+      {GDK_Down, row(1), true},     {GDK_Up, row(0, 1, 1), true},    {GDK_Tab, row(1), true},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    sendKey(browserWindow, steps[i].key);
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(browserWindow)), steps[i].focus) << "step " << i;
+    EXPECT_EQ(readAsOpen(row(0)), steps[i].studyOpen) << "step " << i;
+  }
+  EXPECT_FALSE(readAsOpen(row(1)));
+  // ← and → on a picture stay the browser's steps.
+  gtk_widget_grab_focus(row(0, 1, 1));
+  sendKey(browserWindow, GDK_Left);
+  EXPECT_TRUE(selectedThumbnail != nullptr && selectedThumbnail != thumbnail(0, 1, 1));
+  // Every row is a push button whose one action presses it.
+  for (GtkWidget *widget : {row(1), row(1, 0, 3)}) {
+    AtkObject *button = gtk_widget_get_accessible(widget);
+    EXPECT_STREQ(atk_role_get_name(atk_object_get_role(button)), "push button");
+    ASSERT_TRUE(ATK_IS_ACTION(button) && atk_action_get_n_actions(ATK_ACTION(button)) == 1);
+    EXPECT_STREQ(atk_action_get_name(ATK_ACTION(button), 0), "click");
+    EXPECT_TRUE(atk_action_do_action(ATK_ACTION(button), 0));
+    gtk_widget_grab_focus(row(1, 0));
+    sendKey(browserWindow, GDK_Right);
+  }
+  EXPECT_TRUE(waitUntil([&] { return selectedThumbnail == thumbnail(1, 0, 3); }));
 }
 
 TEST_F(BrowserInputTest, ALargePictureScrollsAndPansAndDoubleClickFitsIt) {

@@ -254,6 +254,40 @@ TEST_F(DescriptionChooserTest, OneChooserOnlyBroughtToTheFrontAndBuiltAnewAfterC
   EXPECT_EQ(columnsOf(rebuilt).size(), 2u);
 }
 
+TEST_F(DescriptionChooserTest, ChooserOpensOverTheMainWindowWithinTheScreen) {
+  medium_.writeFile("descrlist.js", "[\"a.html\",\"b.pdf\",\"c.html\",\"d.html\",\"e.html\"]");
+  startRun();
+  buildMainWindow();
+  GdkRectangle home = {0, 0, 0, 0}, screen = {0, 0, gdk_screen_width(), gdk_screen_height()};
+  gtk_window_get_size(GTK_WINDOW(mainWindow), &home.width, &home.height);
+  // The home window in a corner, in the middle, and in the opposite corner.
+  const std::pair<int, int> places[] = {{0, 0},
+                                        {(screen.width - home.width) / 2, (screen.height - home.height) / 2},
+                                        {screen.width - home.width, screen.height - home.height}};
+  for (const auto &place : places) {
+    gtk_window_move(GTK_WINDOW(mainWindow), place.first, place.second);
+    ASSERT_TRUE(waitUntil([&] {
+      gtk_window_get_position(GTK_WINDOW(mainWindow), &home.x, &home.y);
+      return home.x == place.first && home.y == place.second;
+    }));
+    sendButtonEvent(gtk_widget_get_parent(findWidget(mainWindow, "ObrazOpis")));
+    GtkWidget *chooser = descriptionChooserWindow;
+    GdkRectangle shown = {0, 0, 0, 0}, overlap;
+    ASSERT_TRUE(chooser != nullptr && waitUntil([&] {
+                  gtk_window_get_position(GTK_WINDOW(chooser), &shown.x, &shown.y);
+                  gtk_window_get_size(GTK_WINDOW(chooser), &shown.width, &shown.height);
+                  return gtk_widget_get_mapped(chooser) && shown.width == descriptionChooserWidth(5);
+                }));
+    EXPECT_TRUE(gdk_rectangle_intersect(&shown, &home, &overlap)) << place.first;
+    gdk_rectangle_union(&shown, &screen, &overlap);
+    EXPECT_TRUE(overlap.width == screen.width && overlap.height == screen.height) << place.first;
+    if (place == places[1]) {
+      EXPECT_LE(std::abs(2 * shown.x + shown.width - 2 * home.x - home.width), 2);
+    }
+    gtk_widget_destroy(chooser);
+  }
+}
+
 TEST_F(DescriptionChooserTest, OnlyASinglePressOnAColumnOpensItsReport) {
   registerPdfReader();
   GtkWidget *chooser = pressTile(buildTileFor({"a.html", "b.pdf"}));
