@@ -31,8 +31,9 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "bundle-runtime: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: %zu libraries, %zu picture loaders, %.1f MB; needs glibc %s, GLIBCXX_%s\n", positional[1],
-              summary.libraries.size(), summary.loaders.size(), summary.bytes / 1e6,
-              summary.oldestGlibc.c_str(), summary.oldestLibstdcxx.c_str());
+  std::printf(
+      "%s: %zu libraries, %zu picture loaders, %zu toolkit modules, %.1f MB; needs glibc %s, GLIBCXX_%s\n",
+      positional[1], summary.libraries.size(), summary.loaders.size(), summary.modules.size(),
+      summary.bytes / 1e6, summary.oldestGlibc.c_str(), summary.oldestLibstdcxx.c_str());
   return 0;
 }
