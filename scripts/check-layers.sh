@@ -3,7 +3,7 @@
 # folder and the folders of lower layers, never one of its own layer or above.
 # Every source file of src/ is also named in src/CMakeLists.txt, whose lists
 # are explicit.
-#   platform < base < catalogue < tree, ui < reader < browser, descriptions, viewer_launch < app < main.cpp
+#   platform < base < catalogue < tree, ui, imaging < reader < browser, descriptions, viewer_launch, viewer < app < main.cpp
 set -u
 cd "$(dirname "$0")/../src"
 
@@ -12,9 +12,9 @@ rank() {
     platform) echo 0 ;;
     base) echo 1 ;;
     catalogue) echo 2 ;;
-    tree | ui) echo 3 ;;
+    tree | ui | imaging) echo 3 ;;
     reader) echo 4 ;;
-    browser | descriptions | viewer_launch) echo 5 ;;
+    browser | descriptions | viewer_launch | viewer) echo 5 ;;
     app) echo 6 ;;
     .) echo 7 ;;
     *) echo -1 ;;

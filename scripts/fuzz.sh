@@ -33,7 +33,7 @@ for t in "${targets[@]}"; do
   # takes over 20 s counts as a failure (a hang), like one over 2 GB.
   options=(-timeout=20 -rss_limit_mb=2048)
   case $t in
-    dicom_attributes_fuzz) options+=(-max_len=1048576) ;;
+    dicom_attributes_fuzz | viewer_image_fuzz) options+=(-max_len=1048576) ;;
   esac
   # New inputs go to the run's own corpus; the seeds in the repository stay as they are.
   if build-fuzz/fuzz/"$t" -max_total_time="$seconds" -print_final_stats=1 "${options[@]}" \

@@ -3,6 +3,14 @@
 // Windows).
 #include "catalogue/dicom_text.h"
 
+#include "base/text.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcelem.h>
+#include <dcmtk/dcmdata/dcspchrs.h>
+
 #include <glib.h>
 
 #include <cerrno>
@@ -235,4 +243,59 @@ std::optional<std::string> decodeDicomText(const std::string &characterSet, cons
   }
   flush();
   return out;
+}
+
+bool valueWithinLength(DcmDataset &dataset, const DcmTagKey &tag, unsigned long maxLength) {
+  DcmElement *element = nullptr;
+  return dataset.findAndGetElement(tag, element, OFFalse).good() && element->getLength() <= maxLength;
+}
+
+struct DicomTextDecoder::State {
+  DcmSpecificCharacterSet converter;
+  OFString selected;
+  bool chosen = false;
+  bool passThrough = true;
+  bool usable = false;
+};
+
+DicomTextDecoder::DicomTextDecoder() : state_(std::make_unique<State>()) {}
+DicomTextDecoder::~DicomTextDecoder() = default;
+
+void DicomTextDecoder::selectFor(DcmDataset &dataset) {
+  OFString characterSet;
+  if (valueWithinLength(dataset, DCM_SpecificCharacterSet, 4096))
+    dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+  State &s = *state_;
+  if (s.chosen && characterSet == s.selected) return;
+  s.chosen = true;
+  s.selected = characterSet;
+  s.passThrough = characterSet.empty() || characterSet == "ISO_IR 6" || characterSet == "ISO_IR 192";
+  s.usable = !s.passThrough && s.converter.selectCharacterSet(characterSet).good();
+}
+
+namespace {
+// Plain ASCII reads the same in every set, unless an escape sequence switches sets.
+bool isPlainAscii(const char *value, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char byte = static_cast<unsigned char>(value[i]);
+    if (byte >= 0x80 || byte == 0x1B) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string DicomTextDecoder::decode(const char *value, const char *delimiters) {
+  if (value == nullptr) return std::string();
+  State &s = *state_;
+  size_t length = std::strlen(value);
+  if (s.passThrough || isPlainAscii(value, length)) return makeValidUtf8(std::string(value, length));
+  OFString converted;
+  if (s.usable && s.converter.convertString(value, length, converted, delimiters).good())
+    return makeValidUtf8(std::string(converted.c_str(), converted.length()));
+  // The toolkit's converter may refuse a set the standard defines (those
+  // with ISO 2022 code extensions above all): the C library converts it.
+  if (std::optional<std::string> decoded = decodeDicomText(
+          std::string(s.selected.c_str(), s.selected.length()), std::string(value, length), delimiters))
+    return makeValidUtf8(*decoded);
+  return makeValidUtf8(std::string(value, length));
 }

@@ -3,6 +3,7 @@
 // iconv: for the sets the DICOM toolkit cannot convert on this system.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,3 +16,36 @@
 // to repair. Nothing when a term is not one the standard defines.
 std::optional<std::string> decodeDicomText(const std::string &characterSet, const std::string &value,
                                            const char *delimiters);
+
+class DcmDataset;
+class DcmTagKey;
+
+// Whether the attribute `tag` of `dataset` is present with a value of at most
+// `maxLength` bytes. The toolkit would fetch a longer value left in the file
+// when asked for it; megabytes of a damaged or hostile file would make every
+// label and line that shows it crawl.
+bool valueWithinLength(DcmDataset &dataset, const DcmTagKey &tag, unsigned long maxLength);
+
+// Turns the values of one file after another into UTF-8 from the file's
+// Specific Character Set: the one decoder of DICOM text in the program. The
+// conversion of the last set used is kept, since the files of one medium
+// nearly always share it. One object per thread.
+class DicomTextDecoder {
+ public:
+  DicomTextDecoder();
+  ~DicomTextDecoder();
+  DicomTextDecoder(const DicomTextDecoder &) = delete;
+  DicomTextDecoder &operator=(const DicomTextDecoder &) = delete;
+
+  // Takes the character set of the next file's dataset.
+  void selectFor(DcmDataset &dataset);
+
+  // `value` in UTF-8; bytes the declared set does not explain (or an
+  // undeclared or unknown set) are replaced, the rest of the value kept.
+  // `delimiters` as for decodeDicomText.
+  std::string decode(const char *value, const char *delimiters);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};

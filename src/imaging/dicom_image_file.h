@@ -1,0 +1,71 @@
+// One DICOM image file of an examination: its attributes, read with bounds on
+// what a damaged or hostile file may cost, and its frames decoded into stored
+// values (grey) or RGB (colour). No widget: any thread may read and decode.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The first VOI LUT of the file: output = data[value - firstMapped], clamped.
+struct VoiLut {
+  int32_t firstMapped = 0;
+  int bits = 8;
+  std::vector<uint16_t> data;
+};
+
+struct ImageAttributes {
+  std::string sopInstanceUid, seriesUid, studyUid;
+  // Texts of the overlay and the list, in UTF-8.
+  std::string patientName, patientId, birthDate, studyDate, studyDescription, seriesDescription, institution,
+      modality;
+  int seriesNumber = 0;
+  int instanceNumber = 0;
+  int rows = 0;
+  int columns = 0;
+  long frames = 1;
+  int samplesPerPixel = 1;
+  int bitsAllocated = 0;
+  int bitsStored = 0;
+  bool isSigned = false;
+  std::string photometric;
+  double slope = 1.0;
+  double intercept = 0.0;
+  bool hasRescale = false;
+  // Window Center/Width pairs, in modality units.
+  std::vector<std::array<double, 2>> windows;
+  std::optional<VoiLut> voiLut;
+  std::optional<double> sliceLocation, sliceThickness;
+  std::optional<std::array<double, 6>> orientation;  // row then column direction cosines
+  std::optional<std::array<double, 3>> position;
+  bool monochrome() const { return photometric == "MONOCHROME1" || photometric == "MONOCHROME2"; }
+};
+
+// The largest frame decoded: sides up to 16384 and 64 megapixels, the frames of
+// one file up to this many.
+constexpr long kMostFramesPerFile = 100000;
+
+// Reads the attributes of `path` (UTF-8). False with `problem` set to a Polish
+// line when the file is no DICOM image this viewer can show, or passes a
+// limit; nothing of it is decoded yet.
+bool readImageAttributes(const std::string &path, ImageAttributes &attributes, std::string &problem);
+
+struct DecodedFrame {
+  int width = 0;
+  int height = 0;
+  bool colour = false;
+  std::vector<int32_t> stored;  // grey: stored values, sign extended, row after row
+  std::vector<uint8_t> rgb;     // colour: 3 bytes a pixel
+  int32_t minStored = 0;
+  int32_t maxStored = 0;
+  ImageAttributes attributes;
+  std::string problem;  // a Polish line when the frame could not be decoded
+  bool ok() const { return problem.empty(); }
+  size_t bytes() const { return stored.size() * sizeof(int32_t) + rgb.size() + sizeof(DecodedFrame); }
+};
+
+// Decodes frame `frame` (from 0) of `path`. Decoders (DicomImageDecoders) must
+// be registered. On failure the result carries `problem` and no pixels.
+DecodedFrame decodeImageFrame(const std::string &path, long frame);

@@ -1,0 +1,49 @@
+// DICOM images for the viewer's tests: a pattern of known values in every
+// pixel layout, and the same image in other transfer syntaxes through DCMTK's
+// and OpenJPEG's own command-line tools.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct TestImage {
+  std::string photometric = "MONOCHROME2";  // or MONOCHROME1, RGB, PALETTE COLOR
+  int side = 64;
+  int frames = 1;
+  int bitsAllocated = 16;
+  int bitsStored = 12;
+  bool isSigned = false;
+  double slope = 1, intercept = 0;
+  std::string window;  // "C\\W" or empty
+  std::string modality = "CT";
+  std::string seriesUid = "1.2.3.4";
+  int instance = 1;
+  double sliceLocation = 0;
+};
+
+// Writes `image` (explicit little endian) with a pattern over its value range.
+bool writeTestImage(const std::string &path, const TestImage &image);
+
+// Runs a command line (no shell); true when it exits with 0, else a test
+// failure names it with what it wrote to standard error.
+bool runCommand(const std::string &commandLine);
+
+// `source` re-encoded as JPEG 2000 (lossless) into `target` with opj_compress,
+// wrapped in DICOM by DCMTK. Grey 16-bit images only.
+bool writeJpeg2000Copy(const std::string &source, const std::string &target, const std::string &scratch);
+
+// The mean of every channel of every pixel of a picture the toolkit loads
+// (PNG, PNM); -1 when it cannot be loaded.
+double meanLevel(const std::string &picture);
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+// A DICOMDIR at `path` of one patient, study and series ("Głowa", CT) whose
+// image records name `fileIds` ("DICOM\\IM1", …) in that order.
+bool writeTestDicomDirectory(const std::string &path, const std::vector<std::string> &fileIds);
+
+}  // namespace testsupport
