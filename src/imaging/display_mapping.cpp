@@ -47,11 +47,11 @@ DisplaySettings settingsFromFile(const DecodedFrame &frame) {
 }
 
 std::vector<WindowPreset> windowPresetsFor(const std::string &modality) {
-  std::vector<WindowPreset> presets;
+  std::vector<WindowPreset> presets = {{"z pliku", {0, 0}}};
   if (modality == "CT")
-    presets = {
-        {"mózg", {40, 80}}, {"tkanki miękkie", {40, 400}}, {"płuca", {-600, 1500}}, {"kości", {400, 1800}}};
-  presets.push_back({"z pliku", {0, 0}});
+    presets.insert(
+        presets.end(),
+        {{"mózg", {40, 80}}, {"tkanki miękkie", {40, 400}}, {"płuca", {-600, 1500}}, {"kości", {400, 1800}}});
   presets.push_back({"pełny zakres", {0, -1}});
   return presets;
 }

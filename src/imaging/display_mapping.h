@@ -36,8 +36,9 @@ struct WindowPreset {
   std::string name;
   Window window;  // width 0: "z pliku"; width < 0: "pełny zakres"
 };
-// The presets offered for `modality` ("CT": mózg, tkanki miękkie, płuca,
-// kości, then the two of every modality: z pliku, pełny zakres).
+// The presets offered for `modality`: "z pliku" (the first, as a series
+// opens), on CT "mózg", "tkanki miękkie", "płuca" and "kości", and "pełny
+// zakres".
 std::vector<WindowPreset> windowPresetsFor(const std::string &modality);
 // The preset's window for `frame`.
 DisplaySettings presetSettings(const WindowPreset &preset, const DecodedFrame &frame);

@@ -1,8 +1,13 @@
 // velmora-viewer: the disc's diagnostic viewer. With --export-png it renders
-// one frame into a PNG without a display; otherwise it lists what it opens.
+// one frame into a PNG without a display; otherwise it opens its window on
+// what it is given (the current folder when nothing).
+#include "imaging/dicom_decoders.h"
 #include "imaging/examination.h"
 #include "imaging/frame_export.h"
 #include "platform/platform.h"
+#include "viewer/viewer_window.h"
+
+#include <gtk/gtk.h>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/oflog/oflog.h>
@@ -28,16 +33,13 @@ int main(int argc, char **argv) {
       }
       return 0;
     }
-  Examination examination = openExamination(arguments);
-  for (const auto &patient : examination.patients) {
-    std::printf("%s (%s)\n", patient.name.c_str(), patient.id.c_str());
-    for (const auto &study : patient.studies) {
-      std::printf("  %s %s\n", study.date.c_str(), study.description.c_str());
-      for (const auto &series : study.series)
-        std::printf("    %s %s %s: %ld\n", series.modality.c_str(), series.date.c_str(),
-                    series.description.c_str(), series.imageCount());
-    }
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "velmora-viewer: nie można otworzyć okna (brak ekranu)\n");
+    return 1;
   }
-  for (const std::string &problem : examination.problems) std::printf("%s\n", problem.c_str());
+  DicomImageDecoders decoders;
+  GtkWidget *window = openViewerWindow(openExamination(arguments));
+  g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+  gtk_main();
   return 0;
 }

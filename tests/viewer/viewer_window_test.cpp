@@ -1,0 +1,108 @@
+// The viewer's window under Xvfb: keys, the wheel and drags change the image,
+// the zoom and the window as its help says, and the screen shows it.
+#include "viewer/viewer_window.h"
+#include "imaging/dicom_decoders.h"
+#include "support/gui.h"
+#include "support/scratch_folder.h"
+#include "support/viewer_images.h"
+#include "viewer/viewer_keys.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace testsupport;
+
+namespace {
+
+void motion(GtkWidget *widget, double x, double y, guint buttons) {
+  GdkEvent *event = gdk_event_new(GDK_MOTION_NOTIFY);
+  event->motion.window = GDK_WINDOW(g_object_ref(widget->window));
+  event->motion.send_event = TRUE;
+  event->motion.x = x;
+  event->motion.y = y;
+  event->motion.state = buttons;
+  event->motion.device = gdk_device_get_core_pointer();
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+}
+
+std::string labelOf(GtkWidget *window, const char *name) {
+  return gtk_label_get_text(GTK_LABEL(findWidget(window, name)));
+}
+
+}  // namespace
+
+TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
+  DicomImageDecoders decoders;
+  ScratchFolder medium;
+  for (int series = 0; series < 2; ++series)
+    for (int i = 1; i <= 5; ++i) {
+      TestImage image;
+      image.isSigned = true;
+      image.intercept = -1024;
+      image.window = "40\\400";
+      image.seriesUid = "1.2.3.4." + std::to_string(series);
+      image.instance = i;
+      image.sliceLocation = i * 2.5;
+      ASSERT_TRUE(writeTestImage(medium.path("S" + std::to_string(series) + "I" + std::to_string(i)), image));
+    }
+  GtkWidget *window = openViewerWindow(openExamination({medium.root()}));
+  GtkWidget *image = findWidget(window, "ImageView");
+  ASSERT_TRUE(waitUntil([&] { return currentImageShown(window); }));
+  // The first series' middle image comes first, with the file's window.
+  EXPECT_EQ(labelOf(window, "ImagePosition"), "Obraz 3 z 5, położenie 7,5 mm");
+  EXPECT_NE(accessibleName(image).find("Okno: C 40 / W 400"), std::string::npos);
+
+  struct Step {
+    const char *name;
+    std::function<void()> input;
+    const char *position;  // expected position line, or nullptr
+    const char *spoken;    // expected in the picture's overlay text, or nullptr
+  };
+  const Step steps[] = {
+      {"down arrow", [&] { sendKey(window, GDK_Down); }, "Obraz 4 z 5", nullptr},
+      {"wheel up", [&] { sendScroll(image, GDK_SCROLL_UP); }, "Obraz 3 z 5", nullptr},
+      {"End", [&] { sendKey(window, GDK_End); }, "Obraz 5 z 5", nullptr},
+      {"Home", [&] { sendKey(window, GDK_Home); }, "Obraz 1 z 5", nullptr},
+      {"1:1", [&] { sendKey(window, GDK_1); }, nullptr, "Powiększenie: 100%"},
+      {"plus", [&] { sendKey(window, GDK_plus); }, nullptr, "Powiększenie: 125%"},
+      {"Ctrl and wheel down", [&] { sendScroll(image, GDK_SCROLL_DOWN, GDK_CONTROL_MASK); }, nullptr,
+       "Powiększenie: 100%"},
+      {"right-button drag: wider and brighter",
+       [&] {
+         sendButtonEvent(image, GDK_BUTTON_PRESS, 3);
+         motion(image, 11, 6, GDK_BUTTON3_MASK);
+         sendButtonEvent(image, GDK_BUTTON_RELEASE, 3);
+       },
+       nullptr, "Okno: C 30 / W 420"},
+      {"next preset", [&] { sendKey(window, GDK_w); }, nullptr, "Okno: C 40 / W 80"},
+      {"Backspace", [&] { sendKey(window, GDK_BackSpace); }, "Obraz 1 z 5", "Okno: C 40 / W 400"},
+      {"Page Down", [&] { sendKey(window, GDK_Page_Down); }, "Obraz 3 z 5", nullptr},
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.name);
+    step.input();
+    ASSERT_TRUE(waitUntil([&] { return currentImageShown(window); }));
+    drainEvents();
+    if (step.position) {
+      EXPECT_EQ(labelOf(window, "ImagePosition").find(step.position), 0u) << labelOf(window, "ImagePosition");
+    }
+    if (step.spoken) {
+      EXPECT_NE(accessibleName(image).find(step.spoken), std::string::npos) << accessibleName(image);
+    }
+  }
+  EXPECT_EQ(viewStateOf(window).series, 1u);
+  // A left-button drag moves the picture; the value under the pointer shows in HU.
+  sendButtonEvent(image, GDK_BUTTON_PRESS, 1);
+  motion(image, 21, 1, GDK_BUTTON1_MASK);
+  EXPECT_EQ(viewStateOf(window).panX, 20);
+  motion(image, image->allocation.width / 2 + 20, image->allocation.height / 2, 0);
+  EXPECT_NE(labelOf(window, "StatusLine").find(" HU"), std::string::npos) << labelOf(window, "StatusLine");
+  // F1 opens the Polish help.
+  sendKey(window, GDK_F1);
+  EXPECT_TRUE(waitUntil([] { return findShownToplevel("ViewerHelp") != nullptr; }));
+  gtk_widget_destroy(findShownToplevel("ViewerHelp"));
+  gtk_widget_destroy(window);
+}
