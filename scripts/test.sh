@@ -3,7 +3,8 @@
 # scripts/test.sh [release|asan|tsan|windows]
 # The tsan kind builds and runs only the tests that run threads: the viewer
 # launch threads with the question box they use, the thumbnails decoded on the
-# worker pool, and cine playback with its pictures decoded ahead.
+# worker pool, cine playback with its pictures decoded ahead, and the
+# diagnostic viewer's frames decoded ahead.
 # The windows kind builds the Windows libraries when they are missing (long
 # the first time), cross-builds for Windows and runs those tests under wine.
 set -eu
@@ -19,12 +20,13 @@ case $kind in
         export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
         export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} ;;
   tsan) dir=build-tsan
-        scripts/build.sh tsan velmora_tests velmora_faked_tests dotnetfx-standin dicomviewer-standin
+        scripts/build.sh tsan velmora_tests velmora_faked_tests velmora_viewer_tests dotnetfx-standin \
+          dicomviewer-standin
         export TSAN_OPTIONS=${TSAN_OPTIONS:-suppressions=$PWD/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1}
         # GLib's slice allocator shares slabs between threads under its own
         # locks; plain malloc lets the checker follow every block.
         export G_SLICE=always-malloc
-        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|Cine[A-Za-z]*Test)\.') ;;
+        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
   windows) dir=build-windows
            # The Windows disc is made and watched with the Linux tools.
            scripts/setup.sh

@@ -101,14 +101,29 @@ void showImage(Viewer &viewer) {
   gtk_widget_queue_draw(viewer.image);
 }
 
+gboolean selectRowOfSeries(GtkTreeModel *model, GtkTreePath *path, GtkTreeIter *row, gpointer data) {
+  Viewer &viewer = *static_cast<Viewer *>(data);
+  gint index = -1;
+  gtk_tree_model_get(model, row, 1, &index, -1);
+  if (index < 0 || static_cast<size_t>(index) != viewer.state.series) return FALSE;
+  gtk_tree_view_expand_to_path(GTK_TREE_VIEW(viewer.list), path);
+  gtk_tree_selection_select_iter(gtk_tree_view_get_selection(GTK_TREE_VIEW(viewer.list)), row);
+  return TRUE;
+}
+
 void showSeriesAt(Viewer &viewer, size_t index) {
-  if (index >= viewer.series.size()) return;
+  if (index >= viewer.series.size()) {
+    updateControls(viewer);
+    return;
+  }
   const bool overlay = viewer.state.overlay;
   const int speed = viewer.state.cineFramesPerSecond;
   showSeries(viewer.state, index, viewer.series[index]->imageCount());
   viewer.state.overlay = overlay;
   viewer.state.cineFramesPerSecond = speed;
   viewer.state.seriesCount = viewer.series.size();
+  // The list shows which series this is, whichever way it was chosen.
+  gtk_tree_model_foreach(gtk_tree_view_get_model(GTK_TREE_VIEW(viewer.list)), selectRowOfSeries, &viewer);
   showImage(viewer);
 }
 
@@ -234,9 +249,15 @@ gboolean onKeyPressed(GtkWidget *, GdkEventKey *event, gpointer data) {
     gtk_widget_destroy(viewer.window);
     return TRUE;
   }
-  // Keys typed into the list's search or the speed box stay there.
+  // Keys typed into the speed box stay there, and the list keeps the keys
+  // that move in it.
   GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(viewer.window));
   if (focus != nullptr && GTK_IS_ENTRY(focus) && event->keyval != GDK_F1) return FALSE;
+  if (focus == viewer.list &&
+      (event->keyval == GDK_Up || event->keyval == GDK_Down || event->keyval == GDK_Left ||
+       event->keyval == GDK_Right || event->keyval == GDK_Home || event->keyval == GDK_End ||
+       event->keyval == GDK_space))
+    return FALSE;
   if (auto action = actionForKey(event->keyval, static_cast<GdkModifierType>(event->state))) {
     runAction(viewer, *action);
     return TRUE;
@@ -454,7 +475,6 @@ GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes) {
   GTK_WIDGET_SET_FLAGS(v.image, GTK_CAN_FOCUS);
   gtk_widget_add_events(v.image, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                      GDK_SCROLL_MASK | GDK_KEY_PRESS_MASK);
-  gtk_widget_modify_bg(v.image, GTK_STATE_NORMAL, nullptr);
   gtk_box_pack_start(GTK_BOX(right), v.image, TRUE, TRUE, 0);
 
   GtkWidget *controls = gtk_hbox_new(FALSE, 4);

@@ -449,13 +449,16 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   samplemedium::SampleMediumOptions side;
   side.navigatorProgram = options.navigatorProgram;
   side.toolDirectory = options.standIns ? options.toolDirectory : "";
+  // The clinic's own viewer takes our viewer's place.
+  if (!options.viewerProgram.empty()) side.viewerProgram.clear();
   side.artwork = options.artwork;
   side.windows = options.windows;
   samplemedium::SampleMediumSummary sideSummary;
   if (!samplemedium::writeViewerSide(staging, side, &sideSummary, error)) return false;
   summary->warnings = sideSummary.warnings;
   if (!options.viewerProgram.empty() && !writeClinicViewer(staging, options, error)) return false;
-  if (options.viewerProgram.empty() && !options.standIns)
+  if (options.viewerProgram.empty() && !options.standIns &&
+      !g_file_test((staging + "/" + samplemedium::ownViewerOnDisc).c_str(), G_FILE_TEST_IS_REGULAR))
     summary->warnings.push_back("no viewer on the disc (--viewer or --standins)");
   return !cancelled(options, error);
 }

@@ -167,6 +167,8 @@ bool generateInto(const std::string &staging, const SampleMediumOptions &options
 
 std::string SampleMediumOptions::defaultNavigatorProgram() { return VELMORA_NAVIGATOR_PROGRAM; }
 
+std::string SampleMediumOptions::defaultViewerProgram() { return VELMORA_VIEWER_PROGRAM; }
+
 std::string SampleMediumOptions::defaultWindowsFiles() { return VELMORA_WINDOWS_MEDIUM_FILES; }
 
 std::string SampleMediumOptions::ownProgramDirectory() {

@@ -20,6 +20,9 @@ struct SampleMediumOptions {
   std::string navigatorProgram = defaultNavigatorProgram();
   // Folder holding dicomviewer-standin and dotnetfx-standin; empty: none copied.
   std::string toolDirectory = ownProgramDirectory();
+  // Our diagnostic viewer, bundled into gtk/bin with the navigator's runtime
+  // and named by viewer.ini, on a medium without the stand-ins; empty: none.
+  std::string viewerProgram = defaultViewerProgram();
   bool artwork = true;  // the navigator's pictures in img/
   // The Windows program as well: the files the Windows build staged for the
   // medium (gtk/bin with the program and its libraries, Program/ with the
@@ -28,6 +31,7 @@ struct SampleMediumOptions {
   std::string windowsFiles = defaultWindowsFiles();
 
   static std::string defaultNavigatorProgram();
+  static std::string defaultViewerProgram();
   static std::string defaultWindowsFiles();
   static std::string ownProgramDirectory();
 };

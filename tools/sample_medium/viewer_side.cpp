@@ -23,6 +23,9 @@ namespace fs = boost::filesystem;
 
 const char *const viewerStandIn = "dicomviewer-standin";
 const char *const installerStandIn = "dotnetfx-standin";
+const char *const ownViewerOnDisc = "gtk/bin/velmora-viewer";
+// Must match the title the viewer gives its window.
+const char *const ownViewerTitle = "Velmora-Brelantor DICOM";
 
 namespace {
 
@@ -78,6 +81,15 @@ bool isElfFile(const std::string &path) {
   return elf;
 }
 
+// Our viewer goes where the stand-ins are not asked for; it shares the
+// navigator's runtime, so it comes only with a bundled navigator.
+bool ownViewerOnMedium(const SampleMediumOptions &options) {
+  return options.toolDirectory.empty() && !options.viewerProgram.empty() &&
+         g_file_test(options.viewerProgram.c_str(), G_FILE_TEST_IS_REGULAR) &&
+         !options.navigatorProgram.empty() &&
+         g_file_test(options.navigatorProgram.c_str(), G_FILE_TEST_IS_REGULAR);
+}
+
 // The navigator with the runtime it needs on a desktop that has only the
 // baseline; the stand-ins that are real programs share it. Stand-ins that are
 // not (scripts in tests) are copied as they are.
@@ -97,6 +109,7 @@ bool writePrograms(const std::string &root, const SampleMediumOptions &options, 
     else if (!copyProgram(standIn.first, root, standIn.second, summary, error))
       return false;
   }
+  if (ownViewerOnMedium(options)) bundle.programs.push_back({options.viewerProgram, ownViewerOnDisc});
   if (bundled) return runtimebundle::bundleRuntime(options.navigatorProgram, root, bundle, nullptr, error);
   if (!options.navigatorProgram.empty())
     summary->warnings.push_back(options.navigatorProgram + " not found: gtk/bin/velmora-brelantor left out");
@@ -155,7 +168,13 @@ bool writeViewerSide(const std::string &root, const SampleMediumOptions &options
       *error = root + folder + ": the folder cannot be created";
       return false;
     }
-  if (!writeText(root + "/gtk/bin/viewer.ini", viewerSettings, error)) return false;
+  // With backslashes, as the settings of a disc for both systems are written;
+  // Windows' shell adds the program extension to a name that has none.
+  const std::string ownSettings =
+      std::string("[viewer]\nviewer=gtk\\bin\\velmora-viewer\nwindowClassName=") + ownViewerTitle + "\n";
+  if (!writeText(root + "/gtk/bin/viewer.ini",
+                 ownViewerOnMedium(options) ? ownSettings.c_str() : viewerSettings, error))
+    return false;
   if (!writePrograms(root, options, summary, error)) return false;
   if (options.windows && !writeWindowsPrograms(root, options, error)) return false;
   if (options.artwork) {

@@ -12,8 +12,16 @@ namespace samplemedium {
 extern const char *const viewerStandIn;
 extern const char *const installerStandIn;
 
+// Our viewer's place on the disc, as viewer.ini names it (the navigator reads
+// the path relative to the disc's root on both systems), and the title of its
+// first window, which the navigator's watch looks for.
+extern const char *const ownViewerOnDisc;
+extern const char *const ownViewerTitle;
+
 // Writes gtk/, Program/, img/ and autorun.sh under `root`. Programs that are
 // not found and artwork that is not built in are skipped with a warning.
+// viewer.ini names the stand-in viewer when the stand-ins are asked for, else
+// our viewer when it is on the disc.
 bool writeViewerSide(const std::string &root, const SampleMediumOptions &options,
                      SampleMediumSummary *summary, std::string *error);
 
