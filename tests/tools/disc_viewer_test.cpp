@@ -15,31 +15,23 @@
 #include "support/standin_programs.h"
 #include "support/viewer_images.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <gdk/gdkx.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 
 using namespace testsupport;
 
 namespace {
 
-// The process that shows the window, from the _NET_WM_PID the toolkit sets.
+// The process that shows the window, as its window says (_NET_WM_PID).
 pid_t processOf(platform::WindowHandle window) {
-  Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char *data = nullptr;
-  pid_t pid = 0;
-  if (XGetWindowProperty(display, static_cast<Window>(window), XInternAtom(display, "_NET_WM_PID", False), 0,
-                         1, False, XA_CARDINAL, &type, &format, &count, &left, &data) == Success &&
-      data != nullptr && count == 1)
-    pid = static_cast<pid_t>(*reinterpret_cast<unsigned long *>(data));
-  if (data != nullptr) XFree(data);
+  gchar *out = nullptr;
+  const std::string command = "xdotool getwindowpid " + std::to_string(window);
+  if (!g_spawn_command_line_sync(command.c_str(), &out, nullptr, nullptr, nullptr)) return 0;
+  const pid_t pid = out != nullptr ? static_cast<pid_t>(std::atoi(out)) : 0;
+  g_free(out);
   return pid;
 }
 
