@@ -13,6 +13,8 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
+#include <vector>
 
 struct FrameCache::State {
   mutable std::mutex mutex;
@@ -58,23 +60,51 @@ struct FrameCache::State {
 
 namespace {
 
-struct DecodedNotice {
-  std::weak_ptr<FrameCache::State> state;
-  FrameKey key;
+// Frames decoded on the workers and not yet announced on the main loop. The
+// workers hand them over under this lock, not through the main loop's queue
+// alone, so that what a worker wrote is published to the main thread by a
+// lock both sides hold. Never destroyed: a worker may still be decoding when
+// the process ends.
+struct Announcements {
+  std::mutex mutex;
+  std::vector<std::pair<std::weak_ptr<FrameCache::State>, FrameKey>> waiting;
 };
 
-gboolean announceDecoded(gpointer data) {
-  std::unique_ptr<DecodedNotice> notice(static_cast<DecodedNotice *>(data));
-  if (auto state = notice->state.lock()) {
+Announcements &announcements() {
+  static Announcements *waiting = new Announcements;
+  return *waiting;
+}
+
+// Main loop.
+gboolean announceDecoded(gpointer) {
+  std::vector<std::pair<std::weak_ptr<FrameCache::State>, FrameKey>> decoded;
+  {
+    std::lock_guard<std::mutex> hold(announcements().mutex);
+    decoded.swap(announcements().waiting);
+  }
+  for (const auto &[weak, key] : decoded) {
+    auto state = weak.lock();
+    if (!state) continue;
     std::function<void(const FrameKey &)> callback;
     {
       std::lock_guard<std::mutex> hold(state->mutex);
-      if (!state->alive) return G_SOURCE_REMOVE;
+      if (!state->alive) continue;
       callback = state->decoded;
     }
-    if (callback) callback(notice->key);
+    if (callback) callback(key);
   }
   return G_SOURCE_REMOVE;
+}
+
+// Worker thread.
+void announceLater(const std::weak_ptr<FrameCache::State> &state, const FrameKey &key) {
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> hold(announcements().mutex);
+    announcements().waiting.emplace_back(state, key);
+    first = announcements().waiting.size() == 1;
+  }
+  if (first) g_idle_add(announceDecoded, nullptr);
 }
 
 }  // namespace
@@ -140,7 +170,7 @@ void FrameCache::want(const std::vector<FrameKey> &keys) {
         announce = state->alive && state->decoded != nullptr;
         state->idle.notify_all();
       }
-      if (announce) g_idle_add(announceDecoded, new DecodedNotice{weak, key});
+      if (announce) announceLater(weak, key);
     });
 }
 
