@@ -93,6 +93,8 @@ GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow, 
   g_signal_connect_swapped(rowEventBox, "enter_notify_event", G_CALLBACK(onDescriptionIconEnter), icon);
   g_signal_connect_swapped(rowEventBox, "leave_notify_event", G_CALLBACK(onDescriptionIconLeave), icon);
   g_signal_connect(rowEventBox, "button_press_event", G_CALLBACK(onDescriptionRowPressed), chooserWindow);
+  g_signal_connect(rowEventBox, "key-press-event", G_CALLBACK(onReaderKeyOfReport),
+                   const_cast<DescriptionEntry *>(&entry));
   gtk_widget_set_tooltip_text(rowEventBox, descriptionRowTooltip(entry).c_str());
   makePressableByKeyboard(rowEventBox, &colorWhite);
   setAccessibleName(rowEventBox, descriptionAccessibleName(entry), examinationText(record));

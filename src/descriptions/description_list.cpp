@@ -3,6 +3,7 @@
 
 #include "base/tmp_directory.h"
 #include "descriptions/description_chooser.h"
+#include "descriptions/description_opening.h"
 #include "platform/glib_owners.h"
 #include "ui/tile_feedback.h"
 
@@ -87,4 +88,7 @@ void buildDescriptionsTile(GtkWidget *tilesRow) {
                            &descriptionList);
   g_signal_connect_swapped(eventBox, "enter_notify_event", G_CALLBACK(onTileEnter), image);
   g_signal_connect_swapped(eventBox, "leave_notify_event", G_CALLBACK(onTileLeave), image);
+  // The only report opens in the navigator's own reader with Ctrl+Enter.
+  if (descriptionList.size() == 1)
+    g_signal_connect(eventBox, "key-press-event", G_CALLBACK(onReaderKeyOfReport), &descriptionList.front());
 }

@@ -8,10 +8,14 @@
 #include "base/trace.h"
 #include "descriptions/wrapper_page.h"
 #include "platform/platform.h"
+#include "reader/report_reader.h"
 
 #include <glib.h>
 
+#include <gdk/gdkkeysyms.h>
+
 #include <algorithm>
+#include <vector>
 
 const char *const pdfReaderDownloadUrl = "https://get.adobe.com/pl/reader/";
 
@@ -29,16 +33,47 @@ const char *const pdfOpenFailedMessage =
     "Otwarcie opisu badania z pliku \"%s\" nie powiddło się.\nPrawdopodobnie brak skojarzenia plików typu "
     "\"*.pdf\" \nz Acrobat Reader'em lub innym programem.";
 
+// Reports waiting for the PDF reader prompt to close, to open in the reader then.
+std::vector<ReaderReport> readersAfterPrompt;
+
+ReaderReport readerReportOf(const DescriptionEntry &entry, const std::string &file) {
+  ReaderReport report;
+  report.file = currentPath + file;
+  report.name = makeValidUtf8(entry);
+  report.pdf = descriptionKind(entry) == DescriptionKind::Pdf;
+  report.pageHead = wrapperPageHead();
+  report.pageTail = wrapperPageTail();
+  return report;
+}
+
+void openReaderAfterWarning(GtkDialog *dialog, gint, gpointer report) {
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+  openReportReader(*static_cast<ReaderReport *>(report));
+}
+
+void onPromptClosed(GtkWidget *, gpointer) {
+  std::vector<ReaderReport> waiting;
+  waiting.swap(readersAfterPrompt);
+  for (const ReaderReport &report : waiting) openReportReader(report);
+}
+
 // A warning owned by `parentWindow` that destroys itself on any answer; no
-// modal loop, so several can be open at once.
-void showWarning(GtkWidget *parentWindow, const char *message, const std::string &path) {
+// modal loop, so several can be open at once. With `thenRead`, the report
+// opens in the navigator's own reader once the warning is answered.
+void showWarning(GtkWidget *parentWindow, const char *message, const std::string &path,
+                 const ReaderReport *thenRead = nullptr) {
   std::string text = message;
   text.replace(text.find("%s"), 2, makeValidUtf8(path));
   GtkWidget *dialog = gtk_message_dialog_new(parentWindow ? GTK_WINDOW(parentWindow) : nullptr,
                                              GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
                                              GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), "Opis badania");
-  g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  if (thenRead != nullptr && reportReaderAvailable())
+    g_signal_connect_data(
+        dialog, "response", G_CALLBACK(openReaderAfterWarning), new ReaderReport(*thenRead),
+        [](gpointer report, GClosure *) { delete static_cast<ReaderReport *>(report); }, GConnectFlags(0));
+  else
+    g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
   gtk_widget_show(dialog);
 }
 
@@ -59,16 +94,22 @@ void keepPromptLargeEnough(GtkWidget *, GtkRequisition *requisition, gpointer) {
 void openHtmlDescription(const DescriptionEntry &entry, const std::string &file, GtkWidget *parentWindow) {
   // A page that could not be written opens only if this run wrote it before;
   // outside our own working directory nothing is opened at all.
+  // When the desktop cannot show the page, the navigator's reader does, once
+  // the warning is answered.
+  ReaderReport report = readerReportOf(entry, file);
   bool written = writeWrapperPage(file);
   if (!written && !tmpDirectoryUsable()) {
-    showWarning(parentWindow, htmlOpenFailedMessage, entry);
+    showWarning(parentWindow, htmlOpenFailedMessage, entry, &report);
     return;
   }
-  if (!openWithShell(wrapperPagePath(file))) showWarning(parentWindow, htmlOpenFailedMessage, entry);
+  if (!openWithShell(wrapperPagePath(file))) showWarning(parentWindow, htmlOpenFailedMessage, entry, &report);
 }
 
 void openPdfDescription(const DescriptionEntry &entry, const std::string &file, GtkWidget *parentWindow) {
+  ReaderReport report = readerReportOf(entry, file);
   if (isPdfReaderMissing()) {
+    // The prompt stays as it is; when it is closed, the report opens in the reader.
+    if (reportReaderAvailable()) readersAfterPrompt.push_back(report);
     showPdfReaderPrompt();
     return;
   }
@@ -76,10 +117,17 @@ void openPdfDescription(const DescriptionEntry &entry, const std::string &file, 
   // one (a script or an executable image named .pdf) is refused like a report
   // that nothing can open. Windows picks the PDF reader by the name alone.
   if (platform::isProgramFile(file) || !openWithShell(file))
-    showWarning(parentWindow, pdfOpenFailedMessage, entry);
+    showWarning(parentWindow, pdfOpenFailedMessage, entry, &report);
 }
 
 }  // namespace
+
+// A report that is not there, or whose name leads off the disc.
+bool reportMissing(const DescriptionEntry &entry, const std::string &file) {
+  const std::string mediumPath = currentPath + file;
+  return !entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS) ||
+         !resolvesInsideMedium(mediumPath, resolvedMediumRoot());
+}
 
 void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
   trace("currentPath: " + currentPath + " file: " + entry);
@@ -88,9 +136,7 @@ void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
   // A name that leads off the disc, by its own text or through a link, is
   // not followed: it counts as a report that does not exist.
   const std::string file = entryFilePath(entry);
-  const std::string mediumPath = currentPath + file;
-  if (!entryStaysOnMedium(entry) || !g_file_test(mediumPath.c_str(), G_FILE_TEST_EXISTS) ||
-      !resolvesInsideMedium(mediumPath, resolvedMediumRoot())) {
+  if (reportMissing(entry, file)) {
     showWarning(parentWindow, reportMissingMessage, currentPath + entry);
     return;
   }
@@ -104,6 +150,22 @@ void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
     case DescriptionKind::Other:
       break;
   }
+}
+
+void openDescriptionInReader(const DescriptionEntry &entry, GtkWidget *parentWindow) {
+  const std::string file = entryFilePath(entry);
+  if (reportMissing(entry, file)) {
+    showWarning(parentWindow, reportMissingMessage, currentPath + entry);
+    return;
+  }
+  if (descriptionKind(entry) != DescriptionKind::Other) openReportReader(readerReportOf(entry, file));
+}
+
+gboolean onReaderKeyOfReport(GtkWidget *, GdkEventKey *event, const DescriptionEntry *entry) {
+  if ((event->state & GDK_CONTROL_MASK) == 0 || (event->state & GDK_MOD1_MASK) != 0) return FALSE;
+  if (event->keyval != GDK_Return && event->keyval != GDK_KP_Enter) return FALSE;
+  openDescriptionInReader(*entry, nullptr);
+  return TRUE;
 }
 
 bool openWithShell(const std::string &path) {
@@ -129,6 +191,7 @@ void showPdfReaderPrompt() {
   gtk_container_set_border_width(GTK_CONTAINER(pdfReaderPromptWindow), 10);
   g_signal_connect(pdfReaderPromptWindow, "destroy", G_CALLBACK(gtk_widget_destroyed),
                    &pdfReaderPromptWindow);
+  g_signal_connect(pdfReaderPromptWindow, "destroy", G_CALLBACK(onPromptClosed), nullptr);
 
   GtkWidget *box = gtk_hbox_new(FALSE, 0);
   gtk_container_set_border_width(GTK_CONTAINER(box), 10);

@@ -20,6 +20,14 @@ extern GtkWidget *pdfReaderPromptWindow;
 // the tile opened the only report directly).
 void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow);
 
+// Opens `entry` in the navigator's own reader, whatever the desktop offers;
+// a missing report is warned about as by openDescription.
+void openDescriptionInReader(const DescriptionEntry &entry, GtkWidget *parentWindow);
+
+// "key-press-event" of a report's tile or column: Ctrl+Enter opens `entry`
+// (which outlives the widget) in the navigator's own reader.
+gboolean onReaderKeyOfReport(GtkWidget *widget, GdkEventKey *event, const DescriptionEntry *entry);
+
 // Hands `path` to the shell's default verb with the medium root as working
 // directory; true when the shell accepted it.
 bool openWithShell(const std::string &path);

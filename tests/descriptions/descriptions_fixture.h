@@ -39,6 +39,8 @@ class DescriptionsTest : public testing::Test {
     for (GtkWidget *dialog : warnings()) gtk_widget_destroy(dialog);
     if (descriptionChooserWindow) gtk_widget_destroy(descriptionChooserWindow);
     if (pdfReaderPromptWindow) gtk_widget_destroy(pdfReaderPromptWindow);
+    // Closing the prompt or a warning opens the report in the reader.
+    for (GtkWidget *reader : toplevelsNamed("CzytnikOpisu")) gtk_widget_destroy(reader);
     if (mainWindow) gtk_widget_destroy(mainWindow);
     mainWindow = nullptr;
     drainEvents();
