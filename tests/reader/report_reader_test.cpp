@@ -183,6 +183,7 @@ TEST(ReportReaderTest, HtmlReportShowsItsTextAndPicturesAndPrints) {
 }
 
 TEST(ReportReaderTest, ReportsMadeToHurtGiveAMessageOrABoundedView) {
+  loadAccessibilityModule();
   ScopedMedium outside;
   outside.writePicture("obcy.png", 8, 8);
   ScopedMedium medium;  // the current directory from here on
