@@ -41,16 +41,13 @@ install_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The Debian mirror apt is configured with (VELMORA_DEBIAN_MIRROR overrides).
-debian_mirror() {
-  if [ -n "${VELMORA_DEBIAN_MIRROR:-}" ]; then
-    echo "$VELMORA_DEBIAN_MIRROR"
-    return
-  fi
-  local uri
-  uri=$(awk '/^URIs:/ && /debian\/?$/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $2 ~ /debian\/?$/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
-  echo "${uri:-http://deb.debian.org/debian}"
+# The Debian archive apt is configured with for this system's release; its
+# pool carries the tarballs of every release. Read from apt's configuration
+# only: without an archive there the script stops and says so.
+debian_archive() {
+  local suite
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  "$repo/scripts/apt-archive.sh" "${suite:-bookworm}"
 }
 
 # Fields of a library's line: name version source tarball sha256.
@@ -58,7 +55,7 @@ line_of() { awk -v n="$1" '$1 == n' "$versions"; }
 field() { line_of "$1" | awk -v f="$2" '{print $f}'; }
 libraries() { awk '!/^#/ && NF {print $1}' "$versions"; }
 
-# Fetches a source package's original tarball from the mirror's pool with
+# Fetches a source package's original tarball from the archive's pool with
 # apt's own downloader, which checks the pinned hash.
 download() {
   local name=$1 source tarball sha package pool
@@ -72,7 +69,8 @@ download() {
       lib*) pool=${package:0:4} ;;
       *) pool=${package:0:1} ;;
     esac
-    /usr/lib/apt/apt-helper download-file "$(debian_mirror)/pool/main/$pool/$package/$tarball" \
+    if [ -z "$archive" ]; then archive=$(debian_archive) || exit 1; fi
+    /usr/lib/apt/apt-helper download-file "$archive/pool/main/$pool/$package/$tarball" \
       "$downloads/$tarball" "SHA256:$sha" >/dev/null 2>&1 || true
   fi
   if ! echo "$sha  $downloads/$tarball" | sha256sum -c --quiet - 2>/dev/null; then
@@ -330,6 +328,7 @@ if ! flock -n 9; then
   echo "Waiting for the other build of the Windows libraries in $prefix"
   flock 9
 fi
+archive=
 for name in $(libraries); do download "$name"; done
 [ "${1:-}" = --download-only ] && exit 0
 write_cross_files
