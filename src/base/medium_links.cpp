@@ -36,6 +36,13 @@ bool linkLeavesMedium(const std::string &path, const std::string &resolvedRoot) 
   return !resolvesInsideMedium(path, resolvedRoot);
 }
 
+bool programLeavesMedium(const std::string &path, const std::string &resolvedRoot) {
+  std::string resolved = platform::resolvedPath(path);
+  if (!resolved.empty()) return !platform::resolvedPathWithin(resolved, resolvedRoot);
+  EntryStatus status;
+  return platform::entryStatus(path, Links::notFollowed, status);
+}
+
 ListedKind examineListedEntry(const std::string &path, const std::string &resolvedRoot, EntryStatus &status,
                               int *error) {
   if (!platform::entryStatus(path, Links::notFollowed, status, error)) return ListedKind::unreadable;

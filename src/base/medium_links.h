@@ -1,7 +1,8 @@
 // Links on the medium: the walks of REFIMG and DICOM, the copies of its
 // picture folders and the reports follow a link only to a place inside the
-// medium root, so a disc cannot lead them into the rest of the file system.
-// Main thread only.
+// medium root, so a disc cannot lead them into the rest of the file system;
+// the viewer launch starts only programs that lie on the medium. Nothing here
+// keeps state: any thread may call it.
 #pragma once
 
 #include "platform/directories.h"
@@ -26,6 +27,12 @@ bool linkLeavesMedium(const platform::DirectoryHandle &directory, const std::str
 
 // The same for an entry known by its whole path.
 bool linkLeavesMedium(const std::string &path, const std::string &resolvedRoot);
+
+// Whether a program at `path` must not be started because it lies off the
+// medium: the path, every link in it followed (".." included), leads outside
+// `resolvedRoot`, or it names a link that dangles or loops. A path that names
+// nothing at all is not refused here; starting it fails as for any missing program.
+bool programLeavesMedium(const std::string &path, const std::string &resolvedRoot);
 
 // What an entry that a directory listing gave is to a walk, links followed as
 // far as they stay on the medium.

@@ -1,6 +1,7 @@
 // The default viewer's start with the runtime check and installer offer.
 #include "viewer_launch/default_viewer_start.h"
 
+#include "base/medium_links.h"
 #include "platform/platform.h"
 #include "ui/ui_state.h"
 #include "viewer_launch/launch_feedback.h"
@@ -41,14 +42,19 @@ int startDefaultViewer() {
     // An installer that cannot be started leaves no process: the wait returns
     // at once and the runtime is tested again.
     platform::ProcessHandle installer = 0;
-    platform::shellExecute(kInstaller, quiet ? "/Q" : "", installerDirectory(root), installer);
+    // Only the installer on the medium: one that a link leads off it to is
+    // not started, as if it were missing.
+    if (!programLeavesMedium(installerDirectory(root) + kInstaller, resolvedMediumRoot()))
+      platform::shellExecute(kInstaller, quiet ? "/Q" : "", installerDirectory(root), installer);
     platform::waitForProcess(installer);
   }
 
   std::string viewer = defaultViewerProgram(root);
   startLaunchSpinner();
   platform::ProcessHandle started = 0;
-  bool accepted = platform::shellOpen(platform::foregroundWindow(), viewer,
+  // A viewer that is a link leading off the medium is not started either.
+  bool accepted = !programLeavesMedium(viewer, resolvedMediumRoot()) &&
+                  platform::shellOpen(platform::foregroundWindow(), viewer,
                                       platform::quotedArgument(defaultViewerArgument(root)), "", &started);
   launchedProgram = started != 0 ? started : kStartedUnwatched;
   if (!accepted) {

@@ -1,6 +1,7 @@
 // The diagnostic tile's press, the start threads and the splash window watch.
 #include "viewer_launch/viewer_launch.h"
 
+#include "base/medium_links.h"
 #include "base/quit_request.h"
 #include "base/trace.h"
 #include "platform/glib_owners.h"
@@ -101,8 +102,12 @@ gpointer startSRS(gpointer data) {
   std::unique_ptr<ViewerParameters> parameters(static_cast<ViewerParameters *>(data));
   startLaunchSpinner();
   std::string program = configuredProgramPath(platform::currentDirectory(), (*parameters)["exe"]);
+  // A path in the settings or a link on the disc that leads off the medium
+  // would start a program of the computer's, or of another disc's: it counts
+  // as a program that cannot be started.
   platform::ProcessHandle started = 0;
-  bool accepted = platform::shellOpen(platform::foregroundWindow(), program, "", "", &started);
+  bool accepted = !programLeavesMedium(program, resolvedMediumRoot()) &&
+                  platform::shellOpen(platform::foregroundWindow(), program, "", "", &started);
   launchedProgram = started != 0 ? started : kStartedUnwatched;
   if (!accepted) reportProgramNotStarted(program);
   return nullptr;

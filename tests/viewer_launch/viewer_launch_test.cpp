@@ -180,3 +180,40 @@ TEST_F(RealLaunchTest, MissingViewerIsReportedAndTheLaunchEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path in the settings or a link on the disc that leads off the medium: the program there never runs. The
+// viewer gets the start warning; the installer counts as missing, so the runtime question comes again.
+TEST_F(RealLaunchTest, ProgramsOffTheMediumAreNeverStarted) {
+  medium_.writeFile("outside.sh", "#!/bin/sh\ntouch '" + medium_.path("ran") + "'\n");
+  g_chmod(medium_.path("outside.sh").c_str(), 0755);
+  medium_.makeDirectory("płyta CD/Program/FRAMEWORK");
+  ASSERT_EQ(::symlink(medium_.path("outside.sh").c_str(), path("Program/FRAMEWORK/dotnetfx.exe").c_str()) |
+                ::symlink("../../outside.sh", path("Program/DICOMViewer.exe").c_str()),
+            0);
+  press();
+  ASSERT_TRUE(answer("DICOM Pravix - Brak FRAMEWORK .NET 2.0", GTK_RESPONSE_YES));
+  ASSERT_TRUE(answer("DICOM Pravix - Instalacja standardowa .NET 2.0", GTK_RESPONSE_YES));
+  ASSERT_TRUE(answer("DICOM Pravix - Brak FRAMEWORK .NET 2.0", GTK_RESPONSE_NO));
+  ASSERT_TRUE(waitUntil([] { return !viewerLaunching && launchThreadsRunning() == 0; }));
+  g_mkdir_with_parents((medium_.path("config") + "/velmora-brelantor/registry/HKEY_LOCAL_MACHINE/SOFTWARE/"
+                                                 "Microsoft/.NETFramework/v2.0.50727")
+                           .c_str(),
+                       0700);
+  for (std::string program : {"Program/DICOMViewer.exe", "../outside.sh"}) {
+    medium_.writeFile("płyta CD/gtk/bin/viewer.ini", program[0] == '.' ? "viewer=..\\outside.sh\n" : "");
+    press();
+    GtkWidget *warning = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (warning = questionTitled("Obrazy diagnostyczne")) != nullptr; }));
+    gchar *shown = nullptr;
+    g_object_get(warning, "text", &shown, nullptr);
+    EXPECT_NE(std::string(shown).find("programu \"" + path(program) + "\""), std::string::npos) << shown;
+    g_free(shown);
+    gtk_dialog_response(GTK_DIALOG(warning), GTK_RESPONSE_OK);
+    ASSERT_TRUE(waitUntil([] { return !viewerLaunching && launchThreadsRunning() == 0; }));
+  }
+  EXPECT_FALSE(g_file_test(medium_.path("ran").c_str(), G_FILE_TEST_EXISTS));
+}
+
+}  // namespace
