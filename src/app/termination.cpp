@@ -38,7 +38,10 @@ void requestQuitAndWake() {
   platform::wakeMainLoop(wakeup.load());
 }
 
-void installTerminationHandlers() { platform::onEndRequest(onEnd); }
+void installTerminationHandlers() {
+  platform::onEndRequest(onEnd);
+  platform::abandonWaitsWhen(quitRequested);
+}
 
 void endMainLoopOnQuitRequest() {
   if (wakeup.load() < 0) wakeup = platform::watchMainLoopWakeups(onWake);

@@ -7,6 +7,7 @@
 #include "base/tmp_directory.h"
 #include "base/trace.h"
 #include "descriptions/wrapper_page.h"
+#include "platform/directories.h"
 #include "platform/platform.h"
 #include "reader/report_reader.h"
 
@@ -116,7 +117,14 @@ void openPdfDescription(const DescriptionEntry &entry, const std::string &file, 
   // The shell starts a program rather than opening it: a "report" that is
   // one (a script or an executable image named .pdf) is refused like a report
   // that nothing can open. Windows picks the PDF reader by the name alone.
-  if (platform::isProgramFile(file) || !openWithShell(file))
+  // A "report" that is no file (a folder, a pipe) is refused too, and not
+  // offered to the reader either: a PDF reader would wait on a pipe for ever,
+  // and the file manager would open a folder.
+  platform::EntryStatus status;
+  if (!platform::entryStatus(file, platform::Links::follow, status) ||
+      status.type != platform::EntryType::regularFile)
+    showWarning(parentWindow, pdfOpenFailedMessage, entry);
+  else if (platform::isProgramFile(file) || !openWithShell(file))
     showWarning(parentWindow, pdfOpenFailedMessage, entry, &report);
 }
 
@@ -142,6 +150,8 @@ void openDescription(const DescriptionEntry &entry, GtkWidget *parentWindow) {
   }
   switch (descriptionKind(entry)) {
     case DescriptionKind::Html:
+      // The browser gets the page, a file of our own; a report that is no
+      // regular file (a folder, a pipe) is read as unreadable, never waited on.
       openHtmlDescription(entry, file, parentWindow);
       break;
     case DescriptionKind::Pdf:

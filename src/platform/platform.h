@@ -116,8 +116,10 @@ using WindowHandle = std::uintptr_t;
 
 // Shell "open": an executable regular file is started as a program with
 // `parameters` split like a shell command line, in `workingDirectory` (empty:
-// the current one); anything else (a document, an http(s) address) goes to
-// the desktop's default application. A relative file is taken from the
+// the current one); a document (another regular file) or an http(s) address
+// goes to the desktop's default application. Anything else (a folder, a pipe,
+// a device) is refused. Whatever talks to the desktop's session bus is done
+// within a few seconds, whether the bus answers or not. A relative file is taken from the
 // working directory. A program is a file with the executable mark that the
 // system runs itself (an ELF image or a "#!" script); nothing goes through a
 // shell. Returns at once: true when the request was accepted (false when the
@@ -127,6 +129,12 @@ using WindowHandle = std::uintptr_t;
 // processHasEnded and finally to releaseProcess.
 bool shellOpen(WindowHandle owner, const std::string &file, const std::string &parameters,
                const std::string &workingDirectory, ProcessHandle *started = nullptr);
+
+// While the shell waits for the desktop to answer (the session bus), it asks
+// `abandon` now and then; true ends the wait at once, as if the desktop had
+// not answered. The program passes its quit request, so that a request to end
+// never waits for the desktop. Called once at start-up.
+void abandonWaitsWhen(bool (*abandon)());
 
 // Shell execute with a process record: as shellOpen, and for a started program
 // its handle is stored in `process` (0 otherwise).

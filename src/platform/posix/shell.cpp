@@ -6,6 +6,7 @@
 #include "platform/glib_owners.h"
 #include "platform/posix/document_portal.h"
 
+#include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <glib.h>
 
@@ -17,6 +18,7 @@
 #include <cerrno>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,21 +144,79 @@ pid_t startProgram(const std::string &program, const std::vector<std::string> &a
 // A disc's autorun.sh points the toolkit at the disc's runtime through the
 // variables it lists in VELMORA_RUNTIME_ENV, keeping the values they had in
 // VELMORA_HOST_<name>. The desktop's programs get the desktop's values back:
-// a browser must not look for its modules on the disc.
+// a browser must not look for its modules on the disc. `restore` gets each
+// name with the desktop's value, null where the desktop had none.
+void forEachRuntimeVariable(const std::function<void(const char *name, const char *host)> &restore) {
+  const char *names = g_getenv("VELMORA_RUNTIME_ENV");
+  if (names == nullptr) return;
+  UniqueStrv list(g_strsplit_set(names, " \t", -1));
+  for (gchar **name = list.get(); *name != nullptr; ++name)
+    if (**name != '\0') restore(*name, g_getenv((std::string("VELMORA_HOST_") + *name).c_str()));
+}
+
 UniqueObject<GAppLaunchContext> desktopLaunchContext() {
   UniqueObject<GAppLaunchContext> context(g_app_launch_context_new());
-  const char *names = g_getenv("VELMORA_RUNTIME_ENV");
-  if (names == nullptr) return context;
-  UniqueStrv list(g_strsplit_set(names, " \t", -1));
-  for (gchar **name = list.get(); *name != nullptr; ++name) {
-    if (**name == '\0') continue;
-    const char *host = g_getenv((std::string("VELMORA_HOST_") + *name).c_str());
+  forEachRuntimeVariable([&](const char *name, const char *host) {
     if (host != nullptr)
-      g_app_launch_context_setenv(context.get(), *name, host);
+      g_app_launch_context_setenv(context.get(), name, host);
     else
-      g_app_launch_context_unsetenv(context.get(), *name);
-  }
+      g_app_launch_context_unsetenv(context.get(), name);
+  });
   return context;
+}
+
+// `word` of an application's command line with its field codes replaced: the
+// file or address for %f, %F, %u and %U, the name for %c, the entry's own
+// file for %k, "%" for %%; other codes are dropped.
+std::string expandFieldCodes(const std::string &word, GAppInfo *application, const std::string &target) {
+  std::string expanded;
+  for (size_t at = 0; at < word.size(); ++at) {
+    if (word[at] != '%' || at + 1 == word.size()) {
+      expanded += word[at];
+      continue;
+    }
+    char code = word[++at];
+    if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
+      expanded += target;
+    } else if (code == 'c') {
+      expanded += g_app_info_get_name(application);
+    } else if (code == 'k' && G_IS_DESKTOP_APP_INFO(application)) {
+      const char *entry = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(application));
+      expanded += entry != nullptr ? entry : "";
+    } else if (code == '%') {
+      expanded += '%';
+    }
+  }
+  return expanded;
+}
+
+// GIO's launching asks the session bus first and waits for it without a
+// limit. With a bus that does not answer, the application is started here
+// from its own command line, detached and with the desktop's environment.
+bool launchWithoutBus(GAppInfo *application, const std::string &target) {
+  const char *commandLine = g_app_info_get_commandline(application);
+  gint count = 0;
+  gchar **parsed = nullptr;
+  if (commandLine == nullptr || !g_shell_parse_argv(commandLine, &count, &parsed, nullptr)) return false;
+  UniqueStrv words(parsed);
+  std::vector<std::string> arguments;
+  for (gint i = 0; i < count; ++i)
+    if (std::strcmp(parsed[i], "%i") != 0)
+      arguments.push_back(expandFieldCodes(parsed[i], application, target));
+  if (arguments.empty() || arguments[0].empty()) return false;
+  std::vector<char *> argv;
+  for (std::string &argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+  gchar **environment = g_get_environ();
+  forEachRuntimeVariable([&](const char *name, const char *host) {
+    environment = host != nullptr ? g_environ_setenv(environment, name, host, TRUE)
+                                  : g_environ_unsetenv(environment, name);
+  });
+  UniqueStrv ownedEnvironment(environment);
+  // Without G_SPAWN_DO_NOT_REAP_CHILD the application is started through an
+  // intermediate child, so it never lingers as our zombie.
+  return g_spawn_async(nullptr, argv.data(), environment, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr,
+                       nullptr);
 }
 
 // The application the desktop associates with the type that the file's name
@@ -171,6 +231,13 @@ GAppInfo *applicationForName(const std::string &path) {
 }
 
 bool openAddress(const std::string &address) {
+  if (sessionBusSilent()) {
+    if (waitsAbandoned()) return false;
+    UniqueString scheme(g_uri_parse_scheme(address.c_str()));
+    UniqueObject<GAppInfo> application(scheme ? g_app_info_get_default_for_uri_scheme(scheme.get())
+                                              : nullptr);
+    return application && launchWithoutBus(application.get(), address);
+  }
   GError *rawError = nullptr;
   if (g_app_info_launch_default_for_uri(address.c_str(), desktopLaunchContext().get(), &rawError))
     return true;
@@ -189,7 +256,15 @@ bool openDocument(const std::string &path, WindowHandle owner) {
   if (!application) return false;
   // A browser confined in a snap or a flatpak cannot read our folders by
   // name; the portal hands it the open file.
-  if (openThroughDocumentPortal(path, owner)) return true;
+  switch (openThroughDocumentPortal(path, owner)) {
+    case PortalAnswer::opened:
+      return true;
+    case PortalAnswer::silent:
+      // Asked to end while the bus kept us waiting: nothing more is started.
+      return !waitsAbandoned() && launchWithoutBus(application.get(), path);
+    case PortalAnswer::refused:
+      break;
+  }
   GList files = {file.get(), nullptr, nullptr};
   GError *rawError = nullptr;
   if (g_app_info_launch(application.get(), &files, desktopLaunchContext().get(), &rawError)) return true;
@@ -214,7 +289,10 @@ bool openFile(WindowHandle owner, const std::string &file, const std::string &pa
     if (!detached) process = pid;
     return true;
   }
-  if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return false;
+  // Only a regular file is handed on: a folder would open a file manager, and
+  // a pipe would keep whoever opens it waiting for a writer.
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   return openDocument(path, owner);
 }
 

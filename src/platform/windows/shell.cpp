@@ -96,6 +96,9 @@ void releaseProcess(ProcessHandle process) {
   if (process != 0) CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
+// The Windows shell answers without a bus to wait for.
+void abandonWaitsWhen(bool (*)()) {}
+
 bool shellExecute(const std::string &file, const std::string &parameters, const std::string &workingDirectory,
                   ProcessHandle &process) {
   process = 0;
