@@ -23,6 +23,27 @@ void onEnd(bool immediately) {
   removeTmpDirectory();
 }
 
+// Input queued before a request to end is dropped, whichever window it is
+// for: held keys or a burst of clicks must not keep the program from ending.
+void dropInputOnceQuitting(GdkEvent *event, gpointer) {
+  if (quitRequested()) {
+    switch (event->type) {
+      case GDK_KEY_PRESS:
+      case GDK_KEY_RELEASE:
+      case GDK_BUTTON_PRESS:
+      case GDK_2BUTTON_PRESS:
+      case GDK_3BUTTON_PRESS:
+      case GDK_BUTTON_RELEASE:
+      case GDK_SCROLL:
+      case GDK_MOTION_NOTIFY:
+        return;
+      default:
+        break;
+    }
+  }
+  gtk_main_do_event(event);
+}
+
 void onWake() {
   if (quitRequested()) {
     gdk_threads_enter();
@@ -44,6 +65,7 @@ void installTerminationHandlers() {
 }
 
 void endMainLoopOnQuitRequest() {
+  gdk_event_handler_set(dropInputOnceQuitting, nullptr, nullptr);
   if (wakeup.load() < 0) wakeup = platform::watchMainLoopWakeups(onWake);
   if (quitRequested()) requestQuitAndWake();
 }

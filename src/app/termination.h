@@ -11,7 +11,8 @@
 void installTerminationHandlers();
 
 // Main thread, once the toolkit is up: the main loop ends as soon as a quit
-// is requested (at once when it already was).
+// is requested (at once when it already was), and input that comes after the
+// request is dropped.
 void endMainLoopOnQuitRequest();
 
 // Raises the quit request and wakes the main loop. Async-signal-safe; callable

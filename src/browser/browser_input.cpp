@@ -2,6 +2,7 @@
 // screen-reader names.
 #include "browser/browser_input.h"
 
+#include "base/quit_request.h"
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
@@ -251,7 +252,9 @@ void connectBrowserInput() {
 }
 
 bool performBrowserAction(BrowserAction action) {
-  if (referenceBrowserBusy || browserWindow == nullptr || !gtk_widget_get_visible(browserWindow))
+  // Input queued before a request to end is not acted on: the program ends.
+  if (quitRequested() || referenceBrowserBusy || browserWindow == nullptr ||
+      !gtk_widget_get_visible(browserWindow))
     return false;
   if (action == BrowserAction::Close) {
     closeBrowserWindow();

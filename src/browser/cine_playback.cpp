@@ -107,6 +107,8 @@ void stopCinePlayback() {
 // ---- Play button handler ----
 
 void onPlayToggled(GtkButton *, gpointer) {
+  // Playback starts from the position the steps before it reached.
+  showPendingStep();
   BrowserPosition position = currentPosition();
   if (position.study == -1) position.study = 0;
   if (position.series == -1) position.series = 0;

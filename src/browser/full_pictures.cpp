@@ -1,5 +1,5 @@
-// Full-size pictures decoded on demand, kept in a byte-bounded LRU cache, and
-// decoded ahead for the shown series on the worker pool.
+// Full-size pictures decoded on the worker pool when wanted, kept in a
+// byte-bounded LRU cache.
 #include "browser/full_pictures.h"
 
 #include "base/trace.h"
@@ -35,13 +35,13 @@ std::list<guint64> ages;  // most recently used first
 size_t cachedBytes = 0;
 size_t cacheBound = kDefaultFullPictureCacheBytes;
 
-// Never evicted: the picture last asked for and the one expected after it.
+// Never evicted: the picture last shown and the one expected after it.
 guint64 lastAsked = 0;
 guint64 expectedNext = 0;
 
-// Pictures a worker is decoding now, and how many decodings are under way.
-std::set<guint64> onTheirWay;
-int prefetchesRunning = 0;
+// Pictures whose latest decoding failed.
+std::set<guint64> unreadable;
+void (*arrivalHandler)() = nullptr;
 
 size_t bytesOf(GdkPixbuf *pixels) { return gdk_pixbuf_get_byte_length(pixels); }
 
@@ -87,72 +87,117 @@ void keep(guint64 id, PixbufPtr pixels) {
   evictBeyondBound();
 }
 
-void releaseSource(gpointer data) {
-  auto *source = static_cast<Source *>(data);
-  forget(source->id);
-  onTheirWay.erase(source->id);
-  delete source;
-}
-
 const Source *sourceOf(GtkWidget *thumbnail) {
   if (thumbnail == nullptr) return nullptr;
   return static_cast<const Source *>(g_object_get_data(G_OBJECT(thumbnail), "orig-pixbuf"));
 }
 
-// A picture a worker decoded, handed to the main loop.
-struct Prefetched {
-  guint64 id;
+// ---- The requests shared with the workers ----
+
+struct Wanted {
+  guint64 id = 0;
+  std::string path;
+};
+
+struct Decoded {
+  guint64 id = 0;
   DecodedPicture picture;
 };
 
-// Decoded pictures on their way from the workers to the main thread. The
-// queue's own lock orders a worker's writes before the main thread's reads; a
-// wake-up of the main loop, whose watch the main thread made, tells it, so
-// that no worker ever touches the main loop's own structures. Never
-// destroyed: a worker may still hand a picture over while the process ends.
-struct HandOver {
+// What the workers are asked for and what they hand back. A posted job does
+// not carry its picture: it takes the most wanted one when it starts, so that
+// pictures asked for by steps long passed are never decoded. The lock orders
+// a worker's writes before the main thread's reads; a wake-up of the main
+// loop, whose watch the main thread made, tells it of a result, so that no
+// worker ever touches the main loop's own structures. Never destroyed: a
+// worker may still hand a picture over while the process ends.
+struct Requests {
   std::mutex lock;
-  std::deque<std::unique_ptr<Prefetched>> pictures;
+  std::deque<Wanted> waiting;  // most wanted first; no worker has started on them
+  std::set<guint64> started;   // being decoded, or decoded and not yet taken
+  int jobsPosted = 0;          // posted jobs that have not started
+  std::deque<std::unique_ptr<Decoded>> done;
   int wakeup = -1;
 };
-HandOver &handOver() {
-  static HandOver *queue = new HandOver();
-  return *queue;
+Requests &requests() {
+  static Requests *shared = new Requests();
+  return *shared;
 }
 
-void takePrefetched(std::unique_ptr<Prefetched> prefetched);
+// A worker: decodes the most wanted picture, if any is still wanted.
+void decodeMostWanted() {
+  Requests &shared = requests();
+  Wanted next;
+  {
+    std::lock_guard<std::mutex> guard(shared.lock);
+    --shared.jobsPosted;
+    if (shared.waiting.empty()) return;
+    next = std::move(shared.waiting.front());
+    shared.waiting.pop_front();
+    shared.started.insert(next.id);
+  }
+  auto result = std::make_unique<Decoded>(Decoded{next.id, decodePictureFile(next.path)});
+  {
+    std::lock_guard<std::mutex> guard(shared.lock);
+    shared.done.push_back(std::move(result));
+  }
+  platform::wakeMainLoop(shared.wakeup);
+}
 
-void onHandOver() {
+void take(std::unique_ptr<Decoded> decoded) {
+  {
+    std::lock_guard<std::mutex> guard(requests().lock);
+    // Its thumbnail has gone meanwhile, taking the source with it.
+    if (requests().started.erase(decoded->id) == 0) return;
+  }
+  if (decoded->picture.pixels) {
+    unreadable.erase(decoded->id);
+    keep(decoded->id, std::move(decoded->picture.pixels));
+  } else {
+    unreadable.insert(decoded->id);
+    trace("obraz niedostępny: " + decoded->picture.message);
+  }
+}
+
+void onDecoded() {
   // As every callback the toolkit runs for other threads: under its lock.
   gdk_threads_enter();
+  bool any = false;
   for (;;) {
-    std::unique_ptr<Prefetched> prefetched;
+    std::unique_ptr<Decoded> decoded;
     {
-      std::lock_guard<std::mutex> guard(handOver().lock);
-      if (handOver().pictures.empty()) break;
-      prefetched = std::move(handOver().pictures.front());
-      handOver().pictures.pop_front();
+      std::lock_guard<std::mutex> guard(requests().lock);
+      if (requests().done.empty()) break;
+      decoded = std::move(requests().done.front());
+      requests().done.pop_front();
     }
-    takePrefetched(std::move(prefetched));
+    take(std::move(decoded));
+    any = true;
   }
+  if (any && arrivalHandler != nullptr) arrivalHandler();
   gdk_threads_leave();
 }
 
-// Main thread, before the first picture is handed over.
-bool watchHandOver() {
-  HandOver &queue = handOver();
-  if (queue.wakeup < 0) queue.wakeup = platform::watchMainLoopWakeups(onHandOver);
-  return queue.wakeup >= 0;
+// Main thread, before the first picture is asked for.
+bool watchDecodings() {
+  Requests &shared = requests();
+  if (shared.wakeup < 0) shared.wakeup = platform::watchMainLoopWakeups(onDecoded);
+  return shared.wakeup >= 0;
 }
 
-void takePrefetched(std::unique_ptr<Prefetched> prefetched) {
-  --prefetchesRunning;
-  // Its thumbnail may have gone meanwhile, taking the source with it.
-  if (onTheirWay.erase(prefetched->id) == 0) return;
-  if (prefetched->picture.pixels)
-    keep(prefetched->id, std::move(prefetched->picture.pixels));
-  else
-    trace("obraz niedostępny: " + prefetched->picture.message);
+void releaseSource(gpointer data) {
+  auto *source = static_cast<Source *>(data);
+  forget(source->id);
+  unreadable.erase(source->id);
+  {
+    std::lock_guard<std::mutex> guard(requests().lock);
+    std::deque<Wanted> &waiting = requests().waiting;
+    waiting.erase(std::remove_if(waiting.begin(), waiting.end(),
+                                 [source](const Wanted &wanted) { return wanted.id == source->id; }),
+                  waiting.end());
+    requests().started.erase(source->id);
+  }
+  delete source;
 }
 
 }  // namespace
@@ -166,34 +211,30 @@ void attachFullPictureSource(GtkWidget *thumbnail, std::unique_ptr<FullPictureSo
 
 const FullPictureSource *fullPictureSourceOf(GtkWidget *thumbnail) { return sourceOf(thumbnail); }
 
-PixbufPtr fullPicture(GtkWidget *thumbnail) {
+PixbufPtr cachedFullPicture(GtkWidget *thumbnail) {
   const Source *source = sourceOf(thumbnail);
   if (source == nullptr) return nullptr;
   lastAsked = source->id;
   auto found = cache.find(source->id);
-  if (found != cache.end()) {
-    touch(found->second, source->id);
-    return PixbufPtr(GDK_PIXBUF(g_object_ref(found->second.pixels.get())));
-  }
-  DecodedPicture decoded = decodePictureFile(source->path);
-  if (!decoded.pixels) {
-    trace("obraz niedostępny: " + decoded.message);
-    return nullptr;
-  }
-  PixbufPtr shown(GDK_PIXBUF(g_object_ref(decoded.pixels.get())));
-  keep(source->id, std::move(decoded.pixels));
-  return shown;
+  if (found == cache.end()) return nullptr;
+  touch(found->second, source->id);
+  return PixbufPtr(GDK_PIXBUF(g_object_ref(found->second.pixels.get())));
 }
 
-void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
-  if (series.empty() || !watchHandOver()) return;
+void requestFullPictures(GtkWidget *shown, const std::vector<GtkWidget *> &series, int from) {
+  if (!watchDecodings()) return;
   prepareDecodingThreads();
+  std::vector<Wanted> wanted;
+  if (const Source *source = sourceOf(shown)) {
+    lastAsked = source->id;
+    if (cache.count(source->id) == 0) wanted.push_back({source->id, source->path});
+  }
+  expectedNext = 0;
   size_t count = series.size();
   size_t budget = cacheBound / 2;
   size_t planned = 0;
-  expectedNext = 0;
-  for (size_t step = 1; step <= std::max<size_t>(count - 1, 1); ++step) {
-    const Source *source = sourceOf(series[(static_cast<size_t>(from) + step) % count]);
+  for (size_t step = 1; count > 0 && step <= std::max<size_t>(count - 1, 1); ++step) {
+    const Source *source = sourceOf(series[(static_cast<size_t>(std::max(from, 0)) + step) % count]);
     if (source == nullptr) continue;
     if (step == 1) expectedNext = source->id;
     planned += expectedBytes(*source);
@@ -205,17 +246,41 @@ void prefetchFullPictures(const std::vector<GtkWidget *> &series, int from) {
       touch(cached->second, source->id);
       continue;
     }
-    if (!onTheirWay.insert(source->id).second) continue;
-    ++prefetchesRunning;
-    WorkerPool::shared().post([id = source->id, path = source->path] {
-      auto prefetched = std::make_unique<Prefetched>(Prefetched{id, decodePictureFile(path)});
-      {
-        std::lock_guard<std::mutex> guard(handOver().lock);
-        handOver().pictures.push_back(std::move(prefetched));
-      }
-      platform::wakeMainLoop(handOver().wakeup);
-    });
+    wanted.push_back({source->id, source->path});
   }
+
+  int more = 0;
+  {
+    Requests &shared = requests();
+    std::lock_guard<std::mutex> guard(shared.lock);
+    shared.waiting.clear();
+    for (Wanted &picture : wanted)
+      if (shared.started.count(picture.id) == 0) shared.waiting.push_back(std::move(picture));
+    more = std::max(0, static_cast<int>(shared.waiting.size()) - shared.jobsPosted);
+    shared.jobsPosted += more;
+  }
+  for (int job = 0; job < more; ++job) WorkerPool::shared().post(decodeMostWanted);
+}
+
+bool fullPictureUnreadable(GtkWidget *thumbnail) {
+  const Source *source = sourceOf(thumbnail);
+  return source != nullptr && unreadable.count(source->id) != 0;
+}
+
+void setFullPictureArrivalHandler(void (*handler)()) { arrivalHandler = handler; }
+
+PixbufPtr fullPicture(GtkWidget *thumbnail) {
+  const Source *source = sourceOf(thumbnail);
+  if (source == nullptr) return nullptr;
+  if (PixbufPtr cached = cachedFullPicture(thumbnail)) return cached;
+  DecodedPicture decoded = decodePictureFile(source->path);
+  if (!decoded.pixels) {
+    trace("obraz niedostępny: " + decoded.message);
+    return nullptr;
+  }
+  PixbufPtr shown(GDK_PIXBUF(g_object_ref(decoded.pixels.get())));
+  keep(source->id, std::move(decoded.pixels));
+  return shown;
 }
 
 void setFullPictureCacheBound(size_t bytes) {
@@ -229,4 +294,7 @@ void forgetFullPictures() {
 
 size_t fullPictureCacheBytes() { return cachedBytes; }
 
-int fullPicturePrefetchesUnderWay() { return prefetchesRunning; }
+int fullPicturePrefetchesUnderWay() {
+  std::lock_guard<std::mutex> guard(requests().lock);
+  return static_cast<int>(requests().waiting.size() + requests().started.size());
+}

@@ -40,12 +40,11 @@ void setInformationLine(const std::string &markup) {
 }
 
 // The factor that fits the picture into the image area as it is laid out now.
-double fittedZoomFactor(GdkPixbuf *original) {
+double fittedZoomFactor(int width, int height) {
   if (imageScroller == nullptr) return zoomFactor;
   GtkAllocation view;
   gtk_widget_get_allocation(imageScroller, &view);
-  return fitViewFactor(gdk_pixbuf_get_width(original), gdk_pixbuf_get_height(original), view.width,
-                       view.height);
+  return fitViewFactor(width, height, view.width, view.height);
 }
 
 // The full picture the view shows, scaled to the view's size request as it
@@ -86,6 +85,81 @@ gboolean drawVisiblePart(GtkWidget *view, GdkEventExpose *event, gpointer) {
   return TRUE;
 }
 
+// The thumbnail the view shows the picture of, and whether its own small
+// picture stands in for the full one (not decoded yet, or unreadable).
+GtkWidget *viewedThumbnail = nullptr;
+bool viewShowsStandIn = false;
+bool noteShown = false;
+
+// What the view shows while the full picture is not there: the thumbnail's
+// own picture, scaled up as the full one would be.
+PixbufPtr standInPicture(GtkWidget *thumbnail) {
+  if (GTK_IS_IMAGE(thumbnail) && gtk_image_get_storage_type(GTK_IMAGE(thumbnail)) == GTK_IMAGE_PIXBUF)
+    if (GdkPixbuf *small = gtk_image_get_pixbuf(GTK_IMAGE(thumbnail)))
+      return PixbufPtr(GDK_PIXBUF(g_object_ref(small)));
+  PixbufPtr black(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 1, 1));
+  if (black) gdk_pixbuf_fill(black.get(), 0x000000ff);
+  return black;
+}
+
+// Shows selectedThumbnail's picture: the full one when the cache has it,
+// otherwise the thumbnail's, at the size of the full one. With `askWorkers`
+// the full picture (and those after it) is asked for.
+int showSelectedPicture(bool askWorkers);
+
+void onFullPictureArrived() {
+  if (selectedThumbnail == nullptr || imageView == nullptr || selectedThumbnail != viewedThumbnail ||
+      !viewShowsStandIn)
+    return;
+  bool arrived = static_cast<bool>(cachedFullPicture(selectedThumbnail));
+  // A failed decoding is not retried from here: only showing the position again does.
+  if (arrived || (fullPictureUnreadable(selectedThumbnail) && !noteShown)) showSelectedPicture(false);
+}
+
+int showSelectedPicture(bool askWorkers) {
+  if (selectedThumbnail == nullptr) return 0;
+  setFullPictureArrivalHandler(onFullPictureArrived);
+  PixbufPtr picture = cachedFullPicture(selectedThumbnail);
+  if (askWorkers) requestFullPictures(selectedThumbnail, currentSeriesThumbnails(), currentImage);
+  const FullPictureSource *source = fullPictureSourceOf(selectedThumbnail);
+  bool standIn = !picture;
+  if (standIn) picture = standInPicture(selectedThumbnail);
+  if (!picture) return 0;
+  // The full picture's size, also while its thumbnail stands in for it.
+  int originalWidth = gdk_pixbuf_get_width(picture.get());
+  int originalHeight = gdk_pixbuf_get_height(picture.get());
+  if (standIn && source != nullptr && source->width > 0 && source->height > 0) {
+    originalWidth = source->width;
+    originalHeight = source->height;
+  }
+  if (zoomFitsView) zoomFactor = fittedZoomFactor(originalWidth, originalHeight);
+  zoomFactor = std::min(zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
+  auto [width, height] = shownPictureSize(originalWidth, originalHeight, zoomFactor);
+  if (g_object_get_data(G_OBJECT(imageView), "draws-visible-part") == nullptr) {
+    g_signal_connect(imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
+    g_object_set_data(G_OBJECT(imageView), "draws-visible-part", imageView);
+  }
+  viewedPicture = std::move(picture);
+  viewedThumbnail = selectedThumbnail;
+  viewShowsStandIn = standIn;
+  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_EMPTY)
+    gtk_image_clear(GTK_IMAGE(imageView));
+  // The view takes the place of the whole scaled picture; only what is exposed
+  // of it is ever scaled.
+  gtk_widget_set_size_request(imageView, width, height);
+  gtk_widget_queue_draw(imageView);
+
+  // Never a picture under the wrong line: the line follows the position, and
+  // says so when the picture shown is only the thumbnail of an unreadable one.
+  noteShown = standIn && (source == nullptr || fullPictureUnreadable(selectedThumbnail));
+  StudyMetadata displayed = recordForDisplay(currentRecord());
+  setInformationLine(informationLineMarkup(displayed) + (noteShown ? unreadablePictureNoteMarkup() : ""));
+  gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
+  showWhereAmI();
+  if (askWorkers && pictureShownObserver) pictureShownObserver();
+  return std::min(width, height);
+}
+
 }  // namespace
 
 void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
@@ -111,44 +185,17 @@ std::pair<int, int> shownPictureSize(int width, int height, double factor) {
           std::max(kSmallestShownSide, static_cast<int>(scaledHeight))};
 }
 
-PixbufPtr originalPicture(GtkWidget *thumbnail) { return fullPicture(thumbnail); }
-
-int showCurrentImage() {
-  if (selectedThumbnail == nullptr) return 0;
-  PixbufPtr picture = originalPicture(selectedThumbnail);
-  prefetchFullPictures(currentSeriesThumbnails(), currentImage);
-  if (!picture) return 0;
-  if (zoomFitsView) zoomFactor = fittedZoomFactor(picture.get());
-
-  int originalWidth = gdk_pixbuf_get_width(picture.get());
-  int originalHeight = gdk_pixbuf_get_height(picture.get());
-  zoomFactor = std::min(zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
-  auto [width, height] = shownPictureSize(originalWidth, originalHeight, zoomFactor);
-  if (g_object_get_data(G_OBJECT(imageView), "draws-visible-part") == nullptr) {
-    g_signal_connect(imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
-    g_object_set_data(G_OBJECT(imageView), "draws-visible-part", imageView);
-  }
-  viewedPicture = std::move(picture);
-  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_EMPTY)
-    gtk_image_clear(GTK_IMAGE(imageView));
-  // The view takes the place of the whole scaled picture; only what is exposed
-  // of it is ever scaled.
-  gtk_widget_set_size_request(imageView, width, height);
-  gtk_widget_queue_draw(imageView);
-
-  StudyMetadata displayed = recordForDisplay(currentRecord());
-  setInformationLine(informationLineMarkup(displayed));
-  gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
-  showWhereAmI();
-  if (pictureShownObserver) pictureShownObserver();
-  return std::min(width, height);
-}
+int showCurrentImage() { return showSelectedPicture(true); }
 
 void clearShownPicture() {
   viewedPicture.reset();
+  viewedThumbnail = nullptr;
+  viewShowsStandIn = noteShown = false;
   gtk_widget_set_size_request(imageView, -1, -1);
   gtk_widget_queue_draw(imageView);
 }
+
+GdkPixbuf *viewedPixels() { return viewedPicture.get(); }
 
 std::pair<int, int> viewedPictureSize() {
   if (!viewedPicture || imageView == nullptr) return {0, 0};

@@ -25,15 +25,13 @@ double largestUsefulZoom(int width, int height);
 // result longer than kLargestShownSide is scaled down to it, keeping its shape.
 std::pair<int, int> shownPictureSize(int width, int height, double factor);
 
-// The full-size picture of a thumbnail (decoded on first use, see
-// full_pictures.h), or null.
-PixbufPtr originalPicture(GtkWidget *thumbnail);
-
 // Shows selectedThumbnail's full-size picture scaled by zoomFactor (each side
 // at least 20 pixels) and rebuilds the information line for the current
-// series. Returns the smaller scaled side, or 0 when nothing is selected or
-// the picture cannot be decoded any more (the view then stays as it was).
-// The pictures after it in the current series are decoded ahead.
+// series. Returns the smaller scaled side, or 0 when nothing is selected.
+// A full picture the cache does not hold is decoded on the workers; its
+// thumbnail, scaled to the same size, stands in until it comes, and stays
+// with a note on the information line when it cannot be read (the disc was
+// taken out). The pictures after it in the current series are decoded ahead.
 // A zoomFactor past largestUsefulZoom of the picture is brought down to it, so
 // that the next zoom-out press shows a smaller picture.
 int showCurrentImage();
@@ -44,7 +42,12 @@ void clearShownPicture();
 // The size at which the view shows its picture; 0 x 0 when it shows none.
 std::pair<int, int> viewedPictureSize();
 
-// Called after every picture put into the view, each cine frame included:
+// The picture the view scales from: the full picture, or the thumbnail's own
+// picture standing in for it; null when it shows none.
+GdkPixbuf *viewedPixels();
+
+// Called after every position's picture put into the view, each cine frame
+// included (not when the full picture later takes its thumbnail's place):
 // for measurements and tests. An empty function removes it.
 void setPictureShownObserver(std::function<void()> observer);
 

@@ -34,3 +34,7 @@ std::string informationLineMarkup(const StudyMetadata &displayed) {
          "</span><span foreground=\"#FFF\">, OPIS SERII: </span><span foreground=\"#AAA\">" +
          escaped(shortenTo16Bytes(displayed.seriesDescription)) + "</span>";
 }
+
+std::string unreadablePictureNoteMarkup() {
+  return std::string("\n<span foreground=\"#F66\">") + kUnreadablePictureNote + "</span>";
+}

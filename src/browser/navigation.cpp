@@ -2,6 +2,7 @@
 // and zooming the large picture.
 #include "browser/navigation.h"
 
+#include "base/quit_request.h"
 #include "browser/browser_input.h"
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
@@ -24,19 +25,58 @@ int seriesCount(const CatalogueShape &shape, int study) {
   return static_cast<int>(shape[study].size());
 }
 
+// Steps come faster than pictures can be shown when a key is held: a step
+// only moves the position, and the position is shown once the input queued
+// before it has been handled, so that a run of steps draws its last position
+// only.
+guint pendingShow = 0;
+bool showingPosition = false;
+
 // Shows the picture of the current position, unfolding and scrolling the tree
-// to its thumbnail. A position without a thumbnail shows nothing.
-void showPosition() {
+// to its thumbnail. A position without a thumbnail shows nothing. Unfolding
+// runs the pending input, which may step on: the newest position is then
+// revealed in its turn, and one already passed is never drawn.
+void showPositionNow() {
+  if (pendingShow != 0) {
+    g_source_remove(pendingShow);
+    pendingShow = 0;
+  }
+  if (browserWindow == nullptr) return;
+  showingPosition = true;
   GtkWidget *thumbnail = currentThumbnail();
-  if (thumbnail == nullptr) return;
-  revealThumbnail(thumbnail);
-  selectThumbnail(thumbnail);
-  showCurrentImage();
+  while (thumbnail != nullptr && !quitRequested()) {
+    revealThumbnail(thumbnail);
+    GtkWidget *now = currentThumbnail();
+    if (now == thumbnail) {
+      selectThumbnail(thumbnail);
+      showCurrentImage();
+      break;
+    }
+    thumbnail = now;
+  }
+  showingPosition = false;
+}
+
+gboolean onPendingShow(gpointer) {
+  pendingShow = 0;
+  showPositionNow();
+  return G_SOURCE_REMOVE;
+}
+
+void showPosition() {
+  // While a position is being shown, its loop picks the new one up.
+  if (showingPosition || pendingShow != 0) return;
+  // Below the input's priority, and below redrawing and layout.
+  pendingShow = gdk_threads_add_idle_full(G_PRIORITY_DEFAULT_IDLE, onPendingShow, nullptr, nullptr);
 }
 
 // A series step that lands on an empty series: the picture and the line's text
 // go, the selection stays but is no longer framed.
 void clearImageView() {
+  if (pendingShow != 0) {
+    g_source_remove(pendingShow);
+    pendingShow = 0;
+  }
   clearShownPicture();
   gtk_label_set_text(GTK_LABEL(infoLabel), "");
   if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
@@ -182,6 +222,10 @@ double fitViewFactor(int width, int height, int viewWidth, int viewHeight) {
 
 // ---- The shown position ----
 
+void showPendingStep() {
+  if (pendingShow != 0) showPositionNow();
+}
+
 BrowserPosition currentPosition() { return {currentStudy, currentSeries, currentImage}; }
 
 void setCurrentPosition(const BrowserPosition &position) {
@@ -252,6 +296,7 @@ void onNextSeries(GtkButton *, gpointer) {
 }
 
 void onZoomIn(GtkButton *, gpointer) {
+  showPendingStep();
   if (!zoomApplies()) return;
   const FullPictureSource *original = fullPictureSourceOf(selectedThumbnail);
   if (original == nullptr) return;
@@ -265,6 +310,7 @@ void onZoomIn(GtkButton *, gpointer) {
 }
 
 void onZoomOut(GtkButton *, gpointer) {
+  showPendingStep();
   if (!zoomApplies()) return;
   zoomFitsView = false;
   zoomFactor /= kZoomStep;
@@ -289,6 +335,7 @@ void showLastImage() {
 }
 
 void toggleFitToView() {
+  showPendingStep();
   if (!zoomApplies()) return;
   if (zoomFitsView) {
     zoomFitsView = false;

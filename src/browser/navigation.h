@@ -66,6 +66,11 @@ double fitViewFactor(int width, int height, int viewWidth, int viewHeight);
 
 // ---- The shown position ----
 
+// The step buttons move the position at once and show it once the input
+// queued before them has been handled (a held key's steps are merged). Shows
+// a step not shown yet now, for actions that work on the shown picture.
+void showPendingStep();
+
 BrowserPosition currentPosition();
 void setCurrentPosition(const BrowserPosition &position);
 

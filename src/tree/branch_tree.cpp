@@ -3,6 +3,8 @@
 // held (cine frames come from a timer on the main loop).
 #include "tree/branch_tree.h"
 
+#include "base/quit_request.h"
+
 #include <gdk/gdkkeysyms.h>
 
 #include <cstring>
@@ -154,8 +156,9 @@ void expandPathTo(GtkWidget *widget) {
   // One immediate redraw of everything queued on the way up, rather than one
   // per level of the tree (this runs for every cine frame).
   gdk_window_process_all_updates();
-  // Sizes and positions must be current when the caller reads them.
-  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  // Sizes and positions must be current when the caller reads them. Once the
+  // program is asked to end, the input still queued is left alone.
+  while (!quitRequested() && gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
 int treeOffsetOf(GtkWidget *widget) {

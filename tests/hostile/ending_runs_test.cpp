@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/image_view.h"
 #include "browser/thumbnail_index.h"
 #include "ui/ui_state.h"
 
@@ -13,12 +14,14 @@
 #include "support/scoped_medium.h"
 #include "support/scratch_folder.h"
 
+#include <gdk/gdkkeysyms.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -323,6 +326,85 @@ TEST(EndingRuns, ASignalDuringABrowserBuildEndsTheRunAtOnce) {
   EXPECT_LE(loadedImageCount, loadedWhenSignalled + 1);  // not one picture more after the signal
   EXPECT_EQ(browserWindow, nullptr);
   EXPECT_FALSE(tmpDirectoryUsable());
+  EXPECT_FALSE(fs::exists(tmpDirectory));
+}
+
+// ---- Held keys on large pictures, run whole in a child process ----
+
+constexpr int kLargePictures = 24;
+constexpr int kPresses = 2000;
+struct HeldKeys {
+  int drawn = 0, standIns = 0;
+  gint64 pressedAt = 0, settledAt = 0, signalledAt = 0;
+  int imageWhenSignalled = -1;
+} held;
+
+// A held key's presses as they queue up before the program takes them.
+void queueRightPresses() {
+  for (int press = 0; press < kPresses; ++press)
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+      GdkEvent *event = gdk_event_new(type);
+      event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(browserWindow)));
+      event->key.send_event = TRUE;
+      event->key.keyval = GDK_Right;
+      gdk_event_put(event);
+      gdk_event_free(event);
+    }
+}
+
+gboolean holdRightKey(gpointer) {
+  if (browserWindow == nullptr || !gtk_widget_get_mapped(browserWindow)) return G_SOURCE_CONTINUE;
+  if (held.pressedAt == 0) {
+    setPictureShownObserver(
+        [] { held.standIns += gdk_pixbuf_get_width(viewedPixels()) < 2048, ++held.drawn; });
+    held.pressedAt = g_get_monotonic_time();
+    queueRightPresses();
+  }
+  // Until the last position shows its full picture, decoded on the workers.
+  if (currentImage != (kPresses - 1) % kLargePictures || viewedPixels() == nullptr ||
+      gdk_pixbuf_get_width(viewedPixels()) < 2048)
+    return G_SOURCE_CONTINUE;
+  held.settledAt = g_get_monotonic_time();
+  queueRightPresses();
+  held.imageWhenSignalled = currentImage;
+  held.signalledAt = g_get_monotonic_time();
+  raise(SIGTERM);
+  return G_SOURCE_REMOVE;
+}
+
+TEST(EndingRuns, HeldKeysOnLargePicturesStopWithTheKeysAndASignalDuringThemEndsTheRunAtOnce) {
+  if (childRunRole() != "keys") {
+    ScopedMedium medium;
+    for (int i = 0; i < kLargePictures; ++i)
+      medium.writePicture("REFIMG/ST1/SE1/IM" + std::to_string(100 + i) + ".jpg", 2048, 2048);
+    ASSERT_TRUE(writeDicomFile(medium.path("DICOM/ST1/SE1/IM1"), {{DCM_Modality, "CT"}}));
+    ChildResult child = runTestInChild(
+        "EndingRuns.HeldKeysOnLargePicturesStopWithTheKeysAndASignalDuringThemEndsTheRunAtOnce", "keys",
+        {{"VELMORA_TEST_MEDIUM", medium.root()}});
+    EXPECT_EQ(child.exitStatus, 0) << child.output;
+    rusage used{};
+    getrusage(RUSAGE_CHILDREN, &used);
+    EXPECT_LT(used.ru_maxrss, 1024 * 1024) << "kilobytes at most";
+    return;
+  }
+  std::string root = g_getenv("VELMORA_TEST_MEDIUM");
+  ASSERT_EQ(chdir(root.c_str()), 0);
+  g_timeout_add(5, pressReferenceTile, nullptr);
+  g_timeout_add(10, holdRightKey, nullptr);
+  std::string program = VELMORA_PROGRAM;
+  char *argv[] = {&program[0], &root[0], nullptr};
+  gdk_threads_leave();
+  int code = runApplication(2, argv);
+  gdk_threads_enter();
+  setPictureShownObserver(nullptr);
+
+  EXPECT_EQ(code, 0);
+  ASSERT_GT(held.signalledAt, 0);
+  // Generous: drawn one by one, the steps went on for tens of seconds.
+  EXPECT_LT(held.settledAt - held.pressedAt, 15 * G_USEC_PER_SEC);
+  EXPECT_TRUE(held.drawn <= 2 && held.standIns >= 1) << held.drawn << " drawn, " << held.standIns;
+  EXPECT_LT(g_get_monotonic_time() - held.signalledAt, kPromptEndMs * 1000);
+  EXPECT_EQ(currentImage, held.imageWhenSignalled);  // not one step after the signal
   EXPECT_FALSE(fs::exists(tmpDirectory));
 }
 
