@@ -111,6 +111,7 @@ void setDragCursor(GtkWidget *widget, bool dragging) {
 gboolean refitToView(gpointer) {
   refitSource = 0;
   if (!zoomFitsView) return FALSE;
+  showPendingStep();
   showCurrentImage();
   centreImageView();
   return FALSE;

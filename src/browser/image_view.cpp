@@ -108,8 +108,9 @@ PixbufPtr standInPicture(GtkWidget *thumbnail) {
 int showSelectedPicture(bool askWorkers);
 
 void onFullPictureArrived() {
+  // Not while a step waits to be shown: the line already tells of the new position.
   if (selectedThumbnail == nullptr || imageView == nullptr || selectedThumbnail != viewedThumbnail ||
-      !viewShowsStandIn)
+      selectedThumbnail != currentThumbnail() || !viewShowsStandIn)
     return;
   bool arrived = static_cast<bool>(cachedFullPicture(selectedThumbnail));
   // A failed decoding is not retried from here: only showing the position again does.
