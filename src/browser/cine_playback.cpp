@@ -3,6 +3,7 @@
 
 #include "base/tmp_directory.h"
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
 #include "ui/keyboard_access.h"
@@ -68,6 +69,9 @@ gboolean onCineTimer(gpointer) {
 void startCinePlayback() {
   if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
   if (GtkWidget *start = currentThumbnail()) revealThumbnail(start);
+  // The frames to come are decoded from now on, so that the first ones are
+  // full pictures already.
+  requestFullPictures(currentThumbnail(), currentSeriesThumbnails(), currentImage);
   cinePlaying = true;
   setPlayButtonLook("/img/stop.png", kStopTooltip);
   if (cineTimer != 0) g_source_remove(cineTimer);
