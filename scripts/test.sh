@@ -3,9 +3,9 @@
 # scripts/test.sh [release|asan|tsan|windows]
 # The tsan kind builds and runs only the tests that run threads: the viewer
 # launch threads with the question box they use, the thumbnails decoded on the
-# worker pool, the full pictures decoded there as they are shown, cine
-# playback with its pictures decoded ahead, and the diagnostic viewer's frames
-# decoded ahead.
+# worker pool (and jobs that throw there), the full pictures decoded there as
+# they are shown, cine playback with its pictures decoded ahead, and the
+# diagnostic viewer's frames decoded ahead.
 # The windows kind builds the Windows libraries when they are missing (long
 # the first time), cross-builds for Windows and runs those tests under wine.
 set -eu
@@ -27,7 +27,7 @@ case $kind in
         # GLib's slice allocator shares slabs between threads under its own
         # locks; plain malloc lets the checker follow every block.
         export G_SLICE=always-malloc
-        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
+        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|WorkerPoolTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
   windows) dir=build-windows
            # The Windows disc is made and watched with the Linux tools.
            scripts/setup.sh

@@ -3,6 +3,7 @@
 #include "browser/full_pictures.h"
 
 #include "base/trace.h"
+#include "browser/unreadable_picture.h"
 #include "catalogue/worker_pool.h"
 #include "platform/platform.h"
 
@@ -136,7 +137,18 @@ void decodeMostWanted() {
     shared.waiting.pop_front();
     shared.started.insert(next.id);
   }
-  auto result = std::make_unique<Decoded>(Decoded{next.id, decodePictureFile(next.path)});
+  // A decoding that fails with an exception (no memory for the picture) is
+  // handed back as a picture that could not be decoded, so that it is never
+  // left counted as under way.
+  DecodedPicture picture;
+  try {
+    picture = decodePictureFile(next.path);
+  } catch (const std::exception &error) {
+    picture = DecodedPicture();
+    picture.failure = PictureFailure::outOfMemory;
+    picture.message = next.path + ": " + error.what();
+  }
+  auto result = std::make_unique<Decoded>(Decoded{next.id, std::move(picture)});
   {
     std::lock_guard<std::mutex> guard(shared.lock);
     shared.done.push_back(std::move(result));
@@ -214,6 +226,10 @@ const FullPictureSource *fullPictureSourceOf(GtkWidget *thumbnail) { return sour
 PixbufPtr cachedFullPicture(GtkWidget *thumbnail) {
   const Source *source = sourceOf(thumbnail);
   if (source == nullptr) return nullptr;
+  if (source->unreadable) {
+    GdkPixbuf *placeholder = unreadablePicture();
+    return placeholder != nullptr ? PixbufPtr(GDK_PIXBUF(g_object_ref(placeholder))) : nullptr;
+  }
   lastAsked = source->id;
   auto found = cache.find(source->id);
   if (found == cache.end()) return nullptr;
@@ -227,7 +243,7 @@ void requestFullPictures(GtkWidget *shown, const std::vector<GtkWidget *> &serie
   std::vector<Wanted> wanted;
   if (const Source *source = sourceOf(shown)) {
     lastAsked = source->id;
-    if (cache.count(source->id) == 0) wanted.push_back({source->id, source->path});
+    if (cache.count(source->id) == 0 && !source->unreadable) wanted.push_back({source->id, source->path});
   }
   expectedNext = 0;
   size_t count = series.size();
@@ -235,7 +251,7 @@ void requestFullPictures(GtkWidget *shown, const std::vector<GtkWidget *> &serie
   size_t planned = 0;
   for (size_t step = 1; count > 0 && step <= std::max<size_t>(count - 1, 1); ++step) {
     const Source *source = sourceOf(series[(static_cast<size_t>(std::max(from, 0)) + step) % count]);
-    if (source == nullptr) continue;
+    if (source == nullptr || source->unreadable) continue;
     if (step == 1) expectedNext = source->id;
     planned += expectedBytes(*source);
     if (step > 1 && planned > budget) break;

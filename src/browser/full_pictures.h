@@ -22,6 +22,9 @@ struct FullPictureSource {
   std::string path;
   int width = 0;
   int height = 0;
+  // The file could not be decoded: its full picture is the placeholder, and
+  // the file is not read again.
+  bool unreadable = false;
 };
 
 // Hands `source` to `thumbnail` (released with it, and its cached picture too).

@@ -9,6 +9,7 @@
 #include "browser/load_progress.h"
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"
+#include "browser/unreadable_picture.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/medium_failure.h"
 #include "catalogue/medium_relative_path.h"
@@ -52,12 +53,15 @@ void connectThumbnailHandlers(GtkWidget *image) {
 
 // The series' pictures decoded on the worker pool a few entries ahead of the
 // entry being shown, so that both cores work while the main thread builds the
-// thumbnails in order. Only files whose relative path is not "small" are
-// decoded; whatever the main thread finds when it reaches the entry decides.
+// thumbnails in order. Only regular files on the medium (a link is examined
+// first, and one that leaves the medium is never opened) whose relative path
+// is not "small" are decoded; whatever the main thread finds when it reaches
+// the entry decides.
 class ThumbnailDecoding {
  public:
-  ThumbnailDecoding(const std::vector<fs::path> &entries, const std::string &mediumRoot)
-      : entries_(entries), mediumRoot_(mediumRoot), pending_(entries.size()) {
+  ThumbnailDecoding(const std::vector<fs::path> &entries, const std::string &mediumRoot,
+                    const std::string &resolvedRoot)
+      : entries_(entries), mediumRoot_(mediumRoot), resolvedRoot_(resolvedRoot), pending_(entries.size()) {
     prepareDecodingThreads();
   }
 
@@ -65,6 +69,9 @@ class ThumbnailDecoding {
   void startUpTo(size_t index) {
     size_t ahead = std::min(entries_.size(), index + 2 * WorkerPool::shared().size() + 1);
     for (; started_ < ahead; ++started_) {
+      platform::EntryStatus status;
+      if (examineListedEntry(entries_[started_].string(), resolvedRoot_, status) != ListedKind::regularFile)
+        continue;
       std::string relative;
       try {
         relative = relativePicturePath(entries_[started_], mediumRoot_);
@@ -78,6 +85,8 @@ class ThumbnailDecoding {
   }
 
   // The decoded picture of entry `index`, waiting for it if need be.
+  // Only for an entry the main thread has just found to be a regular file on
+  // the medium.
   DecodedPicture result(size_t index) {
     startUpTo(index);
     if (!pending_[index].valid())
@@ -89,6 +98,7 @@ class ThumbnailDecoding {
  private:
   const std::vector<fs::path> &entries_;
   const std::string &mediumRoot_;
+  const std::string &resolvedRoot_;
   std::vector<std::future<DecodedPicture>> pending_;
   size_t started_ = 0;
 };
@@ -134,7 +144,7 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
   std::vector<GtkWidget *> images;
   const std::string resolvedRoot = resolvedMediumRoot();
   const std::string mediumRoot = platform::currentDirectory();
-  ThumbnailDecoding decoding(entries, mediumRoot);
+  ThumbnailDecoding decoding(entries, mediumRoot, resolvedRoot);
   platform::EntryStatus status;
   for (size_t index = 0; index < entries.size(); ++index) {
     const fs::path &entry = entries[index];
@@ -161,14 +171,28 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
               // What desktops leave in folders burnt to disc (Thumbs.db,
               // desktop.ini, .DS_Store, empty files) is no picture at all.
               reportSkippedEntry(relative, pictureKindName(signature.kind));
-            } else if (GtkWidget *branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize,
-                                                           relative, decoding.result(index))) {
+            } else {
+              DecodedPicture decoded = decoding.result(index);
+              // A file that could be read a moment ago and not now: the disc
+              // may have gone. Any other picture that cannot be decoded stands
+              // in the series as a placeholder.
+              if (!decoded.pixels && decoded.failure == PictureFailure::unreadable &&
+                  !mediumStillListable()) {
+                g_printerr("%s\n", decoded.message.c_str());
+                trace("orig_pixbuf = 0");
+                return endedEmpty();
+              }
+              // Decoded, but without memory for its thumbnail, it is a placeholder too.
+              std::string why = decoded.pixels ? relative + ": brak pamięci na obraz" : decoded.message;
+              GtkWidget *branch = nullptr;
+              if (decoded.pixels)
+                branch = makeImageBranch(kThumbnailLevel, kThumbnailSize, kThumbnailSize, relative,
+                                         std::move(decoded));
+              if (branch == nullptr) branch = makePlaceholderBranch(kThumbnailLevel, relative, why);
               GtkWidget *image = branchWidget(branch);
               connectThumbnailHandlers(image);
               attachBranch(tree, branch, container);
               images.push_back(image);
-            } else {
-              return endedEmpty();
             }
           }
         }
@@ -181,6 +205,19 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
     }
   }
   return images;
+}
+
+GtkWidget *makePlaceholderBranch(int level, const std::string &path, const std::string &why) {
+  trace("orig_pixbuf = 0");
+  std::string line = "nie można odczytać obrazu: " + why;
+  trace(line);
+  g_printerr("%s\n", line.c_str());
+  GtkWidget *image = gtk_image_new_from_pixbuf(unreadablePicture());
+  auto source = std::make_unique<FullPictureSource>();
+  source->path = path;
+  source->unreadable = true;
+  attachFullPictureSource(image, std::move(source));
+  return newBranch(image, level);
 }
 
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path) {

@@ -22,9 +22,10 @@ bool isSmallPicture(const std::string &relativePath);
 // Every picture of `seriesDir` as a thumbnail under the series branch
 // (studyIndex, seriesIndex) of the tree, in directory order. A file without a
 // picture signature and an entry that cannot be examined or read (the medium
-// still sound) are passed over with a line on the trace and standard error.
-// Empty, with mediumReadable lowered, when a picture cannot be decoded, when
-// the medium fails, or when the build must end (see loadMustEnd).
+// still sound) are passed over with a line on the trace and standard error. A
+// picture that cannot be decoded stands in the series as a placeholder (see
+// makePlaceholderBranch). Empty, with mediumReadable lowered, when the medium
+// fails or when the build must end (see loadMustEnd).
 std::vector<GtkWidget *> loadSeriesImages(BranchTree &tree, int studyIndex, int seriesIndex,
                                           const boost::filesystem::path &seriesDir);
 
@@ -40,3 +41,9 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path);
 // The same with the picture already decoded (at about width x height).
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path, DecodedPicture decoded);
+
+// A picture branch at `level` for the picture at `path` that cannot be
+// decoded: the unreadable picture's placeholder, with "orig_pixbuf = 0" and
+// "nie można odczytać obrazu: <why>" on the trace, the latter on standard
+// error too. Its full picture is the placeholder.
+GtkWidget *makePlaceholderBranch(int level, const std::string &path, const std::string &why);

@@ -130,17 +130,26 @@ int countFilesIn(const DirectoryHandle &directory, const std::string &path, Walk
 
 // `seriesPath` is the series directory's absolute path; the file's path is
 // written as that directory + "/" + name and kept from the medium's "DICOM" on.
-std::vector<std::string> firstFileOf(const DirectoryHandle &series, const fs::path &seriesPath,
-                                     const std::string &mediumRoot, const std::string &resolvedRoot) {
+// At most `most` files, those named after `after` in name order.
+std::vector<std::string> filesOf(const DirectoryHandle &series, const fs::path &seriesPath,
+                                 const std::string &mediumRoot, const std::string &resolvedRoot, size_t most,
+                                 const std::string &after = std::string()) {
   const std::string directory = seriesPath.string();
+  std::vector<std::string> files;
   for (const ListedEntry &entry : sortedListing(series)) {
+    if (files.size() >= most) break;
+    if (!after.empty() && entry.name.compare(after) <= 0) continue;
     if (!isRegularFile(series, directory, entry, resolvedRoot)) continue;
     std::string written = directory + "/" + entry.name;
     std::optional<std::string> relative = pathFromMediumFolder(written, "DICOM", mediumRoot);
-    if (!relative) continue;
-    return {*relative};
+    if (relative) files.push_back(*relative);
   }
-  return {};
+  return files;
+}
+
+std::vector<std::string> firstFileOf(const DirectoryHandle &series, const fs::path &seriesPath,
+                                     const std::string &mediumRoot, const std::string &resolvedRoot) {
+  return filesOf(series, seriesPath, mediumRoot, resolvedRoot, 1);
 }
 
 DicomSeriesFiles seriesOf(const DirectoryHandle &study, const fs::path &studyPath, Walk &walk,
@@ -177,6 +186,19 @@ std::vector<std::string> firstDicomFile(const fs::path &seriesDirectory) {
   if (!resolvesInsideMedium(absolute.string(), resolvedRoot)) return {};
   DirectoryHandle series = platform::openDirectory(absolute.string());
   return series ? firstFileOf(series, absolute, platform::currentDirectory(), resolvedRoot)
+                : std::vector<std::string>();
+}
+
+std::vector<std::string> laterDicomFiles(const std::string &firstFile, size_t most) {
+  size_t slash = firstFile.rfind('/');
+  if (slash == std::string::npos) return {};
+  fs::path absolute;
+  if (!absolutePath(firstFile.substr(0, slash), absolute)) return {};
+  std::string resolvedRoot = resolvedMediumRoot();
+  if (!resolvesInsideMedium(absolute.string(), resolvedRoot)) return {};
+  DirectoryHandle series = platform::openDirectory(absolute.string());
+  return series ? filesOf(series, absolute, platform::currentDirectory(), resolvedRoot, most,
+                          firstFile.substr(slash + 1))
                 : std::vector<std::string>();
 }
 

@@ -19,6 +19,11 @@ int countRegularFiles(const boost::filesystem::path &path);
 // from the first "DICOM" on. Files whose path holds no "DICOM" are passed over.
 std::vector<std::string> firstDicomFile(const boost::filesystem::path &seriesDirectory);
 
+// Up to `most` regular files of the series directory that holds `firstFile`
+// (a path as firstDicomFile gives it), those named after it in name order, as
+// paths of the same form.
+std::vector<std::string> laterDicomFiles(const std::string &firstFile, size_t most);
+
 // Series ordinal (counting subdirectories only, in name order) -> the
 // firstDicomFile of that series directory.
 DicomSeriesFiles scanDicomStudy(const boost::filesystem::path &studyDirectory);

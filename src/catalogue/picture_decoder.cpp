@@ -14,6 +14,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -123,7 +124,7 @@ bool runJpeg(JpegJob &job, const std::string &bytes, int wantedWidth, int wanted
   info.progress = &job.progress.manager;
   // A progressive picture keeps its coefficients in memory while its scans
   // arrive; this bounds them (within the size limits they always fit).
-  info.mem->max_memory_to_use = 768L * 1024 * 1024;
+  info.mem->max_memory_to_use = kLargestJpegWorkspace;
   jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&info, TRUE);
@@ -263,13 +264,21 @@ DecodedPicture decodePicture(const std::string &bytes, int atLeastWidth, int atL
 }
 
 DecodedPicture decodePictureFile(const std::string &path, int atLeastWidth, int atLeastHeight) {
-  std::string bytes;
-  std::string error;
-  if (!platform::readRegularFile(path, kLargestPictureFile, bytes, &error))
-    return failed(PictureFailure::unreadable, error);
-  DecodedPicture result = decodePicture(bytes, atLeastWidth, atLeastHeight);
-  if (!result.pixels) result.message = path + ": " + result.message;
-  return result;
+  // Whatever fails in here fails this one picture; the memory it would take
+  // is bounded above, but another picture may hold the rest meanwhile.
+  try {
+    std::string bytes;
+    std::string error;
+    if (!platform::readRegularFile(path, kLargestPictureFile, bytes, &error))
+      return failed(PictureFailure::unreadable, error);
+    DecodedPicture result = decodePicture(bytes, atLeastWidth, atLeastHeight);
+    if (!result.pixels) result.message = path + ": " + result.message;
+    return result;
+  } catch (const std::bad_alloc &) {
+    return failed(PictureFailure::outOfMemory, path + ": brak pamięci na obraz");
+  } catch (const std::exception &error) {
+    return failed(PictureFailure::damaged, path + ": " + error.what());
+  }
 }
 
 void prepareDecodingThreads() {

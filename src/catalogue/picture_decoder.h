@@ -25,8 +25,14 @@ bool pictureSizeWithinLimits(int width, int height);
 constexpr int kMostJpegScans = 100;
 // Nor does one picture take longer than this to decode.
 constexpr double kLongestPictureDecode = 5.0;  // seconds
-// Nor is a file above this size read at all.
-constexpr size_t kLargestPictureFile = 256u * 1024 * 1024;
+// Nor is a file above this size read at all: the whole file is held while it
+// is decoded. A picture within the size limits takes far less.
+constexpr size_t kLargestPictureFile = 64u * 1024 * 1024;
+// What libjpeg may hold besides the pixels (a progressive picture's
+// coefficients): enough for the largest picture allowed, sampled 4:4:4.
+constexpr long kLargestJpegWorkspace = 400L * 1024 * 1024;
+// So one decoding holds at most the file, the workspace and the pixels (4
+// bytes a pixel): 64 + 400 + 256 MiB; one that cannot have them fails alone.
 
 enum class PictureFailure {
   none,

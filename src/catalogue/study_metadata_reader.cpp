@@ -5,6 +5,8 @@
 #include "base/text.h"
 #include "catalogue/bounded_dicom_stream.h"
 #include "catalogue/dicom_text.h"
+#include "catalogue/directory_scan.h"
+#include "catalogue/medium_failure.h"
 #include "catalogue/reference_catalogue.h"
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -95,6 +97,23 @@ StudyMetadata recordOf(DcmDataset &dataset, DicomTextDecoder &decoder) {
   return record;
 }
 
+// A series whose first file cannot be read takes its record from the next
+// file of the same series that can; no more than this many are tried, as
+// each may take its full time limit.
+constexpr size_t kMostFilesTriedAfterTheFirst = 8;
+
+// Loads the first readable file after `first` in its series folder; false when
+// none of those tried can be read. Each one that cannot is reported.
+bool loadAnotherOfTheSeries(DcmFileFormat &fileFormat, const std::string &first) {
+  reportSkippedEntry(first, "nie można odczytać pliku DICOM");
+  for (const std::string &path : laterDicomFiles(first, kMostFilesTriedAfterTheFirst)) {
+    if (quitRequested()) return false;
+    if (loadBounded(fileFormat, path)) return true;
+    reportSkippedEntry(path, "nie można odczytać pliku DICOM");
+  }
+  return false;
+}
+
 }  // namespace
 
 StudyMetadataMap readStudyMetadata(DicomFileMap files) {
@@ -109,8 +128,11 @@ StudyMetadataMap readStudyMetadata(DicomFileMap files) {
         series[seriesOrdinal] = {StudyMetadata()};
         continue;
       }
-      if (quitRequested() || !loadBounded(fileFormat, paths.front())) return studies;
-      series[seriesOrdinal] = {recordOf(*fileFormat.getDataset(), decoder)};
+      if (quitRequested()) return studies;
+      bool loaded = loadBounded(fileFormat, paths.front());
+      if (!loaded) loaded = loadAnotherOfTheSeries(fileFormat, paths.front());
+      if (quitRequested()) return studies;
+      series[seriesOrdinal] = {loaded ? recordOf(*fileFormat.getDataset(), decoder) : StudyMetadata()};
     }
     studies[studyOrdinal] = std::move(series);
   }

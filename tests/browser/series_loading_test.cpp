@@ -5,6 +5,7 @@
 #include "browser/full_pictures.h"
 #include "browser/load_progress.h"
 #include "browser/thumbnail_index.h"
+#include "browser/unreadable_picture.h"
 #include "catalogue/reference_catalogue.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
@@ -189,19 +190,27 @@ TEST_F(SeriesLoadingTest, SmallAnywhereInTheRelativePathOrAMissingBranchGivesNoT
   EXPECT_TRUE(load("REFIMG/ST1/missing").empty());
 }
 
-TEST_F(SeriesLoadingTest, PictureThatCannotBeDecodedEndsTheLoadEmptyAndNonPicturesArePassedOver) {
+TEST_F(SeriesLoadingTest, PictureThatCannotBeDecodedIsAPlaceholderAndNonPicturesArePassedOver) {
   medium_.writeFile("REFIMG/ST1/SE1/0.jpg", "not a picture");
   medium_.writePicture("REFIMG/ST1/SE1/1.png", 8, 8);
   medium_.writeFile("REFIMG/ST1/SE1/2.jpg", "\xFF\xD8\xFF damaged");
   medium_.writePicture("REFIMG/ST1/SE1/3.png", 8, 8);
-  EXPECT_TRUE(load("REFIMG/ST1/SE1").empty());
-  EXPECT_FALSE(mediumReadable);
-  EXPECT_EQ(loadedImageCount, 2);
+  std::vector<GtkWidget *> images = load("REFIMG/ST1/SE1");
+  ASSERT_EQ(images.size(), 3u);
+  EXPECT_TRUE(mediumReadable);
+  EXPECT_EQ(loadedImageCount, 4);
   EXPECT_EQ(traced_.rfind("pominięty \"REFIMG/ST1/SE1/0.jpg\": no picture signature\n", 0), 0u) << traced_;
-  EXPECT_TRUE(std::regex_search(traced_, std::regex("orig_pixbuf = 0\nreturn empty images\n$"))) << traced_;
-  EXPECT_FALSE(errors_.empty());
+  EXPECT_TRUE(std::regex_search(
+      traced_,
+      std::regex("orig_pixbuf = 0\nnie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: [^\n]+\n")))
+      << traced_;
+  EXPECT_NE(errors_.find("nie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: "), std::string::npos)
+      << errors_;
   EXPECT_EQ(errors_.back(), '\n');
-  EXPECT_EQ(childrenOf(seriesChildren()).size(), 1u) << "the first thumbnail stays in the tree";
+  EXPECT_EQ(gtk_image_get_pixbuf(GTK_IMAGE(images[1])), unreadablePicture());
+  PixbufPtr full = fullPicture(images[1]);
+  EXPECT_EQ(full.get(), unreadablePicture()) << "the placeholder is its full picture too";
+  EXPECT_EQ(childrenOf(seriesChildren()).size(), 3u);
 }
 
 TEST_F(SeriesLoadingTest, EntryThatFailsIsTracedWithItsQuotedName) {

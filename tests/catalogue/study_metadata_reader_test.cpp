@@ -154,7 +154,7 @@ TEST(StudyMetadataReader, ConvertsDeclaredCharacterSetsAndRepairsTheRest) {
   }
 }
 
-TEST(StudyMetadataReader, FollowsTheScannedPositionsAndStopsAtTheFirstUnreadableFile) {
+TEST(StudyMetadataReader, FollowsTheScannedPositionsAndTakesTheNextReadableFileOfASeries) {
   testsupport::ScopedMedium medium;
   for (int study = 1; study <= 4; ++study)
     for (int series = 1; series <= 2; ++series) {
@@ -167,21 +167,31 @@ TEST(StudyMetadataReader, FollowsTheScannedPositionsAndStopsAtTheFirstUnreadable
   DicomFileMap files = scanDicomTree(medium.path("DICOM"));
   ASSERT_EQ(files.size(), 4u);
 
+  testing::internal::CaptureStderr();
   StudyMetadataMap result = readStudyMetadata(files);
-  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "pominięty \"DICOM/ST3/SE2/IM0\": nie można odczytać pliku DICOM\n");
+  ASSERT_EQ(result.size(), 4u);
   ASSERT_EQ(result[0].size(), 3u);
   EXPECT_EQ(fields(result[0][0].at(0)), fields(StudyMetadata()));
   EXPECT_EQ(result[0][1].at(0).seriesDescription, "S1.1");
   EXPECT_EQ(result[0][2].at(0).seriesDescription, "S1.2");
   ASSERT_EQ(result[1].size(), 2u);
   EXPECT_EQ(result[1][1].at(0).seriesDescription, "S2.2");
+  EXPECT_EQ(result[2][1].at(0).seriesDescription, "S3.2") << "the file after the unreadable one";
+  EXPECT_EQ(result[3][1].at(0).seriesDescription, "S4.2");
 
-  // The same with a file that is missing altogether.
+  // A file missing altogether: the next readable one after it in name order.
   files[2][1] = {"DICOM/ST3/SE2/GONE"};
-  EXPECT_EQ(readStudyMetadata(files).size(), 2u);
-  // The first file unreadable: nothing at all.
-  files[0][1] = {"DICOM/ST3/SE2/IM0"};
-  EXPECT_TRUE(readStudyMetadata(files).empty());
+  // No readable file after it: empty fields, and the reading goes on.
+  files[0][1] = {"DICOM/ST1/SE1/IM9"};
+  testing::internal::CaptureStderr();
+  result = readStudyMetadata(files);
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(result.size(), 4u);
+  EXPECT_EQ(fields(result[0][1].at(0)), fields(StudyMetadata()));
+  EXPECT_EQ(result[2][1].at(0).seriesDescription, "S3.2");
+  EXPECT_EQ(result[3][1].at(0).seriesDescription, "S4.2");
   EXPECT_TRUE(readStudyMetadata({}).empty());
 }
 

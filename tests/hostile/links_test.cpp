@@ -20,6 +20,9 @@
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace testsupport;
@@ -150,8 +153,16 @@ TEST_F(HostileLinksBrowser, LinksPassedOverInBothTreesKeepTheStudiesPaired) {
   fs::create_symlink(outside.path("pic.png"), medium_.path("REFIMG/ST001/SE001/IM001a.png"));
   fs::create_directory_symlink("..", medium_.path("REFIMG/ST001/SE001/IM001b"));
   fs::create_directory_symlink("/", medium_.path("REFIMG/ST001/SE002/root"));
+  // Whatever opens the picture off the medium (a thumbnail decoded ahead of
+  // its entry's examination above all) is told by the kernel.
+  int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(opens, 0);
+  ASSERT_GE(inotify_add_watch(opens, outside.path("pic.png").c_str(), IN_OPEN | IN_ACCESS), 0);
   pressTile();
   ASSERT_NE(browserWindow, nullptr);
+  alignas(inotify_event) char events[4096];
+  EXPECT_LE(read(opens, events, sizeof events), 0) << "the picture off the medium was opened";
+  close(opens);
 
   ASSERT_EQ(ThumbnailIndex.size(), 2u);
   EXPECT_EQ(studyLabelAt(0), "CT [Głowa]");
