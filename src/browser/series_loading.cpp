@@ -9,6 +9,7 @@
 #include "browser/load_progress.h"
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"
+#include "browser/thumbnail_pixels.h"
 #include "browser/unreadable_picture.h"
 #include "catalogue/directory_listing.h"
 #include "catalogue/medium_failure.h"
@@ -259,5 +260,7 @@ GtkWidget *makeImageBranch(int level, int width, int height, const std::string &
   // Owned by the image, so the source goes with the tree when a failed build's
   // tree is dropped.
   attachFullPictureSource(image, std::move(source));
-  return newBranch(image, level);
+  GtkWidget *branch = newBranch(image, level);
+  keepThumbnailPixels(image);
+  return branch;
 }

