@@ -10,7 +10,6 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <boost/filesystem.hpp>
 
 #include <cerrno>
 #include <cstdint>
@@ -63,10 +62,7 @@ void removeAbandonedDirectories(const std::string &base) {
   for (const std::string &name : sortedEntries(base))
     if (name.rfind(kNamePrefix, 0) == 0 && platform::abandonedRunDirectory(base + G_DIR_SEPARATOR_S + name))
       abandoned.push_back(base + G_DIR_SEPARATOR_S + name);
-  for (const std::string &path : abandoned) {
-    boost::system::error_code error;
-    boost::filesystem::remove_all(boost::filesystem::path(path), error);
-  }
+  for (const std::string &path : abandoned) platform::removeDirectoryTree(path);
 }
 
 bool makeDirectoryIn(const std::string &base) {
@@ -180,8 +176,7 @@ void removeTmpDirectory() {
   if (!tmpDirectoryCreated) return;
   // The marker first: Windows removes no file that is still open.
   platform::releaseRunMarker();
-  boost::system::error_code error;
-  boost::filesystem::remove_all(boost::filesystem::path(tmpDirectory), error);
+  platform::removeDirectoryTree(tmpDirectory);
   tmpDirectoryCreated = false;
 }
 

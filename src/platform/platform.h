@@ -82,6 +82,12 @@ bool holdRunMarker(const std::string &directory);
 // Lets go of the mark of holdRunMarker.
 void releaseRunMarker();
 
+// Removes the directory `directory` with everything in it. A link inside is
+// removed, never followed; a read-only file is made writable first, since
+// Windows deletes none (a copy keeps the attribute the medium gave it). False
+// when something stays.
+bool removeDirectoryTree(const std::string &directory);
+
 // Whether `directory` was left by a run of this user that has ended without
 // cleaning up: ours, not a link, marked, and the mark held by no live run.
 bool abandonedRunDirectory(const std::string &directory);

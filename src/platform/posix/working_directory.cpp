@@ -4,6 +4,8 @@
 
 #include <glib.h>
 
+#include <boost/filesystem/operations.hpp>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -71,6 +73,13 @@ bool holdRunMarker(const std::string &directory) {
 void releaseRunMarker() {
   if (runMarker >= 0) ::close(runMarker);
   runMarker = -1;
+}
+
+bool removeDirectoryTree(const std::string &directory) {
+  // The folder's own write bit decides here; a file's mode does not.
+  boost::system::error_code error;
+  boost::filesystem::remove_all(boost::filesystem::path(directory), error);
+  return !error;
 }
 
 bool abandonedRunDirectory(const std::string &path) {

@@ -79,6 +79,8 @@ bool copyFileNoOverwrite(const std::string &source, const std::string &target,
   if (!proceed || !GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copied) ||
       proceed((static_cast<std::uint64_t>(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow))
     return true;
+  // The copy keeps the source's read-only attribute, which DeleteFileW refuses.
+  SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(to.c_str());
   return false;
 }

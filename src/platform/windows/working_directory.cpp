@@ -80,6 +80,34 @@ LRESULT CALLBACK sessionWindowProcedure(HWND window, UINT message, WPARAM wParam
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Removes `path` and what it holds, clearing the read-only attribute that
+// DeleteFileW and RemoveDirectoryW refuse; a link (a reparse point) is removed
+// as it is, never entered.
+bool removeTree(const std::wstring &path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) && !link)
+    SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
+  bool emptied = true;
+  if (!link) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") emptied = removeTree(path + L"\\" + name) && emptied;
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+  }
+  return RemoveDirectoryW(path.c_str()) != 0 && emptied;
+}
+
 }  // namespace
 
 std::string temporaryFolder() {
@@ -139,6 +167,12 @@ bool holdRunMarker(const std::string &directory) {
 void releaseRunMarker() {
   if (runMarker != INVALID_HANDLE_VALUE) CloseHandle(runMarker);
   runMarker = INVALID_HANDLE_VALUE;
+}
+
+bool removeDirectoryTree(const std::string &directory) {
+  std::wstring wide;
+  if (!windows::widen(directory, wide) || wide.empty()) return false;
+  return removeTree(wide);
 }
 
 bool abandonedRunDirectory(const std::string &directory) {

@@ -13,8 +13,8 @@
 #include <aclapi.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <string>
@@ -81,10 +81,7 @@ class WindowsPlatformTest : public testing::Test {
     folder_ = platform::temporaryFolder() + "\\Zażółć gęślą jaźń " + std::to_string(GetTickCount64());
     ASSERT_EQ(platform::createPrivateDirectory(folder_), platform::DirectoryCreation::Created);
   }
-  void TearDown() override {
-    std::error_code error;
-    std::filesystem::remove_all(std::filesystem::path(wide(folder_)), error);
-  }
+  void TearDown() override { platform::removeDirectoryTree(folder_); }
   std::string folder_;
 };
 
@@ -123,6 +120,28 @@ TEST_F(WindowsPlatformTest, FilesKeepPolishNamesAndNeverOverwrite) {
   ASSERT_TRUE(SetCurrentDirectoryW(wide(folder_).c_str()));
   EXPECT_EQ(platform::currentDirectory(), folder_);
   SetCurrentDirectoryW(wide(before).c_str());
+}
+
+// A copy keeps the read-only attribute of its source on the medium, and
+// DeleteFileW refuses such a file.
+TEST_F(WindowsPlatformTest, ReadOnlyCopiesGoWhenRefusedAndWithTheirFolder) {
+  const std::string source = folder_ + "\\obraz.jpg", work = folder_ + "\\roboczy",
+                    refused = work + "\\odrzucony.jpg";
+  writeFile(source, "JFIF");
+  ASSERT_TRUE(SetFileAttributesW(wide(source).c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(CreateDirectoryW(wide(work).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(wide(work + "\\img").c_str(), nullptr));
+
+  EXPECT_FALSE(platform::copyFileNoOverwrite(source, refused, [](std::uint64_t) { return false; }));
+  EXPECT_EQ(GetFileAttributesW(wide(refused).c_str()), INVALID_FILE_ATTRIBUTES);
+  for (const std::string &copy : {work + "\\kopia.jpg", work + "\\img\\kopia.jpg"}) {
+    ASSERT_TRUE(platform::copyFileNoOverwrite(source, copy));
+    EXPECT_FALSE(DeleteFileW(wide(copy).c_str())) << copy;
+  }
+  EXPECT_TRUE(platform::removeDirectoryTree(work));
+  EXPECT_EQ(GetFileAttributesW(wide(work).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(platform::removeDirectoryTree(work));
+  EXPECT_NE(GetFileAttributesW(wide(source).c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
 TEST_F(WindowsPlatformTest, WalksListByteOrderAndTellLinksAndFailingMedia) {
