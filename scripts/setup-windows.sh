@@ -7,11 +7,14 @@
 #
 # VELMORA_WIN64_PREFIX  where the libraries go (default ~/.cache/velmora-win64)
 # VELMORA_WIN64_WORK    downloads, build trees and logs (default PREFIX.work)
-# VELMORA_WIN64_JOBS    parallel jobs (default 2)
+# VELMORA_WIN64_JOBS    parallel jobs (default: one per core)
 #
 # Each library is built once: a stamp in PREFIX/stamps holds the hash of its
 # inputs (its line of the versions file, its build steps, the shared settings
 # and the libraries before it) and a library whose stamp matches is skipped.
+# Only what the programs load is built: the libraries, their headers and
+# pkg-config files, with -O2 as Debian builds them; no programs, tests,
+# examples or documentation of the libraries' own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -19,7 +22,7 @@ versions=$repo/scripts/windows-stack.versions
 host=x86_64-w64-mingw32
 prefix=${VELMORA_WIN64_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora-win64}
 work=${VELMORA_WIN64_WORK:-$prefix.work}
-jobs=${VELMORA_WIN64_JOBS:-2}
+jobs=${VELMORA_WIN64_JOBS:-$(nproc)}
 downloads=$work/downloads
 logs=$work/logs
 
@@ -133,11 +136,23 @@ autotools_build() {
     CC=$host-gcc-posix CXX=$host-g++-posix CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" "$@")
 }
 
+# Leaves folders of a meson project (its programs, tests, examples) out of
+# its build: meson_skip DIR FILE FOLDER...
+meson_skip() {
+  local dir=$1 file=$2 folder
+  shift 2
+  for folder; do
+    grep -q "^ *subdir('$folder')" "$dir/$file"
+    sed -i "s|^\( *\)subdir('$folder')|\1# subdir('$folder')|" "$dir/$file"
+  done
+}
+
 meson_build() {
   local dir=$1
   shift
   meson setup "$dir/_build" "$dir" --cross-file "$work/meson-cross.ini" --prefix="$prefix" \
-    --libdir=lib --buildtype=release --default-library=shared --wrap-mode=nodownload "$@"
+    --libdir=lib --buildtype=plain -Doptimization=2 -Ddebug=false --default-library=shared \
+    --wrap-mode=nodownload "$@"
   ninja -C "$dir/_build" -j "$jobs" install
 }
 
@@ -184,6 +199,7 @@ build_intl() {
 build_glib() {
   local dir
   dir=$(unpack glib)
+  meson_skip "$dir" meson.build fuzzing
   meson_build "$dir" -Dtests=false -Dinstalled_tests=false -Dman=false -Dgtk_doc=false -Dnls=disabled \
     -Dlibmount=disabled -Dselinux=disabled -Dxattr=false -Dlibelf=disabled -Dsysprof=disabled
 }
@@ -210,24 +226,24 @@ build_pixman() {
   meson_build "$dir" -Dtests=disabled -Dgtk=disabled -Dlibpng=disabled -Dopenmp=disabled
 }
 
-build_freetype() {
-  local dir
-  dir=$(unpack freetype)
-  meson_build "$dir" -Dbrotli=disabled -Dbzip2=disabled -Dharfbuzz=disabled -Dpng=disabled -Dtests=disabled \
-    -Dzlib=system
-}
-
 build_harfbuzz() {
   local dir
   dir=$(unpack harfbuzz)
+  # Neither its programs nor its font subsetting library: Pango shapes with
+  # the library alone, on Windows' own fonts.
+  meson_skip "$dir" meson.build util
+  sed -i "/^libharfbuzz_subset = library(/,/^)/ s/install: true,/install: false, build_by_default: false,/" \
+    "$dir/src/meson.build"
+  grep -q 'install: false, build_by_default: false,' "$dir/src/meson.build"
   meson_build "$dir" -Dglib=enabled -Dgobject=disabled -Dcairo=disabled -Dchafa=disabled -Dicu=disabled \
-    -Dgraphite2=disabled -Dfreetype=enabled -Dgdi=enabled -Dtests=disabled -Dintrospection=disabled \
+    -Dgraphite2=disabled -Dfreetype=disabled -Dgdi=enabled -Dtests=disabled -Dintrospection=disabled \
     -Ddocs=disabled -Dbenchmark=disabled
 }
 
 build_fribidi() {
   local dir
   dir=$(unpack fribidi)
+  meson_skip "$dir" meson.build bin test
   meson_build "$dir" -Ddocs=false
 }
 
@@ -252,6 +268,7 @@ build_cairo() {
 build_pango() {
   local dir
   dir=$(unpack pango)
+  meson_skip "$dir" meson.build utils examples tests tools
   meson_build "$dir" -Dintrospection=disabled -Dfontconfig=disabled -Dfreetype=disabled -Dgtk_doc=false \
     -Dinstall-tests=false -Dlibthai=disabled -Dxft=disabled -Dsysprof=disabled -Dcairo=enabled
 }
@@ -282,14 +299,21 @@ build_atk() {
 build_gtk2() {
   local dir
   dir=$(unpack gtk2)
+  # The libraries' own test programs are built with them unless left out.
+  sed -i 's/^SUBDIRS = theme-bits \. tests$/SUBDIRS = theme-bits ./' "$dir/gtk/Makefile.in"
+  sed -i 's/^SUBDIRS = $(gdktarget) \. tests$/SUBDIRS = $(gdktarget) ./' "$dir/gdk/Makefile.in"
+  grep -q '^SUBDIRS = theme-bits \.$' "$dir/gtk/Makefile.in"
+  grep -q '^SUBDIRS = $(gdktarget) \.$' "$dir/gdk/Makefile.in"
+  # Windows' own input method is the one built in: the others serve scripts
+  # and keyboards a Polish disc's user does not type with.
   autotools_build "$dir" --disable-static --enable-shared --with-gdktarget=win32 --without-x --disable-glibtest \
     --disable-cups --disable-papi --disable-test-print-backend --disable-gtk-doc --disable-man \
-    --disable-introspection --with-included-immodules
+    --disable-introspection --with-included-immodules=ime
   # The libraries, their data and the native Windows theme engine; the
   # demos, tests and documentation are not needed.
   make -C "$dir/gdk" -j "$jobs" install
   make -C "$dir/gtk" -j "$jobs" install
-  make -C "$dir/modules/engines" -j "$jobs" install
+  make -C "$dir/modules/engines/ms-windows" -j "$jobs" install
   make -C "$dir" install-pkgconfigDATA
 }
 
@@ -333,10 +357,20 @@ for name in $(libraries); do download "$name"; done
 [ "${1:-}" = --download-only ] && exit 0
 write_cross_files
 
+# Seconds of processor time the finished builds took so far, in $cpu_seconds
+# (`times` in this shell: a subshell would count only its own children).
+read_cpu_seconds() {
+  times >"$work/times"
+  cpu_seconds=$(awk 'NR == 2 {split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2]}' \
+    "$work/times")
+}
+
 # The shared settings every library's hash includes.
-common=$(declare -f write_cross_files autotools_build meson_build cmake_build unpack; cat "$repo/cmake/mingw-w64.cmake")
+common=$(declare -f write_cross_files autotools_build meson_skip meson_build cmake_build unpack; cat "$repo/cmake/mingw-w64.cmake")
 previous=$(printf '%s' "$common" | sha256sum | cut -d' ' -f1)
 total_start=$(date +%s)
+read_cpu_seconds
+total_cpu=$cpu_seconds
 for name in $(libraries); do
   builder=build_${name//-/_}
   extra=""
@@ -354,6 +388,8 @@ for name in $(libraries); do
   fi
   rm -f "$stamp"
   start=$(date +%s)
+  read_cpu_seconds
+  cpu=$cpu_seconds
   echo "Building $name $(field "$name" 2) for $host"
   # Not in a condition: there errexit would be off inside the builder.
   set +e
@@ -369,9 +405,13 @@ for name in $(libraries); do
     exit 1
   fi
   echo "$hash" >"$stamp"
+  # Processor time beside the time taken: on a shared machine only the
+  # former tells what the build costs.
   seconds=$(($(date +%s) - start))
-  echo "$name $seconds s" | tee -a "$logs/durations.txt"
+  read_cpu_seconds
+  echo "$name $seconds s (processor $((cpu_seconds - cpu)) s, $jobs jobs)" | tee -a "$logs/durations.txt"
   rm -rf "$work/build/$name"
   previous=$hash
 done
-echo "Windows libraries ready in $prefix ($(($(date +%s) - total_start)) s)"
+read_cpu_seconds
+echo "Windows libraries ready in $prefix ($(($(date +%s) - total_start)) s, processor $((cpu_seconds - total_cpu)) s)"
