@@ -265,6 +265,11 @@ void DicomTextDecoder::selectFor(DcmDataset &dataset) {
   OFString characterSet;
   if (valueWithinLength(dataset, DCM_SpecificCharacterSet, 4096))
     dataset.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+  select(std::string(characterSet.c_str(), characterSet.length()));
+}
+
+void DicomTextDecoder::select(const std::string &set) {
+  const OFString characterSet(set.c_str(), set.size());
   State &s = *state_;
   if (s.chosen && characterSet == s.selected) return;
   s.chosen = true;

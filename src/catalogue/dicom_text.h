@@ -39,6 +39,8 @@ class DicomTextDecoder {
 
   // Takes the character set of the next file's dataset.
   void selectFor(DcmDataset &dataset);
+  // Takes `characterSet`, a Specific Character Set value read elsewhere.
+  void select(const std::string &characterSet);
 
   // `value` in UTF-8; bytes the declared set does not explain (or an
   // undeclared or unknown set) are replaced, the rest of the value kept.

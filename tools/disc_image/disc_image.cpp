@@ -4,16 +4,25 @@
 // and identifiers, so that two runs over the same folder give the same bytes.
 #include "disc_image.h"
 
+#include "child_program.h"
+
+#include "catalogue/dicom_text.h"
+
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcitem.h>
 #include <dcmtk/dcmdata/dcsequen.h>
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <stdio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -47,15 +56,19 @@ bool regularFiles(const fs::path &root, std::vector<std::string> &files, std::st
   return true;
 }
 
-bool fileSha256(const std::string &path, std::string &hex, std::string *error) {
+bool interrupted(const std::atomic<bool> *cancel) { return cancel != nullptr && *cancel; }
+
+bool fileSha256(const std::string &path, std::string &hex, std::string *error,
+                const std::atomic<bool> *cancel) {
   std::unique_ptr<FILE, decltype(&std::fclose)> file(g_fopen(path.c_str(), "rb"), std::fclose);
   if (!file) return fail(error, path + ": cannot be read");
   std::unique_ptr<GChecksum, decltype(&g_checksum_free)> sum(g_checksum_new(G_CHECKSUM_SHA256),
                                                              g_checksum_free);
   std::vector<guchar> buffer(1 << 16);
   size_t got;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0)
+  while (!interrupted(cancel) && (got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0)
     g_checksum_update(sum.get(), buffer.data(), static_cast<gssize>(got));
+  if (interrupted(cancel)) return fail(error, "interrupted");
   if (std::ferror(file.get())) return fail(error, path + ": read error");
   hex = g_checksum_get_string(sum.get());
   return true;
@@ -89,26 +102,81 @@ std::string graftEscaped(const std::string &path) {
   return escaped;
 }
 
-bool runXorriso(const std::vector<std::string> &arguments, long long epoch, std::string *error) {
-  std::vector<char *> argv;
-  for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
-  argv.push_back(nullptr);
-  gchar **environment = g_get_environ();
-  environment = g_environ_setenv(environment, "SOURCE_DATE_EPOCH", std::to_string(epoch).c_str(), TRUE);
-  gchar *messages = nullptr;
-  gint status = 0;
-  GError *failure = nullptr;
-  const bool ran = g_spawn_sync(nullptr, argv.data(), environment, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
-                                nullptr, &messages, &status, &failure);
-  g_strfreev(environment);
-  std::string text = messages ? messages : "";
-  g_free(messages);
-  if (!ran) {
-    std::string message = std::string("xorriso: ") + failure->message;
-    g_error_free(failure);
-    return fail(error, message);
+bool runXorriso(const std::vector<std::string> &arguments, long long epoch, const std::atomic<bool> *cancel,
+                std::string *error) {
+  ChildSettings settings;
+  settings.arguments = arguments;
+  settings.environment = {{"SOURCE_DATE_EPOCH", std::to_string(epoch)}};
+  settings.cancel = cancel;
+  // Its output is removed by us whatever state it is in.
+  settings.stopSignal = SIGKILL;
+  std::string messages;
+  switch (runChild(settings, &messages)) {
+    case ChildEnd::succeeded:
+      return true;
+    case ChildEnd::cancelled:
+      return fail(error, "interrupted");
+    case ChildEnd::notStarted:
+      return fail(error, "xorriso: " + messages);
+    case ChildEnd::failed:
+      break;
   }
-  if (!g_spawn_check_wait_status(status, nullptr)) return fail(error, "xorriso failed: " + text);
+  return fail(error, "xorriso failed: " + messages);
+}
+
+// A link stored as the building machine has it would point into that
+// machine's folders on the disc: a link to something inside the folder is
+// stored relative to its own place, and one leading out of it is refused.
+struct StoredLink {
+  std::string path;    // absolute, on this machine
+  std::string inDisc;  // "/..." inside the image
+  std::string target;  // relative
+};
+
+bool discLinks(const fs::path &root, std::vector<StoredLink> &links, std::string *error) {
+  std::error_code code;
+  const fs::path top = fs::canonical(root, code);
+  if (code) return fail(error, root.string() + ": " + code.message());
+  fs::recursive_directory_iterator walk(top, fs::directory_options::none, code), end;
+  for (; !code && walk != end; walk.increment(code)) {
+    if (!walk->is_symlink(code)) continue;
+    const fs::path link = walk->path();
+    const std::string name = link.lexically_relative(top).generic_string();
+    std::error_code broken;
+    const fs::path target = fs::weakly_canonical(link.parent_path() / fs::read_symlink(link, broken), broken);
+    const fs::path inside = target.lexically_relative(top);
+    if (broken) return fail(error, name + ": the link cannot be followed (" + broken.message() + ")");
+    if (inside.empty() || *inside.begin() == "..")
+      return fail(error, name + ": the link leads out of the disc folder, refused");
+    links.push_back({(fs::absolute(root) / name).lexically_normal().string(), "/" + name,
+                     target.lexically_relative(link.parent_path()).string()});
+  }
+  if (code) return fail(error, root.string() + ": " + code.message());
+  std::sort(links.begin(), links.end(),
+            [](const StoredLink &a, const StoredLink &b) { return a.path < b.path; });
+  return true;
+}
+
+// Whatever this run made beside the image, removed on every way out.
+class ImageFiles {
+ public:
+  ~ImageFiles() {
+    for (const std::string &link : links) g_unlink(link.c_str());
+    if (!linkFolder.empty()) g_rmdir(linkFolder.c_str());
+    for (const std::string *file : {&sums, &partial})
+      if (!file->empty()) g_unlink(file->c_str());
+  }
+  std::string sums, partial, linkFolder;
+  std::vector<std::string> links;
+};
+
+// A new file beside `base`, for its owner alone.
+bool privateFile(const std::string &base, const std::string &suffix, std::string &made, std::string *error) {
+  std::string pattern = base + suffix + "-XXXXXX";
+  const int file = g_mkstemp_full(&pattern[0], O_RDWR | O_CLOEXEC, 0600);
+  if (file < 0) return fail(error, base + ": " + g_strerror(errno));
+  close(file);
+  made = pattern;
   return true;
 }
 
@@ -135,28 +203,36 @@ std::string labelFromPatientData(const std::string &discFolder) {
   if (!g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) || directory.loadFile(path.c_str()).bad())
     return volumeLabel("");
   DcmDataset *dataset = directory.getDataset();
-  // The names as text: converted from the file's character set where it names one.
-  dataset->convertToUTF8();
   DcmSequenceOfItems *records = nullptr;
   if (dataset->findAndGetSequence(DCM_DirectoryRecordSequence, records).bad() || records == nullptr)
     return volumeLabel("");
+  OFString fileSet;
+  dataset->findAndGetOFStringArray(DCM_SpecificCharacterSet, fileSet);
   for (unsigned long i = 0; i < records->card(); ++i) {
     DcmItem *record = records->getItem(i);
-    OFString type, name;
+    OFString type, name, own;
     if (record->findAndGetOFString(DCM_DirectoryRecordType, type).good() && type == "PATIENT" &&
-        record->findAndGetOFStringArray(DCM_PatientName, name).good())
-      return volumeLabel(name.c_str());
+        record->findAndGetOFStringArray(DCM_PatientName, name).good()) {
+      // A record may name its own character set; the name is read as the navigator reads it.
+      const bool recordSet = record->findAndGetOFStringArray(DCM_SpecificCharacterSet, own).good();
+      DicomTextDecoder decoder;
+      decoder.select(recordSet ? own.c_str() : fileSet.c_str());
+      std::string text = decoder.decode(name.c_str(), "\\^=");
+      std::replace(text.begin(), text.end(), '^', ' ');
+      return volumeLabel(text);
+    }
   }
   return volumeLabel("");
 }
 
-bool checksumList(const std::string &discFolder, std::string &list, std::string *error) {
+bool checksumList(const std::string &discFolder, std::string &list, std::string *error,
+                  const std::atomic<bool> *cancel) {
   std::vector<std::string> files;
   if (!regularFiles(discFolder, files, error)) return false;
   list.clear();
   for (const std::string &name : files) {
     std::string hex;
-    if (!fileSha256(discFolder + "/" + name, hex, error)) return false;
+    if (!fileSha256(discFolder + "/" + name, hex, error, cancel)) return false;
     list += sumLine(hex, name);
   }
   return true;
@@ -180,44 +256,74 @@ long long imageTime(const std::string &discFolder) {
 }
 
 bool makeDiscImage(const std::string &discFolder, const std::string &imagePath, const std::string &label,
-                   std::string *error) {
+                   std::string *error, const std::atomic<bool> *cancel) {
   std::string localError;
   if (!error) error = &localError;
   if (!g_file_test(discFolder.c_str(), G_FILE_TEST_IS_DIR))
     return fail(error, discFolder + " is not a folder");
+  // Only what this run makes is ever replaced or removed.
+  if (g_file_test(imagePath.c_str(), G_FILE_TEST_EXISTS) ||
+      g_file_test(imagePath.c_str(), G_FILE_TEST_IS_SYMLINK))
+    return fail(error, imagePath + " exists; the image is made under a new name only");
+  std::vector<StoredLink> links;
+  if (!discLinks(discFolder, links, error)) return false;
   std::string sums;
-  if (!checksumList(discFolder, sums, error)) return false;
+  if (!checksumList(discFolder, sums, error, cancel)) return false;
 
-  // The list lives beside the image while it is made, never in the disc folder.
-  const std::string sumsPath = imagePath + ".SHA256SUMS.partial";
-  const std::string partial = imagePath + ".partial";
+  // Everything this run writes lives beside the image while it is made, for
+  // its owner alone, and never in the disc folder.
+  ImageFiles made;
+  if (!privateFile(imagePath, ".SHA256SUMS", made.sums, error) ||
+      !privateFile(imagePath, ".partial", made.partial, error))
+    return false;
   GError *failure = nullptr;
-  if (!g_file_set_contents(sumsPath.c_str(), sums.data(), static_cast<gssize>(sums.size()), &failure)) {
+  if (!g_file_set_contents_full(made.sums.c_str(), sums.data(), static_cast<gssize>(sums.size()),
+                                G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure)) {
     std::string message = failure->message;
     g_error_free(failure);
     return fail(error, message);
   }
-  g_chmod(sumsPath.c_str(), 0444);
-  g_unlink(partial.c_str());
-
   const long long epoch = imageTime(discFolder);
   const std::string volume = label.empty() ? labelFromPatientData(discFolder) : volumeLabel(label);
   const std::string sumsInImage = std::string("/") + kSumsName;
-  const bool made =
-      runXorriso({"xorriso", "-no_rc", "-as", "mkisofs", "-quiet", "-r", "-J", "-joliet-long", "-V", volume,
-                  "--set_all_file_dates", "=" + std::to_string(epoch), "-m", discFolder + sumsInImage, "-o",
-                  partial, "-graft-points", "/=" + graftEscaped(discFolder),
-                  graftEscaped(sumsInImage) + "=" + graftEscaped(sumsPath)},
-                 epoch, error);
-  g_unlink(sumsPath.c_str());
-  if (!made) {
-    g_unlink(partial.c_str());
-    return false;
+  std::vector<std::string> arguments = {"xorriso",
+                                        "-no_rc",
+                                        "-as",
+                                        "mkisofs",
+                                        "-quiet",
+                                        "-r",
+                                        "-J",
+                                        "-joliet-long",
+                                        "-V",
+                                        volume,
+                                        "--set_all_file_dates",
+                                        "=" + std::to_string(epoch),
+                                        "-m",
+                                        discFolder + sumsInImage};
+  std::vector<std::string> grafts = {"/=" + graftEscaped(discFolder),
+                                     graftEscaped(sumsInImage) + "=" + graftEscaped(made.sums)};
+  if (!links.empty()) {
+    std::string folder = imagePath + ".links-XXXXXX";
+    if (!g_mkdtemp_full(&folder[0], 0700)) return fail(error, imagePath + ": " + g_strerror(errno));
+    made.linkFolder = folder;
   }
-  if (g_rename(partial.c_str(), imagePath.c_str()) != 0) {
-    g_unlink(partial.c_str());
-    return fail(error, imagePath + ": the image cannot be put in place");
+  for (size_t i = 0; i < links.size(); ++i) {
+    const std::string stored = made.linkFolder + "/" + std::to_string(i);
+    if (symlink(links[i].target.c_str(), stored.c_str()) != 0)
+      return fail(error, stored + ": " + g_strerror(errno));
+    made.links.push_back(stored);
+    arguments.insert(arguments.end(), {"-m", links[i].path});
+    grafts.push_back(graftEscaped(links[i].inDisc) + "=" + graftEscaped(stored));
   }
+  arguments.insert(arguments.end(), {"-o", made.partial, "-graft-points"});
+  arguments.insert(arguments.end(), grafts.begin(), grafts.end());
+  if (!runXorriso(arguments, epoch, cancel, error)) return false;
+  if (interrupted(cancel)) return fail(error, "interrupted");
+  g_chmod(made.partial.c_str(), 0644);
+  // Complete, and put in place only where nothing has appeared meanwhile.
+  if (renameat2(AT_FDCWD, made.partial.c_str(), AT_FDCWD, imagePath.c_str(), RENAME_NOREPLACE) != 0)
+    return fail(error, imagePath + ": the image cannot be put in place (" + g_strerror(errno) + ")");
+  made.partial.clear();
   return true;
 }
 

@@ -4,6 +4,7 @@
 // folder gives the same bytes: every time stamp in the image is fixed.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace discimage {
@@ -14,24 +15,30 @@ namespace discimage {
 std::string volumeLabel(const std::string &text);
 
 // The label from the patient's data on the disc: the first patient of its
-// DICOMDIR (name, characters converted from the file's character set), or
+// DICOMDIR (name, decoded from its character set as the navigator decodes
+// it, ISO 2022 code extensions included), or
 // volumeLabel("") when there is none.
 std::string labelFromPatientData(const std::string &discFolder);
 
 // The SHA256SUMS text of the folder: one line per regular file below it (a
 // SHA256SUMS at its root excepted), sorted by path, names escaped as
 // sha256sum escapes them. False with a message on a read failure.
-bool checksumList(const std::string &discFolder, std::string &list, std::string *error);
+bool checksumList(const std::string &discFolder, std::string &list, std::string *error,
+                  const std::atomic<bool> *cancel = nullptr);
 
 // The time every file of the image gets: SOURCE_DATE_EPOCH when it is set,
 // else the newest modification time in the folder (so the same input gives
 // the same image).
 long long imageTime(const std::string &discFolder);
 
-// Writes the image of `discFolder` to `imagePath` (through a temporary file
-// beside it, renamed at the end) with the given label (empty: from the
-// patient's data). False with a message in `error` on failure.
+// Writes the image of `discFolder` to `imagePath`, which must not exist,
+// with the given label (empty: from the patient's data). The image and its
+// checksum list are written beside it under names of their own, for the
+// owner alone, and the image is renamed into place only when complete. A
+// link inside the folder is stored relative; one leading out of it refuses
+// the image with its name. A raised `cancel` stops xorriso and removes every
+// file of the run. False with a message in `error` on failure.
 bool makeDiscImage(const std::string &discFolder, const std::string &imagePath, const std::string &label,
-                   std::string *error);
+                   std::string *error, const std::atomic<bool> *cancel = nullptr);
 
 }  // namespace discimage

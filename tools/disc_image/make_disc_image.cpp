@@ -1,10 +1,20 @@
 // make-disc-image DIR OUT.iso [--label TEXT]: the burnable image of a disc folder.
 #include "disc_image.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void onSignal(int) { interrupted = true; }
+
+}  // namespace
 
 int main(int argc, char **argv) {
   std::string label;
@@ -19,8 +29,12 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "Usage: make-disc-image DIR OUT.iso [--label TEXT]\n");
     return 2;
   }
+  // An interrupted run stops xorriso and removes every file it began.
+  struct sigaction action = {};
+  action.sa_handler = onSignal;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
   std::string error;
-  if (!discimage::makeDiscImage(positional[0], positional[1], label, &error)) {
+  if (!discimage::makeDiscImage(positional[0], positional[1], label, &error, &interrupted)) {
     std::fprintf(stderr, "make-disc-image: %s\n", error.c_str());
     return 1;
   }

@@ -9,19 +9,19 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
-#include <dcmtk/dcmdata/dcspchrs.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <fcntl.h>
 #include <glib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 #include <boost/filesystem.hpp>
 
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <memory>
-#include <optional>
 
 namespace fs = boost::filesystem;
 
@@ -32,15 +32,26 @@ namespace {
 // Values longer than this stay in the file; the disc needs only short ones.
 const Uint32 kReadLength = 256;
 
-enum class Kind { NotDicom, PartTen, BareDataset };
+enum class Kind { NotDicom, PartTen, BareDataset, Unreadable };
 
 // A Part 10 file says so at byte 128; a dataset written without file meta
 // information starts with a tag of the identifying groups, in either byte order.
 Kind guessKind(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
+  const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return Kind::Unreadable;
   unsigned char head[132] = {};
-  in.read(reinterpret_cast<char *>(head), sizeof head);
-  const std::streamsize got = in.gcount();
+  size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t now = read(in, head + got, sizeof head - got);
+    if (now < 0 && errno == EINTR) continue;
+    if (now < 0) {
+      close(in);
+      return Kind::Unreadable;
+    }
+    if (now == 0) break;
+    got += static_cast<size_t>(now);
+  }
+  close(in);
   if (got == sizeof head && std::equal(head + 128, head + 132, "DICM")) return Kind::PartTen;
   if (got < 8) return Kind::NotDicom;
   const unsigned little = head[0] | (head[1] << 8), big = (head[0] << 8) | head[1];
@@ -97,10 +108,11 @@ void checkReferences(const std::string &path, DcmDataset *dataset, std::vector<s
 }  // namespace
 
 bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory,
-                    std::vector<std::string> *missing) {
+                    std::vector<std::string> *missing, bool *unreadable) {
   *isDirectory = false;
   const Kind kind = guessKind(path);
-  if (kind == Kind::NotDicom) return false;
+  if (unreadable != nullptr) *unreadable = kind == Kind::Unreadable;
+  if (kind == Kind::NotDicom || kind == Kind::Unreadable) return false;
   DcmFileFormat format;
   if (format
           .loadFile(path.c_str(), EXS_Unknown, EGL_noChange, kReadLength,
@@ -143,12 +155,24 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
   long frames = 1;
   // A damaged count must not make a million empty picture names.
   if (number(dataset, DCM_NumberOfFrames, &frames) && frames > 1) file->frames = std::min(frames, 100000L);
+  for (const auto &field :
+       {std::make_pair(DCM_Rows, &file->rows), std::make_pair(DCM_Columns, &file->columns),
+        std::make_pair(DCM_SamplesPerPixel, &file->samplesPerPixel),
+        std::make_pair(DCM_BitsAllocated, &file->bitsAllocated)}) {
+    Uint16 value = 0;
+    if (dataset->findAndGetUint16(field.first, value).good()) *field.second = value;
+  }
+  DcmElement *pixels = nullptr;
+  // The value's length is known from its header also when the value was not read.
+  if (dataset->findAndGetElement(DCM_PixelData, pixels).good() && pixels != nullptr)
+    file->pixelDataLength = pixels->getLengthField();
   return true;
 }
 
 ExportScan scanExport(const std::vector<std::string> &sources, int threads,
-                      const std::function<void(size_t, size_t)> &progress) {
+                      const std::function<void(size_t, size_t)> &progress, const std::atomic<bool> *cancel) {
   ExportScan scan;
+  auto cancelled = [cancel] { return cancel != nullptr && *cancel; };
   std::vector<std::string> paths;
   for (const std::string &source : sources) {
     boost::system::error_code failure;
@@ -158,33 +182,49 @@ ExportScan scanExport(const std::vector<std::string> &sources, int threads,
       continue;
     }
     if (!fs::is_directory(status)) {
-      scan.unreadableSources.push_back(source);
+      scan.unreadable.push_back(source);
       continue;
     }
-    std::vector<std::string> found;
-    fs::recursive_directory_iterator it(source, failure), end;
-    if (failure) scan.unreadableSources.push_back(source);
-    for (; !failure && it != end; it.increment(failure)) {
-      boost::system::error_code entryFailure;
-      if (fs::is_regular_file(it->path(), entryFailure)) found.push_back(it->path().string());
+    // A folder that cannot be listed (a stick's "System Volume Information")
+    // is noted and passed over: the rest of the export is still read.
+    std::vector<std::string> found, folders{source};
+    while (!folders.empty() && !cancelled()) {
+      const std::string folder = folders.back();
+      folders.pop_back();
+      fs::directory_iterator it(folder, failure), end;
+      for (; !failure && it != end && !cancelled(); it.increment(failure)) {
+        boost::system::error_code entryFailure;
+        const fs::file_status link = it->symlink_status(entryFailure);
+        if (fs::is_directory(link))
+          folders.push_back(it->path().string());
+        else if (fs::is_regular_file(it->path(), entryFailure))
+          found.push_back(it->path().string());
+      }
+      if (failure) scan.unreadable.push_back(folder + "/");
     }
     // Listing order differs between file systems; the disc must not.
     std::sort(found.begin(), found.end());
     paths.insert(paths.end(), found.begin(), found.end());
   }
+  if (cancelled()) return scan;
 
   std::vector<ExportFile> files(paths.size());
-  std::vector<char> kinds(paths.size(), 0);  // 0 not DICOM, 1 object, 2 DICOMDIR
+  std::vector<char> kinds(paths.size(), 0);  // 0 not DICOM, 1 object, 2 DICOMDIR, 3 unreadable
   std::vector<std::vector<std::string>> missing(paths.size());
   runJobs(
       paths.size(), threads,
       [&](size_t i) {
-        bool isDirectory = false;
-        if (readExportFile(paths[i], &files[i], &isDirectory, &missing[i])) kinds[i] = isDirectory ? 2 : 1;
+        bool isDirectory = false, unreadable = false;
+        if (readExportFile(paths[i], &files[i], &isDirectory, &missing[i], &unreadable))
+          kinds[i] = isDirectory ? 2 : 1;
+        else if (unreadable)
+          kinds[i] = 3;
       },
-      progress);
+      progress, cancel);
   for (size_t i = 0; i < paths.size(); ++i) {
-    if (kinds[i] == 1) {
+    if (kinds[i] == 3) {
+      scan.unreadable.push_back(paths[i]);
+    } else if (kinds[i] == 1) {
       scan.files.push_back(std::move(files[i]));
     } else if (kinds[i] == 2) {
       ++scan.directories;
@@ -197,49 +237,66 @@ ExportScan scanExport(const std::vector<std::string> &sources, int threads,
   return scan;
 }
 
-// A byte-for-byte copy made by the kernel (no pass through our memory), with
-// plain reads and writes where the file systems cannot do that.
+// A byte-for-byte copy through our memory, so that every byte is counted and
+// summed on its way; the copy is then read back. A source that changes while
+// it is copied, a short write or a faulty medium refuse the copy.
 bool copyExportFile(const std::string &from, const std::string &to, std::string *error) {
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   const int out = in < 0 ? -1 : open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   int failure = out < 0 ? errno : 0;
-  bool kernel = true;
+  std::string problem;
+  struct stat before = {}, after = {};
+  if (failure == 0 && fstat(in, &before) != 0) failure = errno;
+  std::vector<unsigned char> buffer(1 << 18);
+  uLong written = crc32(0, nullptr, 0), readBack = written;
+  unsigned long long count = 0;
   while (failure == 0) {
-    const ssize_t moved = kernel ? copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) : -1;
-    if (moved == 0) break;
-    if (moved > 0) continue;
-    if (!kernel || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)) {
-      failure = errno;
-      break;
+    const ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) failure = errno;
+    if (got <= 0) break;
+    for (ssize_t put = 0; failure == 0 && put < got;) {
+      const ssize_t now = write(out, buffer.data() + put, static_cast<size_t>(got - put));
+      if (now < 0 && errno != EINTR) failure = errno;
+      if (now > 0) put += now;
     }
-    kernel = false;
-    char buffer[1 << 16];
-    for (ssize_t got; failure == 0 && (got = read(in, buffer, sizeof buffer)) != 0;)
-      if (got < 0 || write(out, buffer, static_cast<size_t>(got)) != got) failure = errno != 0 ? errno : EIO;
-    break;
+    written = crc32(written, buffer.data(), static_cast<uInt>(got));
+    count += static_cast<unsigned long long>(got);
   }
   if (out >= 0 && close(out) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && fstat(in, &after) != 0) failure = errno;
   if (in >= 0) close(in);
-  if (failure != 0) *error = from + ": cannot be copied (" + g_strerror(failure) + ")";
-  return failure == 0;
+  if (failure == 0 && (count != static_cast<unsigned long long>(before.st_size) ||
+                       after.st_size != before.st_size || after.st_mtime != before.st_mtime))
+    problem = "its size changed while it was copied";
+  if (failure == 0 && problem.empty()) {
+    const int copy = open(to.c_str(), O_RDONLY | O_CLOEXEC);
+    unsigned long long copied = 0;
+    if (copy < 0) failure = errno;
+    for (ssize_t got; failure == 0 && (got = read(copy, buffer.data(), buffer.size())) != 0;) {
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        failure = errno;
+        break;
+      }
+      readBack = crc32(readBack, buffer.data(), static_cast<uInt>(got));
+      copied += static_cast<unsigned long long>(got);
+    }
+    if (copy >= 0) close(copy);
+    if (failure == 0 && (copied != count || readBack != written))
+      problem = "the copy does not hold the bytes read";
+  }
+  if (failure != 0) problem = g_strerror(failure);
+  if (problem.empty()) return true;
+  if (out >= 0) unlink(to.c_str());  // ours: made above with O_EXCL
+  *error = from + ": cannot be copied (" + problem + ")";
+  return false;
 }
 
 std::string readableName(const ExportFile &file) {
-  std::string name = file.patientName;
-  const char *delimiters = "^=\\";
-  DcmSpecificCharacterSet converter;
-  OFString converted;
-  if (!file.characterSet.empty() && file.characterSet != "ISO_IR 192") {
-    if (converter.selectCharacterSet(file.characterSet.c_str()).good() &&
-        converter.convertString(OFString(name.data(), name.size()), converted, delimiters).good())
-      name.assign(converted.c_str(), converted.length());
-    // The toolkit cannot convert every set the standard defines here (the
-    // Japanese ISO 2022 ones among them); the navigator's own decoder can.
-    else if (std::optional<std::string> decoded = decodeDicomText(file.characterSet, name, delimiters))
-      name = *decoded;
-  }
-  std::unique_ptr<gchar, decltype(&g_free)> valid(g_utf8_make_valid(name.c_str(), -1), g_free);
-  name = valid.get();
+  DicomTextDecoder decoder;
+  decoder.select(file.characterSet);
+  std::string name = decoder.decode(file.patientName.c_str(), "^=\\");
   std::replace(name.begin(), name.end(), '^', ' ');
   while (!name.empty() && name.back() == ' ') name.pop_back();
   return name;

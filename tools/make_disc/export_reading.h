@@ -3,6 +3,7 @@
 // them names files that are not there.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +35,13 @@ struct ExportFile {
   // values: the DICOMDIR has nothing to invent for this file.
   bool directoryKeys = false;
   long frames = 1;
+  // The image's declared geometry, and the length of its pixel data as stored
+  // (kUndefinedLength when encapsulated): checked before anything is decoded.
+  long rows = 0;
+  long columns = 0;
+  long samplesPerPixel = 1;
+  long bitsAllocated = 0;
+  unsigned long pixelDataLength = 0;
 };
 
 struct ExportScan {
@@ -42,23 +50,30 @@ struct ExportScan {
   std::vector<std::string> otherExamples;
   int directories = 0;                         // DICOMDIR files found (never copied: the disc gets its own)
   std::vector<std::string> missingReferences;  // "DICOMDIR: name" of each reference not found
-  std::vector<std::string> unreadableSources;  // sources that do not exist or cannot be walked
+  // Sources that do not exist, and every folder and file below them that could
+  // not be listed or read: the walk passes over them and goes on.
+  std::vector<std::string> unreadable;
 };
 
-// Reads one file; false when it is not a DICOM object (or not readable).
+// Reads one file; false when it is not a DICOM object or cannot be read
+// (`unreadable`, when given, then says which).
 // A DICOMDIR is read as such: `isDirectory` is set and its missing references
 // are appended to `missing`.
 bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory,
-                    std::vector<std::string> *missing);
+                    std::vector<std::string> *missing, bool *unreadable = nullptr);
 
 // Walks every source (a folder, walked without following links to folders, or
 // a single file) and reads every regular file on `threads` workers.
-// `progress` (done, total) is called on any thread, one call at a time.
+// `progress` (done, total) is called on any thread, one call at a time. Once
+// `cancel` is raised no further folder is listed and no further file read.
 ExportScan scanExport(const std::vector<std::string> &sources, int threads,
-                      const std::function<void(size_t, size_t)> &progress = nullptr);
+                      const std::function<void(size_t, size_t)> &progress = nullptr,
+                      const std::atomic<bool> *cancel = nullptr);
 
-// Copies `from` to the new file `to` byte for byte, by the kernel where the
-// file systems allow it; `to` must not exist.
+// Copies `from` to the new file `to` byte for byte; `to` must not exist. The
+// bytes written are counted and summed as they pass, and the copy is refused
+// unless it holds as many bytes as the source has (before and after) and its
+// bytes, read back, give the same sum.
 bool copyExportFile(const std::string &from, const std::string &to, std::string *error);
 
 // The patient's name for messages: UTF-8 from the file's character set, "^" as blanks.

@@ -3,6 +3,7 @@
 // makeDisc runs on the caller's thread; the copy and render jobs on the pool.
 #include "make_disc.h"
 
+#include "child_program.h"
 #include "dicom_directory.h"
 #include "disc_plan.h"
 #include "disc_reports.h"
@@ -10,6 +11,8 @@
 #include "reference_pictures.h"
 #include "viewer_side.h"
 #include "work_pool.h"
+
+#include "platform/platform.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dccodec.h>
@@ -21,9 +24,9 @@
 #include <boost/filesystem.hpp>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,17 +46,8 @@ struct JobResult {
   std::string pictureFailure;  // empty: every picture made
 };
 
-bool readBytes(const std::string &path, std::string *bytes, std::string *error) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  if (in) all << in.rdbuf();
-  if (!in) {
-    *error = path + ": cannot be read";
-    return false;
-  }
-  *bytes = all.str();
-  return true;
-}
+// A report above this is not a report.
+const size_t kLargestReport = 256u * 1024 * 1024;
 
 bool writeBytes(const std::string &path, const std::string &bytes, std::string *error) {
   GError *failure = nullptr;
@@ -130,6 +124,11 @@ bool validOptions(const MakeDiscOptions &options, std::string *error) {
     }
   if (!options.viewerProgram.empty() && !g_file_test(options.viewerProgram.c_str(), G_FILE_TEST_IS_REGULAR)) {
     *error = options.viewerProgram + ": the viewer program does not exist";
+    return false;
+  }
+  if (!options.image.empty() && (g_file_test(options.image.c_str(), G_FILE_TEST_EXISTS) ||
+                                 g_file_test(options.image.c_str(), G_FILE_TEST_IS_SYMLINK))) {
+    *error = options.image + " exists; the image is made under a new name only";
     return false;
   }
   return true;
@@ -224,12 +223,23 @@ void reportPictureFailures(const DiscPlan &plan, const std::map<const ExportFile
 }
 
 // The reports given by the clinic, then those of the export in disc order.
+bool cancelled(const MakeDiscOptions &options, std::string *error) {
+  if (options.cancel == nullptr || !*options.cancel) return false;
+  *error = "interrupted";
+  return true;
+}
+
 bool writeReports(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
                   MakeDiscSummary *summary, std::string *error) {
   std::vector<std::string> names;
   for (const std::string &report : options.reports) {
-    std::string bytes;
-    if (!readBytes(report, &bytes, error)) return false;
+    if (cancelled(options, error)) return false;
+    // Read whole or not at all: a read error never leaves a report cut short.
+    std::string bytes, failure;
+    if (!platform::readRegularFile(report, kLargestReport, bytes, &failure)) {
+      summary->unreadable.push_back(failure);
+      continue;
+    }
     const std::string name = reportName(fs::path(report).filename().string(), &names);
     if (g_str_has_suffix(name.c_str(), ".pdf")) {
       if (!writeBytes(root + "/" + name, bytes, error)) return false;
@@ -245,6 +255,7 @@ bool writeReports(const std::string &root, const MakeDiscOptions &options, const
   for (const PlannedStudy &study : plan.studies)
     for (const PlannedSeries &series : study.series)
       for (const PlannedInstance &instance : series.instances) {
+        if (cancelled(options, error)) return false;
         const ExportFile &file = *instance.file;
         const std::string date = file.studyDate.empty() ? "" : "_" + file.studyDate;
         std::string content, failure;
@@ -302,31 +313,23 @@ bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::str
     *error = program + " not found: no image made";
     return false;
   }
-  std::vector<const char *> argv = {program.c_str(), disc.c_str(), options.image.c_str()};
-  if (!options.label.empty()) {
-    argv.push_back("--label");
-    argv.push_back(options.label.c_str());
+  discimage::ChildSettings child;
+  child.arguments = {program, disc, options.image};
+  if (!options.label.empty()) child.arguments.insert(child.arguments.end(), {"--label", options.label});
+  // Stopped by SIGTERM, it stops xorriso and removes its own files.
+  child.cancel = options.cancel;
+  std::string messages;
+  switch (discimage::runChild(child, &messages)) {
+    case discimage::ChildEnd::succeeded:
+      return true;
+    case discimage::ChildEnd::cancelled:
+      *error = "interrupted";
+      return false;
+    default:
+      *error = "the image was not made: " + messages;
+      while (!error->empty() && error->back() == '\n') error->pop_back();
+      return false;
   }
-  argv.push_back(nullptr);
-  gint status = 0;
-  GError *failure = nullptr;
-  gchar *errors = nullptr;
-  const bool ran =
-      g_spawn_sync(nullptr, const_cast<gchar **>(argv.data()), nullptr, G_SPAWN_STDOUT_TO_DEV_NULL, nullptr,
-                   nullptr, nullptr, &errors, &status, &failure);
-  std::unique_ptr<gchar, decltype(&g_free)> owned(errors, g_free);
-  if (!ran || !g_spawn_check_exit_status(status, nullptr)) {
-    *error = "the image was not made: " + std::string(failure ? failure->message : (errors ? errors : ""));
-    if (failure) g_error_free(failure);
-    return false;
-  }
-  return true;
-}
-
-bool cancelled(const MakeDiscOptions &options, std::string *error) {
-  if (options.cancel == nullptr || !*options.cancel) return false;
-  *error = "interrupted";
-  return true;
 }
 
 bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
@@ -336,11 +339,10 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
       if (options.progress) options.progress(name, done, total);
     };
   };
-  const ExportScan scan = scanExport(options.sources, options.threads, phase("reading"));
+  const ExportScan scan = scanExport(options.sources, options.threads, phase("reading"), options.cancel);
   if (cancelled(options, error)) return false;
   summary->notDicom = scan.otherFiles;
-  for (const std::string &source : scan.unreadableSources)
-    summary->skipped.push_back(source + ": cannot be read");
+  summary->unreadable = scan.unreadable;
   for (const std::string &missing : scan.missingReferences)
     summary->skipped.push_back(missing + ": named by the DICOMDIR but missing");
   if (scan.files.empty()) {
@@ -399,8 +401,9 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   {
     DecoderRegistration decoders;
     std::thread directory([&] {
-      directoryMade = writeDicomDirectory(staging, directoryFiles, profile, setId, &refused, &directoryError,
-                                          [&copies](size_t i) { return copies.waitFor(i); });
+      directoryMade = writeDicomDirectory(
+          staging, directoryFiles, profile, setId, &refused, &directoryError,
+          [&](size_t i) { return copies.waitFor(i) && !(options.cancel && *options.cancel); });
     });
     runJobs(
         jobs.size(), options.threads,
@@ -415,6 +418,17 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
           copies.finished(i);
           const PlannedSeries &series = *seriesOf.at(&instance);
           if (series.refimgFolder.empty()) return;
+          const ExportFile &file = *instance.file;
+          const DeclaredPixels declared{file.rows,
+                                        file.columns,
+                                        file.samplesPerPixel,
+                                        file.bitsAllocated,
+                                        file.frames,
+                                        file.pixelDataLength,
+                                        DcmXfer(file.transferSyntaxUid.c_str()).isEncapsulated() ||
+                                            file.pixelDataLength == DCM_UndefinedLength};
+          result.pictureFailure = pixelRefusal(declared);
+          if (!result.pictureFailure.empty()) return;
           result.pictures = renderReferencePictures(instance.file->path, instance.file->frames,
                                                     staging + "/" + series.refimgFolder,
                                                     instance.firstPicture, settings, &result.pictureFailure);
@@ -422,8 +436,11 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
             result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure);
         },
         phase("writing"), &stop);
+    // The DICOMDIR may still be at work on the last copies: a phase of its own.
+    if (!stop && options.progress) options.progress("DICOMDIR", 0, 1);
     copies.end();
     directory.join();
+    if (!stop && options.progress) options.progress("DICOMDIR", 1, 1);
   }
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   if (cancelled(options, error)) return false;
@@ -475,15 +492,18 @@ bool makeDisc(const MakeDiscOptions &options, MakeDiscSummary *summary, std::str
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   bool made = makeInto(staging, options, summary, error);
   boost::system::error_code failure;
-  if (made) {
-    if (fs::exists(target, failure)) fs::remove(target, failure);  // an empty folder, checked above
-    if (std::rename(staging.c_str(), target.c_str()) != 0) {
-      *error = target.string() + ": the finished disc cannot be moved here";
-      made = false;
-    }
+  // The target was found missing or an empty folder; rename() replaces no
+  // more than an empty folder, so nothing another made there meanwhile is lost.
+  if (made && std::rename(staging.c_str(), target.c_str()) != 0) {
+    *error = target.string() + ": the finished disc cannot be moved here (" + g_strerror(errno) + ")";
+    made = false;
   }
   if (!made) fs::remove_all(staging, failure);
-  if (made && !options.image.empty()) made = makeImage(options, target.string(), error);
+  if (made && !options.image.empty()) {
+    made = makeImage(options, target.string(), error);
+    // Interrupted, the run leaves nothing: the disc goes with its image.
+    if (!made && options.cancel != nullptr && *options.cancel) fs::remove_all(target, failure);
+  }
   summary->seconds = static_cast<double>(g_get_monotonic_time() - start) / 1e6;
   return made;
 }
@@ -497,11 +517,18 @@ std::string summaryText(const MakeDiscSummary &summary) {
   if (summary.notDicom > 0) text << "not DICOM, ignored: " << summary.notDicom << " files\n";
   if (!summary.skipped.empty()) text << "skipped: " << summary.skipped.size() << "\n";
   for (const std::string &line : summary.skipped) text << "  " << line << "\n";
+  if (!summary.unreadable.empty())
+    text << "could not be read, left out: " << summary.unreadable.size() << "\n";
+  for (const std::string &line : summary.unreadable) text << "  " << line << "\n";
   for (const std::string &line : summary.warnings) text << "warning: " << line << "\n";
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f", summary.seconds);
   text << "made in " << seconds << " s\n";
   return text.str();
+}
+
+int madeStatus(const MakeDiscOptions &options, const MakeDiscSummary &summary) {
+  return summary.unreadable.empty() || options.skipUnreadable ? 0 : kMadeWithOmissions;
 }
 
 }  // namespace makedisc

@@ -31,6 +31,9 @@ struct MakeDiscOptions {
   std::string viewerWindowTitle;  // the title of its splash window; empty: its file name
   bool artwork = true;
   bool windows = false;  // the Windows program too (make-sample-medium --windows)
+  // The clinic accepts a disc without the folders and files that could not be
+  // read; otherwise such a disc is made but reported as made with omissions.
+  bool skipUnreadable = false;
   // Called with a phase name and its progress, one call at a time, on any thread.
   std::function<void(const std::string &, size_t, size_t)> progress;
   const std::atomic<bool> *cancel = nullptr;  // raised: stop, leave nothing behind
@@ -46,17 +49,28 @@ struct MakeDiscSummary {
   int reports = 0;
   int notDicom = 0;  // files under the sources that are not DICOM, ignored
   std::string profile;
-  std::vector<std::string> skipped;   // one line each: what was left out, and why
+  std::vector<std::string> skipped;  // one line each: what was left out, and why
+  // Sources, folders and files (reports among them) that could not be read,
+  // one line each; the disc was made without them.
+  std::vector<std::string> unreadable;
   std::vector<std::string> warnings;  // parts of the disc left out (a program not found)
   double seconds = 0;
 };
 
 // Makes the disc. Everything is written into a sibling folder first and
 // renamed to `out` at the end, so a refused, failed or cancelled run leaves
-// nothing at `out`. False with the reason in `error` on any refusal.
+// nothing at `out`; a cancelled image removes the disc it was made of too.
+// The cancel flag is looked at between files in every phase. False with the
+// reason in `error` on any refusal. True also when some of the sources could
+// not be read: `summary.unreadable` lists them.
 bool makeDisc(const MakeDiscOptions &options, MakeDiscSummary *summary, std::string *error);
 
 // The summary as the command prints it.
 std::string summaryText(const MakeDiscSummary &summary);
+
+// The command's exit status for a disc that was made: 0, or kMadeWithOmissions
+// when some of the sources could not be read and the clinic did not accept that.
+constexpr int kMadeWithOmissions = 3;
+int madeStatus(const MakeDiscOptions &options, const MakeDiscSummary &summary);
 
 }  // namespace makedisc

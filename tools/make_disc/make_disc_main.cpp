@@ -64,7 +64,7 @@ int main(int argc, char **argv) {
   gchar *out = nullptr, *label = nullptr, *image = nullptr, *patient = nullptr, *navigator = nullptr,
         *tools = nullptr, *viewer = nullptr, *viewerTitle = nullptr;
   gchar **reports = nullptr, **sources = nullptr;
-  gboolean standIns = FALSE, noArtwork = FALSE, windows = FALSE;
+  gboolean standIns = FALSE, noArtwork = FALSE, windows = FALSE, skipUnreadable = FALSE;
   const GOptionEntry entries[] = {
       {"out", 'o', 0, G_OPTION_ARG_FILENAME, &out, "The disc folder to make (missing or empty)", "DIR"},
       {"report", 'r', 0, G_OPTION_ARG_FILENAME_ARRAY, &reports, "An HTML or PDF report (repeatable)", "FILE"},
@@ -88,12 +88,19 @@ int main(int argc, char **argv) {
       {"tools", 0, 0, G_OPTION_ARG_FILENAME, &tools, "Folder of the stand-ins and make-disc-image", "DIR"},
       {"no-artwork", 0, 0, G_OPTION_ARG_NONE, &noArtwork, "Leave the navigator's pictures out", nullptr},
       {"windows", 0, 0, G_OPTION_ARG_NONE, &windows, "Put the Windows program on the disc too", nullptr},
+      {"skip-unreadable", 0, 0, G_OPTION_ARG_NONE, &skipUnreadable,
+       "Accept a disc without the folders and files that cannot be read (exit status 0, not 3)", nullptr},
       {G_OPTION_REMAINING, 0, 0, G_OPTION_ARG_FILENAME_ARRAY, &sources, nullptr, "SOURCE..."},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
   };
   std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
       g_option_context_new("SOURCE... - make a patient's disc from a DICOM export"), g_option_context_free);
   g_option_context_add_main_entries(context.get(), entries, nullptr);
+  g_option_context_set_description(
+      context.get(),
+      "Exit status: 0 the disc is ready, 1 refused, failed or interrupted (nothing "
+      "left behind),\n2 wrong usage, 3 made with omissions: folders or files that "
+      "could not be read are\nlisted and left out (--skip-unreadable accepts that).");
   GError *failure = nullptr;
   const bool parsed = g_option_context_parse(context.get(), &argc, &argv, &failure);
   if (!parsed || out == nullptr || sources == nullptr) {
@@ -118,6 +125,7 @@ int main(int argc, char **argv) {
   options.standIns = standIns;
   options.artwork = !noArtwork;
   options.windows = windows;
+  options.skipUnreadable = skipUnreadable;
   for (gchar *text : {out, label, image, patient, navigator, tools, viewer, viewerTitle}) g_free(text);
   g_strfreev(reports);
   g_strfreev(sources);
@@ -141,6 +149,15 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "make-disc: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: the disc is ready\n", options.out.c_str());
+  const int status = makedisc::madeStatus(options, summary);
+  if (status != 0) {
+    std::printf(
+        "%s: the disc is made with omissions: %zu folders or files could not be read "
+        "(--skip-unreadable accepts that)\n",
+        options.out.c_str(), summary.unreadable.size());
+    return status;
+  }
+  std::printf("%s: the disc is ready%s\n", options.out.c_str(),
+              summary.unreadable.empty() ? "" : ", without what could not be read");
   return 0;
 }

@@ -6,6 +6,8 @@
 
 #include "examination_plan.h"
 
+#include "catalogue/picture_decoder.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>  // colour images
@@ -15,6 +17,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -105,6 +108,21 @@ Raster fitRaster(const Raster &raster, double heightRatio, int maxSide) {
   return out;
 }
 
+std::string pixelRefusal(const DeclaredPixels &pixels) {
+  if (pixels.rows <= 0 || pixels.columns <= 0) return "the image declares no rows or columns";
+  const double declared = static_cast<double>(pixels.rows) * pixels.columns *
+                          std::max(1L, pixels.samplesPerPixel) * std::max(1L, pixels.frames) *
+                          pixels.bitsAllocated / 8.0;
+  if (!pixels.encapsulated && static_cast<double>(pixels.storedLength) < std::floor(declared))
+    return "the pixel data hold " + std::to_string(pixels.storedLength) + " bytes, fewer than the " +
+           std::to_string(static_cast<unsigned long long>(declared)) + " its frames declare";
+  if (pixels.rows > INT_MAX || pixels.columns > INT_MAX ||
+      !pictureSizeWithinLimits(static_cast<int>(pixels.columns), static_cast<int>(pixels.rows)))
+    return "a frame of " + std::to_string(pixels.columns) + " x " + std::to_string(pixels.rows) +
+           " pixels is beyond the largest picture made (64 megapixels, 16384 pixels a side)";
+  return "";
+}
+
 bool writeJpeg(const std::string &path, const Raster &raster, int quality, std::string *error) {
   std::unique_ptr<void, EncoderDeleter> encoder(tjInitCompress());
   unsigned char *bytes = nullptr;
@@ -157,16 +175,33 @@ int renderReferencePictures(const std::string &source, long frames, const std::s
         image.getWindow(windowCenter, windowWidth))
       fixedWindow = true;
     const int channels = image.isMonochrome() ? 1 : 3;
-    for (unsigned long f = 0; f < image.getFrameCount(); ++f) {
-      const void *data = image.getOutputData(8, f, 0);
+    DicomImage *shown = &image;
+    std::unique_ptr<DicomImage> scaled;
+    const double ratio = image.getHeightWidthRatio() > 0 ? image.getHeightWidthRatio() : 1.0;
+    if (static_cast<long long>(image.getWidth()) * image.getHeight() > kScaledByTheToolkit) {
+      const Raster size{static_cast<int>(image.getWidth()), static_cast<int>(image.getHeight()), 1, {}};
+      const double longer = std::max<double>(size.width, size.height * ratio);
+      const double scale = std::min(1.0, settings.maxSide / longer);
+      // The window chosen above goes with the image into its scaled copy.
+      scaled.reset(image.createScaledImage(
+          static_cast<unsigned long>(std::max(1L, std::lround(size.width * scale))),
+          static_cast<unsigned long>(std::max(1L, std::lround(size.height * ratio * scale))), 1, 0));
+      if (scaled == nullptr || scaled->getStatus() != EIS_Normal) {
+        *error = "the frames cannot be scaled down";
+        return made;
+      }
+      shown = scaled.get();
+    }
+    for (unsigned long f = 0; f < shown->getFrameCount(); ++f) {
+      const void *data = shown->getOutputData(8, f, 0);
       if (data == nullptr) {
         *error = "frame " + std::to_string(first + f + 1) + " cannot be rendered";
         return made;
       }
-      Raster raster{static_cast<int>(image.getWidth()), static_cast<int>(image.getHeight()), channels, {}};
+      Raster raster{static_cast<int>(shown->getWidth()), static_cast<int>(shown->getHeight()), channels, {}};
       const uint8_t *bytes = static_cast<const uint8_t *>(data);
       raster.pixels.assign(bytes, bytes + static_cast<size_t>(raster.width) * raster.height * channels);
-      const Raster picture = fitRaster(raster, image.getHeightWidthRatio(), settings.maxSide);
+      const Raster picture = fitRaster(raster, scaled ? 1.0 : image.getHeightWidthRatio(), settings.maxSide);
       const std::string path = folder + "/" + samplemedium::mediaName("IM", firstNumber + made) + ".jpg";
       if (!writeJpeg(path, picture, settings.quality, error)) return made;
       ++made;
