@@ -1,0 +1,38 @@
+// The station's settings: its AE title and port, the peers allowed to store,
+// the idle time after which a patient's job is complete, its folders and the
+// disc options. A file of "key = value" lines; the command line overrides it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace discstation {
+
+struct StationSettings {
+  std::string aet = "DISCSTATION";
+  int port = 11112;
+  std::string out;    // discs, images, summaries and status files
+  std::string spool;  // empty: "spool" beside the output folder's discs
+  int idleSeconds = 60;
+  bool keepSpool = false;
+  // Peers as "AE@host"; "*" stands for any AE or any host. Empty: any AE on the loopback.
+  std::vector<std::string> allowed;
+  // Disc options of make-disc.
+  std::string navigatorProgram;  // empty: the default beside the tools
+  bool noNavigator = false;
+  bool artwork = true;
+  bool standIns = false;
+  bool image = true;
+  std::string viewerProgram;
+  std::string toolDirectory;  // make-disc-image and the stand-ins; empty: beside this program
+  int threads = 0;
+};
+
+// Reads the file over `settings`. False with the line's problem in `error`.
+bool readSettingsFile(const std::string &path, StationSettings &settings, std::string *error);
+
+// Whether a peer calling as `callingAe` from `host` (an IP address) may store;
+// an empty `callingAe`: whether any AE from the host may.
+bool peerAllowed(const StationSettings &settings, const std::string &callingAe, const std::string &host);
+
+}  // namespace discstation
