@@ -4,6 +4,7 @@
 // never decoded whole.
 #include "imaging/dicom_image_file.h"
 
+#include "base/text.h"
 #include "catalogue/bounded_dicom_stream.h"
 #include "catalogue/dicom_text.h"
 #include "catalogue/picture_decoder.h"
@@ -204,9 +205,11 @@ void copyValues(const void *data, size_t count, DecodedFrame &frame) {
   frame.maxStored = count > 0 ? high : 0;
 }
 
-DecodedFrame failedFrame(std::string problem) {
+// The problem may quote the file's own bytes (its photometric interpretation),
+// which need not be text at all; the list shows it as UTF-8.
+DecodedFrame failedFrame(const std::string &problem) {
   DecodedFrame frame;
-  frame.problem = std::move(problem);
+  frame.problem = makeValidUtf8(problem);
   return frame;
 }
 
