@@ -4,6 +4,8 @@
 // the largest zoom, all with `ulimit -v` at 2 GiB. Reports the peak resident
 // and address-space sizes, the cache's bytes and whether all of it worked.
 // Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/large_disc_bench [pictures]
+#include "browser_run.h"
+
 #include "app/application.h"
 #include "app/main_window.h"
 #include "base/tmp_directory.h"
@@ -69,25 +71,6 @@ void writeJpeg(const std::string &path, int seed) {
   std::fclose(file);
 }
 
-long statusKilobytes(const char *field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
-  return 0;
-}
-
-void runLoopFor(int milliseconds) {
-  g_timeout_add(
-      static_cast<guint>(milliseconds),
-      [](gpointer) -> gboolean {
-        gtk_main_quit();
-        return FALSE;
-      },
-      nullptr);
-  gtk_main();
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -120,20 +103,10 @@ int main(int argc, char **argv) {
 
   rlimit limit{kAddressSpace, kAddressSpace};
   if (setrlimit(RLIMIT_AS, &limit) != 0) std::perror("setrlimit");
-  std::fflush(stdout);
-  std::freopen("/dev/null", "w", stdout);  // the build's trace lines
-  createTmpDirectory();
-  parsePalette();
-  buildMainWindow();
-  auto start = std::chrono::steady_clock::now();
-  GdkEventButton press{};
-  press.type = GDK_BUTTON_PRESS;
-  openReferenceBrowser(nullptr, &press, nullptr);
-  double buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  int thumbnails = 0;
-  for (const auto &study : ThumbnailIndex)
-    for (const auto &series : study.second) thumbnails += static_cast<int>(series.second.size());
-  long afterBuild = statusKilobytes("VmHWM:");
+  BrowserBuild build = buildBrowserAsTheTileDoes();
+  double buildSeconds = build.seconds;
+  int thumbnails = build.thumbnails;
+  long afterBuild = build.peakKilobytes;
 
   bool shown = browserWindow != nullptr;
   if (shown) {

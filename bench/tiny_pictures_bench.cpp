@@ -4,6 +4,8 @@
 // the peak resident size after the build and at the end, the thumbnails
 // holding pixels, and whether it stayed inside 512 MiB.
 // Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/tiny_pictures_bench [pictures]
+#include "browser_run.h"
+
 #include "app/application.h"
 #include "app/main_window.h"
 #include "base/tmp_directory.h"
@@ -33,25 +35,6 @@ namespace {
 constexpr int kPicturesPerSeries = 100;
 constexpr int kSeriesPerStudy = 10;
 constexpr long kTargetKilobytes = 512 * 1024;
-
-long statusKilobytes(const char *field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
-  return 0;
-}
-
-void runLoopFor(int milliseconds) {
-  g_timeout_add(
-      static_cast<guint>(milliseconds),
-      [](gpointer) -> gboolean {
-        gtk_main_quit();
-        return FALSE;
-      },
-      nullptr);
-  gtk_main();
-}
 
 // Opens the series at (study, series) as a user does: a press on its study's
 // branch, then on its own, and lets the tree be drawn.
@@ -109,20 +92,10 @@ int main(int argc, char **argv) {
   g_free(png);
 
   long beforeBuild = statusKilobytes("VmRSS:");
-  std::fflush(stdout);
-  std::freopen("/dev/null", "w", stdout);  // the build's trace lines
-  createTmpDirectory();
-  parsePalette();
-  buildMainWindow();
-  auto start = std::chrono::steady_clock::now();
-  GdkEventButton press{};
-  press.type = GDK_BUTTON_PRESS;
-  openReferenceBrowser(nullptr, &press, nullptr);
-  double buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  int thumbnails = 0;
-  for (const auto &study : ThumbnailIndex)
-    for (const auto &series : study.second) thumbnails += static_cast<int>(series.second.size());
-  long afterBuild = statusKilobytes("VmHWM:");
+  BrowserBuild build = buildBrowserAsTheTileDoes();
+  double buildSeconds = build.seconds;
+  int thumbnails = build.thumbnails;
+  long afterBuild = build.peakKilobytes;
 
   bool shown = browserWindow != nullptr;
   if (shown) {
