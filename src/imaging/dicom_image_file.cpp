@@ -19,6 +19,7 @@
 #include <dcmtk/dcmimgle/dcmimage.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -75,10 +76,11 @@ std::optional<double> numberOf(DcmDataset &dataset, const DcmTagKey &tag) {
   return value ? std::optional<double>((*value)[0]) : std::nullopt;
 }
 
-std::optional<VoiLut> voiLutOf(DcmDataset &dataset, bool signedValues) {
+// The first item of the LUT sequence `sequence`, when its descriptor and data
+// agree. The first value mapped is signed where the values it maps are.
+std::optional<LookupTable> lookupTableOf(DcmDataset &dataset, const DcmTagKey &sequence, bool signedValues) {
   DcmItem *item = nullptr;
-  if (dataset.findAndGetSequenceItem(DCM_VOILUTSequence, item, 0).bad() || item == nullptr)
-    return std::nullopt;
+  if (dataset.findAndGetSequenceItem(sequence, item, 0).bad() || item == nullptr) return std::nullopt;
   Uint16 count = 0, first = 0, bits = 0;
   if (item->findAndGetUint16(DCM_LUTDescriptor, count, 0).bad() ||
       item->findAndGetUint16(DCM_LUTDescriptor, first, 1).bad() ||
@@ -89,7 +91,7 @@ std::optional<VoiLut> voiLutOf(DcmDataset &dataset, bool signedValues) {
   if (item->findAndGetUint16Array(DCM_LUTData, data, &length).bad() || data == nullptr) return std::nullopt;
   const unsigned long entries = count == 0 ? 65536 : count;
   if (length < entries || bits < 1 || bits > 16) return std::nullopt;
-  VoiLut lut;
+  LookupTable lut;
   lut.firstMapped = signedValues ? static_cast<int16_t>(first) : first;
   lut.bits = bits;
   lut.data.assign(data, data + entries);
@@ -123,6 +125,8 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   dataset.findAndGetUint16(DCM_SamplesPerPixel, samples);
   dataset.findAndGetUint16(DCM_BitsAllocated, allocated);
   dataset.findAndGetUint16(DCM_BitsStored, stored);
+  Uint16 highBit = 0;
+  const bool highBitGiven = dataset.findAndGetUint16(DCM_HighBit, highBit).good();
   dataset.findAndGetUint16(DCM_PixelRepresentation, representation);
   Sint32 frames = 1;
   if (dataset.findAndGetSint32(DCM_NumberOfFrames, frames).bad() || frames < 1) frames = 1;
@@ -132,6 +136,7 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   a.samplesPerPixel = samples;
   a.bitsAllocated = allocated;
   a.bitsStored = stored != 0 ? stored : allocated;
+  a.highBit = highBitGiven ? highBit : a.bitsStored - 1;
   a.isSigned = representation == 1;
   OFString photometric;
   dataset.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
@@ -151,7 +156,9 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
       break;
     if (width >= 1) a.windows.push_back({centre, width});
   }
-  a.voiLut = voiLutOf(dataset, a.isSigned);
+  a.modalityLut = lookupTableOf(dataset, DCM_ModalityLUTSequence, a.isSigned);
+  // A VOI LUT maps modality values: those of a Modality LUT are never signed.
+  a.voiLut = lookupTableOf(dataset, DCM_VOILUTSequence, a.isSigned && !a.modalityLut);
   a.sliceLocation = numberOf(dataset, DCM_SliceLocation);
   a.sliceThickness = numberOf(dataset, DCM_SliceThickness);
   a.orientation = numbersOf<6>(dataset, DCM_ImageOrientationPatient);
@@ -165,10 +172,13 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
     problem = "plik deklaruje zbyt wiele klatek (" + std::to_string(a.frames) + ")";
     return false;
   }
-  if ((a.bitsAllocated != 8 && a.bitsAllocated != 16) || a.bitsStored < 1 || a.bitsStored > a.bitsAllocated ||
+  const bool depthShown =
+      a.bitsAllocated == 8 || a.bitsAllocated == 16 || (a.bitsAllocated == 32 && a.samplesPerPixel == 1);
+  if (!depthShown || a.bitsStored < 1 || a.bitsStored > a.bitsAllocated ||
       (a.samplesPerPixel != 1 && a.samplesPerPixel != 3)) {
-    problem = "obraz o budowie pikseli, której ta przeglądarka nie obsługuje (" +
-              std::to_string(a.bitsAllocated) + " bitów, " + std::to_string(a.samplesPerPixel) + " składowe)";
+    problem = "obraz o budowie pikseli, której ta przeglądarka nie obsługuje (bity na próbkę: " +
+              std::to_string(a.bitsAllocated) + ", zapisane: " + std::to_string(a.bitsStored) +
+              ", próbki na piksel: " + std::to_string(a.samplesPerPixel) + ")";
     return false;
   }
   DcmElement *pixels = nullptr;
@@ -190,19 +200,74 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   return true;
 }
 
+// The frame's values as distances from its smallest, which DCMTK found as it
+// decoded them. False when they span more than 16 bits hold: shown through a
+// coarser table they would be shown wrong.
 template <typename T>
-void copyValues(const void *data, size_t count, DecodedFrame &frame) {
+bool copyLevels(const void *data, size_t count, double low, double high, DecodedFrame &frame) {
+  frame.minStored = static_cast<int64_t>(low);
+  frame.maxStored = static_cast<int64_t>(high);
+  if (frame.maxStored < frame.minStored ||
+      frame.maxStored - frame.minStored > std::numeric_limits<uint16_t>::max())
+    return false;
   const T *values = static_cast<const T *>(data);
-  frame.stored.resize(count);
-  int32_t low = std::numeric_limits<int32_t>::max(), high = std::numeric_limits<int32_t>::min();
-  for (size_t i = 0; i < count; ++i) {
-    const int32_t value = static_cast<int32_t>(values[i]);
-    frame.stored[i] = value;
-    low = std::min(low, value);
-    high = std::max(high, value);
+  const T base = static_cast<T>(frame.minStored);
+  frame.levels.resize(count);
+  uint16_t *levels = frame.levels.data();
+  for (size_t i = 0; i < count; ++i) levels[i] = static_cast<uint16_t>(values[i] - base);
+  return true;
+}
+
+// Native grey values, the commonest images of all, are read from the file
+// straight into the frame and turned into levels in place: one read and two
+// passes, where DCMTK's own path copies them twice more before they reach us.
+// False, with nothing decided, for any layout DCMTK is better left to: a
+// compressed or deflated file, 8 bits in big endian, an unusual high bit.
+bool readNativeGreyFrame(DcmDataset &dataset, const ImageAttributes &a, long frameNumber,
+                         DecodedFrame &frame) {
+  const E_TransferSyntax syntax = dataset.getOriginalXfer();
+  DcmXfer transfer(syntax);
+  DcmElement *pixels = nullptr;
+  if (transfer.isEncapsulated() || syntax == EXS_DeflatedLittleEndianExplicit ||
+      a.highBit + 1 < a.bitsStored || a.highBit >= a.bitsAllocated ||
+      dataset.findAndGetElement(DCM_PixelData, pixels).bad() || pixels == nullptr)
+    return false;
+  const bool sixteen = a.bitsAllocated == 16 && pixels->getVR() == EVR_OW;
+  const bool eight = a.bitsAllocated == 8 && transfer.getByteOrder() == EBO_LittleEndian;
+  if (!sixteen && !eight) return false;
+  const size_t count = static_cast<size_t>(a.rows) * static_cast<size_t>(a.columns);
+  const size_t bytes = count * (sixteen ? 2 : 1);
+  const unsigned long long offset = static_cast<unsigned long long>(frameNumber) * bytes;
+  if (offset + bytes > pixels->getLength()) return false;
+  frame.levels.resize(count);
+  uint16_t *levels = frame.levels.data();
+  if (pixels->getPartialValue(levels, static_cast<Uint32>(offset), static_cast<Uint32>(bytes)).bad()) {
+    frame.levels.clear();
+    return false;
   }
-  frame.minStored = count > 0 ? low : 0;
-  frame.maxStored = count > 0 ? high : 0;
+  if (eight) {  // widened from the end, where no byte is yet overwritten
+    const uint8_t *raw = reinterpret_cast<const uint8_t *>(levels);
+    for (size_t i = count; i-- > 0;) levels[i] = raw[i];
+  }
+  // Flipping the sign bit orders signed values as unsigned ones, so both
+  // passes work in 16 bits alone, which the compiler turns into vector code.
+  const int shift = a.highBit + 1 - a.bitsStored;
+  const uint16_t mask = static_cast<uint16_t>(a.bitsStored >= 16 ? 0xFFFFu : (1u << a.bitsStored) - 1);
+  const uint16_t sign = static_cast<uint16_t>(a.isSigned ? 1u << (a.bitsStored - 1) : 0u);
+  uint16_t low = 0xFFFF, high = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t ordered = static_cast<uint16_t>(((levels[i] >> shift) & mask) ^ sign);
+    levels[i] = ordered;
+    low = std::min(low, ordered);
+    high = std::max(high, ordered);
+  }
+  if (count == 0) low = high = 0;
+  for (size_t i = 0; i < count; ++i) levels[i] = static_cast<uint16_t>(levels[i] - low);
+  frame.width = a.columns;
+  frame.height = a.rows;
+  frame.minStored = static_cast<int64_t>(low) - sign;
+  frame.maxStored = static_cast<int64_t>(high) - sign;
+  return true;
 }
 
 // The problem may quote the file's own bytes (its photometric interpretation),
@@ -214,6 +279,12 @@ DecodedFrame failedFrame(const std::string &problem) {
 }
 
 }  // namespace
+
+uint16_t LookupTable::operator()(double value) const {
+  const long long at =
+      std::clamp<long long>(std::llround(value) - firstMapped, 0, static_cast<long long>(data.size()) - 1);
+  return data[static_cast<size_t>(at)];
+}
 
 bool readImageAttributes(const std::string &path, ImageAttributes &attributes, std::string &problem) {
   DcmFileFormat file;
@@ -239,10 +310,16 @@ DecodedFrame decodeImageFrame(const std::string &path, long frameNumber) {
     return failedFrame("nieobsługiwana interpretacja fotometryczna „" + a.photometric + "”");
   const bool grey = a.monochrome();
   DcmDataset *dataset = file.getDataset();
-  // A deflated file's values were inflated into memory as it was read: there
-  // is no place in the file to read one frame from.
-  unsigned long flags =
-      dataset->getOriginalXfer() == EXS_DeflatedLittleEndianExplicit ? 0 : CIF_UsePartialAccessToPixelData;
+  if (grey && a.samplesPerPixel == 1 && readNativeGreyFrame(*dataset, a, frameNumber, frame)) return frame;
+  // Values are read from the file a frame at a time, straight into the
+  // decoder's buffer. Not a compressed file of one frame: DCMTK then decodes
+  // the first frame once more to learn its colour model, twice the work of
+  // decoding it whole. Nor a deflated file, whose values were inflated into
+  // memory as it was read: there is no place in the file to read a frame from.
+  const bool wholeFrame = DcmXfer(dataset->getOriginalXfer()).isEncapsulated() && a.frames == 1;
+  unsigned long flags = dataset->getOriginalXfer() == EXS_DeflatedLittleEndianExplicit || wholeFrame
+                            ? 0
+                            : CIF_UsePartialAccessToPixelData;
   if (grey) flags |= CIF_IgnoreModalityTransformation;
   const E_TransferSyntax syntax = dataset->getOriginalXfer() == EXS_DeflatedLittleEndianExplicit
                                       ? EXS_LittleEndianExplicit
@@ -259,22 +336,33 @@ DecodedFrame decodeImageFrame(const std::string &path, long frameNumber) {
     const DiPixel *inter = image.getInterData();
     if (inter == nullptr || inter->getData() == nullptr || inter->getCount() < count)
       return failedFrame("nie można zdekodować obrazu");
+    double low = 0, high = -1;
+    image.getMinMaxValues(low, high, 0);
+    bool copied = false;
     switch (inter->getRepresentation()) {
       case EPR_Uint8:
-        copyValues<Uint8>(inter->getData(), count, frame);
+        copied = copyLevels<Uint8>(inter->getData(), count, low, high, frame);
         break;
       case EPR_Sint8:
-        copyValues<Sint8>(inter->getData(), count, frame);
+        copied = copyLevels<Sint8>(inter->getData(), count, low, high, frame);
         break;
       case EPR_Uint16:
-        copyValues<Uint16>(inter->getData(), count, frame);
+        copied = copyLevels<Uint16>(inter->getData(), count, low, high, frame);
         break;
       case EPR_Sint16:
-        copyValues<Sint16>(inter->getData(), count, frame);
+        copied = copyLevels<Sint16>(inter->getData(), count, low, high, frame);
         break;
-      default:
-        return failedFrame("obraz o głębi ponad 16 bitów");
+      case EPR_Uint32:
+        copied = copyLevels<Uint32>(inter->getData(), count, low, high, frame);
+        break;
+      case EPR_Sint32:
+        copied = copyLevels<Sint32>(inter->getData(), count, low, high, frame);
+        break;
     }
+    if (!copied)
+      return failedFrame("wartości obrazu (od " + std::to_string(frame.minStored) + " do " +
+                         std::to_string(frame.maxStored) +
+                         ") obejmują więcej niż 65 536 poziomów; ta przeglądarka nie pokaże ich wiernie");
   } else {
     frame.colour = true;
     const void *rgb = image.getOutputData(8, 0, 0);

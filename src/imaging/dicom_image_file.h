@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
-// The first VOI LUT of the file: output = data[value - firstMapped], clamped.
-struct VoiLut {
+// A lookup table of the file (its Modality LUT or first VOI LUT):
+// output = data[value - firstMapped], the index clamped to the table.
+struct LookupTable {
   int32_t firstMapped = 0;
   int bits = 8;
   std::vector<uint16_t> data;
+  uint16_t operator()(double value) const;
 };
 
 struct ImageAttributes {
@@ -29,14 +31,17 @@ struct ImageAttributes {
   int samplesPerPixel = 1;
   int bitsAllocated = 0;
   int bitsStored = 0;
+  int highBit = 0;
   bool isSigned = false;
   std::string photometric;
   double slope = 1.0;
   double intercept = 0.0;
   bool hasRescale = false;
+  // The Modality LUT, which replaces the rescale when the file has one.
+  std::optional<LookupTable> modalityLut;
   // Window Center/Width pairs, in modality units.
   std::vector<std::array<double, 2>> windows;
-  std::optional<VoiLut> voiLut;
+  std::optional<LookupTable> voiLut;
   std::optional<double> sliceLocation, sliceThickness;
   std::optional<std::array<double, 6>> orientation;  // row then column direction cosines
   std::optional<std::array<double, 3>> position;
@@ -44,7 +49,8 @@ struct ImageAttributes {
 };
 
 // The largest frame decoded: sides up to 16384 and 64 megapixels, the frames of
-// one file up to this many.
+// one file up to this many. Up to 32 bits stored, as long as one frame's values
+// span at most 65,536 levels.
 constexpr long kMostFramesPerFile = 100000;
 
 // Reads the attributes of `path` (UTF-8). False with `problem` set to a Polish
@@ -52,18 +58,22 @@ constexpr long kMostFramesPerFile = 100000;
 // limit; nothing of it is decoded yet.
 bool readImageAttributes(const std::string &path, ImageAttributes &attributes, std::string &problem);
 
+// A grey frame keeps each stored value as its distance from the frame's
+// smallest: two bytes a pixel whatever the file's depth, and the index of the
+// output lookup as it is, so a redraw is one table read a pixel.
 struct DecodedFrame {
   int width = 0;
   int height = 0;
   bool colour = false;
-  std::vector<int32_t> stored;  // grey: stored values, sign extended, row after row
-  std::vector<uint8_t> rgb;     // colour: 3 bytes a pixel
-  int32_t minStored = 0;
-  int32_t maxStored = 0;
+  std::vector<uint16_t> levels;  // grey: stored value - minStored, row after row
+  std::vector<uint8_t> rgb;      // colour: 3 bytes a pixel
+  int64_t minStored = 0;
+  int64_t maxStored = 0;
   ImageAttributes attributes;
   std::string problem;  // a Polish line when the frame could not be decoded
   bool ok() const { return problem.empty(); }
-  size_t bytes() const { return stored.size() * sizeof(int32_t) + rgb.size() + sizeof(DecodedFrame); }
+  int64_t storedAt(size_t pixel) const { return minStored + levels[pixel]; }
+  size_t bytes() const { return levels.size() * sizeof(uint16_t) + rgb.size() + sizeof(DecodedFrame); }
 };
 
 // Decodes frame `frame` (from 0) of `path`. Decoders (DicomImageDecoders) must

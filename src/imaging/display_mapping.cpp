@@ -24,13 +24,21 @@ double windowed(double value, const Window &window) {
 }  // namespace
 
 double modalityValue(const ImageAttributes &attributes, double stored) {
+  if (attributes.modalityLut) return (*attributes.modalityLut)(stored);
   return stored * attributes.slope + attributes.intercept;
 }
 
 Window fullRangeWindow(const DecodedFrame &frame) {
-  const double low = modalityValue(frame.attributes, frame.minStored);
-  const double high = modalityValue(frame.attributes, frame.maxStored);
-  const double lower = std::min(low, high), upper = std::max(low, high);
+  double lower = modalityValue(frame.attributes, static_cast<double>(frame.minStored));
+  double upper = lower;
+  // A rescale is monotonic, so its ends are the range's; a table need not be.
+  const int64_t step =
+      frame.attributes.modalityLut ? 1 : std::max<int64_t>(1, frame.maxStored - frame.minStored);
+  for (int64_t value = frame.minStored + step; value <= frame.maxStored; value += step) {
+    const double mapped = modalityValue(frame.attributes, static_cast<double>(value));
+    lower = std::min(lower, mapped);
+    upper = std::max(upper, mapped);
+  }
   return {(lower + upper + 1) / 2, std::max(1.0, upper - lower + 1)};
 }
 
@@ -64,24 +72,26 @@ DisplaySettings presetSettings(const WindowPreset &preset, const DecodedFrame &f
 }
 
 std::vector<uint8_t> buildOutputLookup(const DecodedFrame &frame, const DisplaySettings &settings) {
-  if (frame.colour || frame.stored.empty()) return {};
+  if (frame.colour || frame.levels.empty()) return {};
   const ImageAttributes &a = frame.attributes;
   const bool inverted = (a.photometric == "MONOCHROME1") != settings.invert;
-  std::vector<uint8_t> lookup(static_cast<size_t>(frame.maxStored - frame.minStored) + 1);
+  std::vector<uint8_t> lookup(
+      static_cast<size_t>(std::clamp<int64_t>(frame.maxStored - frame.minStored + 1, 1, int64_t{1} << 16)));
   const bool lut = settings.useVoiLut && a.voiLut && !a.voiLut->data.empty();
   const double lutTop = lut ? std::ldexp(1.0, a.voiLut->bits) - 1 : 1;
   for (size_t i = 0; i < lookup.size(); ++i) {
     const double value = modalityValue(a, static_cast<double>(frame.minStored) + static_cast<double>(i));
     double fraction;
     if (lut) {
-      const long long at = std::clamp<long long>(std::llround(value) - a.voiLut->firstMapped, 0,
-                                                 static_cast<long long>(a.voiLut->data.size()) - 1);
-      fraction = a.voiLut->data[static_cast<size_t>(at)] / lutTop;
+      fraction = (*a.voiLut)(value) / lutTop;
     } else {
       fraction = windowed(value, settings.window);
     }
     lookup[i] = level(inverted ? 1 - fraction : fraction);
   }
+  // Every level a frame can hold has an entry, so that no pixel, whatever
+  // its value, reads outside the table.
+  lookup.resize(size_t{1} << 16, lookup.back());
   return lookup;
 }
 
@@ -98,11 +108,10 @@ void renderFrame(const DecodedFrame &frame, const std::vector<uint8_t> &lookup, 
         std::copy(source, source + width * 3, row);
       continue;
     }
-    const int32_t *source = frame.stored.data() + static_cast<size_t>(y) * width;
+    const uint16_t *source = frame.levels.data() + static_cast<size_t>(y) * width;
     const uint8_t *table = lookup.data();
-    const int32_t base = frame.minStored;
     for (size_t x = 0; x < width; ++x) {
-      const uint8_t grey = table[source[x] - base];
+      const uint8_t grey = table[source[x]];
       row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = grey;
     }
   }

@@ -1,5 +1,5 @@
 // From a decoded frame to the picture shown: modality transform (Rescale
-// Slope/Intercept), VOI (a window or the file's VOI LUT), MONOCHROME1 and
+// Slope/Intercept or the Modality LUT), VOI (a window or the file's VOI LUT), MONOCHROME1 and
 // invert, all folded into one lookup table over the frame's stored values, so
 // a change of window builds a new table and decodes nothing.
 #pragma once
@@ -43,8 +43,8 @@ std::vector<WindowPreset> windowPresetsFor(const std::string &modality);
 // The preset's window for `frame`.
 DisplaySettings presetSettings(const WindowPreset &preset, const DecodedFrame &frame);
 
-// The lookup from stored value (index = value - frame.minStored) to output
-// level 0..255 of a grey frame; empty for a colour frame.
+// The lookup from a grey frame's levels (stored value - frame.minStored) to
+// output level 0..255; empty for a colour frame.
 std::vector<uint8_t> buildOutputLookup(const DecodedFrame &frame, const DisplaySettings &settings);
 
 // Writes the frame as 8-bit RGB, `stride` bytes a row, through `lookup` (grey)

@@ -14,6 +14,8 @@
 #include <dcmtk/dcmdata/dcsequen.h>
 
 #include <glib.h>
+#include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -58,41 +60,85 @@ std::string componentIn(const std::string &folder, const std::string &name) {
   return found;
 }
 
-// The file a record names, or empty with `problem` set when it names none
-// inside `root` (the DICOMDIR's folder, resolved).
-std::string referencedFile(DcmItem &record, const std::string &folder, const std::string &root,
-                           std::string &problem) {
-  OFString id;
-  if (record.findAndGetOFStringArray(DCM_ReferencedFileID, id).bad() || id.empty()) {
-    problem = "rekord obrazu bez nazwy pliku";
-    return {};
-  }
-  std::string path = folder;
-  std::string text(id.c_str());
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\\', start);
-    if (end == std::string::npos) end = text.size();
-    std::string component = text.substr(start, end - start);
-    if (component.empty() || component == "." || component == ".." ||
-        component.find('/') != std::string::npos || component.find(':') != std::string::npos) {
+// The files the records of one DICOMDIR name. Resolving each file's whole
+// path would cost a system call per folder of it for every one of thousands of
+// records: each folder is found and resolved once, and a file that is a plain
+// file in a folder inside the medium costs one look at itself.
+class ReferenceResolver {
+ public:
+  // `folder`: the DICOMDIR's folder; `root`: the same, resolved.
+  ReferenceResolver(std::string folder, std::string root)
+      : folder_(std::move(folder)), root_(std::move(root)) {}
+
+  // The file a record names, or empty with `problem` set when it names none
+  // inside the root.
+  std::string fileOf(DcmItem &record, std::string &problem) {
+    OFString id;
+    if (record.findAndGetOFStringArray(DCM_ReferencedFileID, id).bad() || id.empty()) {
+      problem = "rekord obrazu bez nazwy pliku";
+      return {};
+    }
+    const std::string text(id.c_str());
+    std::vector<std::string> components;
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find('\\', start);
+      if (end == std::string::npos) end = text.size();
+      std::string component = text.substr(start, end - start);
+      if (component.empty() || component == "." || component == ".." ||
+          component.find('/') != std::string::npos || component.find(':') != std::string::npos) {
+        problem = "DICOMDIR wskazuje plik poza nośnikiem: „" + text + "”";
+        return {};
+      }
+      components.push_back(std::move(component));
+      start = end + 1;
+    }
+    const std::string name = components.back();
+    components.pop_back();
+    const Folder &folder = folderOf(components);
+    if (folder.within) {
+      const std::string path = joined(folder.path, name);
+      GStatBuf status;
+      if (g_lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) return path;
+    }
+    // A link, another letter case or a folder outside: the whole path is resolved.
+    std::string path = folder.path;
+    path = componentIn(path, name);
+    const std::string resolved = platform::resolvedPath(path);
+    if (resolved.empty() || !isRegularFile(resolved)) {
+      problem = "brak pliku „" + text + "”";
+      return {};
+    }
+    if (!platform::resolvedPathWithin(resolved, root_)) {
       problem = "DICOMDIR wskazuje plik poza nośnikiem: „" + text + "”";
       return {};
     }
-    path = componentIn(path, component);
-    start = end + 1;
+    return path;
   }
-  const std::string resolved = platform::resolvedPath(path);
-  if (resolved.empty() || !isRegularFile(resolved)) {
-    problem = "brak pliku „" + text + "”";
-    return {};
+
+ private:
+  struct Folder {
+    std::string path;     // as found, below the DICOMDIR's folder
+    bool within = false;  // a folder that resolves inside the root
+  };
+
+  const Folder &folderOf(const std::vector<std::string> &components) {
+    std::string key;
+    for (const std::string &component : components) key += component + '\n';
+    auto found = folders_.find(key);
+    if (found != folders_.end()) return found->second;
+    Folder folder;
+    folder.path = folder_;
+    for (const std::string &component : components) folder.path = componentIn(folder.path, component);
+    const std::string resolved = platform::resolvedPath(folder.path.empty() ? "." : folder.path);
+    folder.within =
+        !resolved.empty() && isDirectory(resolved) && platform::resolvedPathWithin(resolved, root_);
+    return folders_.emplace(key, std::move(folder)).first->second;
   }
-  if (!platform::resolvedPathWithin(resolved, root)) {
-    problem = "DICOMDIR wskazuje plik poza nośnikiem: „" + text + "”";
-    return {};
-  }
-  return path;
-}
+
+  std::string folder_, root_;
+  std::map<std::string, Folder> folders_;
+};
 
 // The order of files in a series: instance number, then position along the
 // slice normal is not known here; the number is what every writer sets.
@@ -191,8 +237,11 @@ bool readDicomDirectory(const std::string &path, Examination &examination) {
     refused = 0;
   };
   size_t misplaced = 0;
-  for (unsigned long i = 0; i < records->card(); ++i) {
-    DcmItem *record = records->getItem(i);
+  ReferenceResolver references(folder, root);
+  // Walked in order: reaching a record by its number walks the list from its start.
+  for (DcmObject *object = records->nextInContainer(nullptr); object != nullptr;
+       object = records->nextInContainer(object)) {
+    DcmItem *record = dynamic_cast<DcmItem *>(object);
     OFString type;
     if (record == nullptr || record->findAndGetOFString(DCM_DirectoryRecordType, type).bad()) continue;
     if (type == "PATIENT") {
@@ -230,7 +279,7 @@ bool readDicomDirectory(const std::string &path, Examination &examination) {
         continue;
       }
       std::string problem;
-      std::string image = referencedFile(*record, folder, root, problem);
+      std::string image = references.fileOf(*record, problem);
       if (image.empty()) {
         ++refused;
         if (result.problems.size() < 100) result.problems.push_back(problem);

@@ -140,11 +140,13 @@ std::string valueUnderPointerText(const DecodedFrame &frame, const ViewState &st
     return text + "R " + std::to_string(rgb[0]) + ", G " + std::to_string(rgb[1]) + ", B " +
            std::to_string(rgb[2]);
   }
-  const int32_t stored = frame.stored[at];
+  const int64_t stored = frame.storedAt(at);
   text += "wartość zapisana " + std::to_string(stored);
-  const double modality = modalityValue(frame.attributes, stored);
+  const double modality = modalityValue(frame.attributes, static_cast<double>(stored));
   if (frame.attributes.modality == "CT")
     text += ", " + number(modality) + " HU";
+  else if (frame.attributes.modalityLut)
+    text += ", w jednostkach modalności " + number(modality);
   else if (frame.attributes.hasRescale)
     text += ", po przeskalowaniu " + number(modality);
   return text;

@@ -117,8 +117,17 @@ TEST(Examination, HostileImagesGiveAPolishLineInsteadOfAFrame) {
            item->findOrCreateSequenceItem(DCM_ReferencedImageSequence, item);
        },
        "plik przekracza granice odczytu"},
-      {"32 bits", [](DcmDataset &d) { d.putAndInsertUint16(DCM_BitsAllocated, 32); },
+      {"24 bits", [](DcmDataset &d) { d.putAndInsertUint16(DCM_BitsAllocated, 24); },
        "obraz o budowie pikseli, której ta przeglądarka nie obsługuje"},
+      {"32 bits over more than 65,536 levels",
+       [](DcmDataset &d) {
+         std::vector<Uint16> words(2 * 64 * 64, 0);
+         words[1] = 0xFFFF;
+         d.putAndInsertUint16(DCM_BitsAllocated, 32), d.putAndInsertUint16(DCM_BitsStored, 32);
+         d.putAndInsertUint16(DCM_HighBit, 31);
+         d.putAndInsertUint16Array(DCM_PixelData, words.data(), static_cast<unsigned long>(words.size()));
+       },
+       "obejmują więcej niż 65 536 poziomów"},
       {"no pixel data", [](DcmDataset &d) { delete d.remove(DCM_PixelData); },
        "plik nie zawiera danych obrazu"},
   };
@@ -134,6 +143,6 @@ TEST(Examination, HostileImagesGiveAPolishLineInsteadOfAFrame) {
     DecodedFrame frame = decodeImageFrame(path, 0);
     EXPECT_FALSE(frame.ok());
     EXPECT_NE(frame.problem.find(row.problem), std::string::npos) << frame.problem;
-    EXPECT_TRUE(frame.stored.empty() && frame.rgb.empty());
+    EXPECT_TRUE(frame.levels.empty() && frame.rgb.empty());
   }
 }

@@ -41,6 +41,16 @@ TestImage frames(TestImage image, int count) {
   image.frames = count;
   return image;
 }
+TestImage deep(TestImage image, int allocated, int stored, int highBit, long valueRange) {
+  image.bitsAllocated = allocated, image.bitsStored = stored, image.highBit = highBit;
+  image.valueRange = valueRange;
+  return image;
+}
+TestImage modalityLut() {
+  TestImage image;
+  image.modalityLut = true;
+  return image;
+}
 
 const ExportCase kCases[] = {
     {"explicit little endian", ct(), "", "40,400", 1},
@@ -62,6 +72,11 @@ const ExportCase kCases[] = {
     {"RGB as RLE", with(ct(), "RGB", 8), "dcmcrle IN OUT", "", 1},
     {"palette colour", with(ct(), "PALETTE COLOR", 8), "", "", 1},
     {"multi-frame, third frame", frames(ct(), 5), "", "40,400", 3},
+    {"values in the high bits", deep(ct(), 16, 12, 15, 0), "", "40,400", 1},
+    {"values in the high bits, big endian", deep(ct(), 16, 12, 13, 0), "dcmconv +tb IN OUT", "40,400", 1},
+    {"32 bits stored", deep(ct(), 32, 32, 31, 6000), "", "40,400", 1},
+    {"Modality LUT Sequence", modalityLut(), "", "20000,40000", 1},
+    {"Modality LUT Sequence as JPEG lossless", modalityLut(), "dcmcjpeg +e1 IN OUT", "30000,20000", 1},
     {"multi-frame JPEG-LS, last frame", frames(ct(), 4), "dcmcjpls +el IN OUT", "40,400", 4},
 };
 

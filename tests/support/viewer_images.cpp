@@ -40,7 +40,8 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
   d->putAndInsertUint16(DCM_Columns, static_cast<Uint16>(image.side));
   d->putAndInsertUint16(DCM_BitsAllocated, static_cast<Uint16>(image.bitsAllocated));
   d->putAndInsertUint16(DCM_BitsStored, static_cast<Uint16>(image.bitsStored));
-  d->putAndInsertUint16(DCM_HighBit, static_cast<Uint16>(image.bitsStored - 1));
+  const int highBit = image.highBit >= 0 ? image.highBit : image.bitsStored - 1;
+  d->putAndInsertUint16(DCM_HighBit, static_cast<Uint16>(highBit));
   d->putAndInsertUint16(DCM_PixelRepresentation, image.isSigned ? 1 : 0);
   if (colour) d->putAndInsertUint16(DCM_PlanarConfiguration, 0);
   if (image.frames > 1) d->putAndInsertString(DCM_NumberOfFrames, std::to_string(image.frames).c_str());
@@ -53,7 +54,17 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
     d->putAndInsertString(DCM_WindowCenter, image.window.substr(0, split).c_str());
     d->putAndInsertString(DCM_WindowWidth, image.window.substr(split + 1).c_str());
   }
-  const long range = 1L << image.bitsStored;
+  if (image.modalityLut) {
+    DcmItem *lut = nullptr;
+    d->findOrCreateSequenceItem(DCM_ModalityLUTSequence, lut);
+    const Uint16 descriptor[3] = {4096, 0, 16};
+    std::vector<Uint16> data(4096);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<Uint16>(i * i / 256);
+    lut->putAndInsertUint16Array(DCM_LUTDescriptor, descriptor, 3);
+    lut->putAndInsertUint16Array(DCM_LUTData, data.data(), 4096);
+    lut->putAndInsertString(DCM_ModalityLUTType, "US");
+  }
+  const long range = image.valueRange > 0 ? image.valueRange : 1L << image.bitsStored;
   const long low = image.isSigned ? -(range / 2) : 0;
   if (image.photometric == "PALETTE COLOR") {
     // 256 entries, first mapped 0, 16 bits: red rises, green falls, blue fixed.
@@ -85,10 +96,16 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
     std::vector<Uint8> pixels(count);
     for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<Uint8>(valueAt(i));
     d->putAndInsertUint8Array(DCM_PixelData, pixels.data(), static_cast<unsigned long>(count));
+  } else if (image.bitsAllocated == 32) {  // little endian words, as the file holds them on this machine
+    std::vector<Uint32> pixels(count);
+    for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<Uint32>(valueAt(i));
+    d->putAndInsertUint16Array(DCM_PixelData, reinterpret_cast<const Uint16 *>(pixels.data()),
+                               static_cast<unsigned long>(count * 2));
   } else {
     std::vector<Uint16> pixels(count);
     for (size_t i = 0; i < count; ++i)
-      pixels[i] = static_cast<Uint16>(valueAt(i) & ((1L << image.bitsStored) - 1));
+      pixels[i] = static_cast<Uint16>((valueAt(i) & ((1L << image.bitsStored) - 1))
+                                      << (highBit + 1 - image.bitsStored));
     d->putAndInsertUint16Array(DCM_PixelData, pixels.data(), static_cast<unsigned long>(count));
   }
   return file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good();

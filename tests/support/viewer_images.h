@@ -14,7 +14,10 @@ struct TestImage {
   int frames = 1;
   int bitsAllocated = 16;
   int bitsStored = 12;
+  int highBit = -1;     // -1: bitsStored - 1
+  long valueRange = 0;  // levels the values span; 0: all that bitsStored holds
   bool isSigned = false;
+  bool modalityLut = false;  // a Modality LUT Sequence squaring the values (unsigned, 12 bits)
   double slope = 1, intercept = 0;
   std::string window;  // "C\\W" or empty
   std::string modality = "CT";
