@@ -158,6 +158,22 @@ bool applyViewAction(ViewState &state, ViewAction action, double fitZoom) {
     case ViewAction::nextPreset:
       ++state.preset;
       break;
+    case ViewAction::panLeft:
+    case ViewAction::panRight:
+      state.panX += action == ViewAction::panRight ? kPanStep : -kPanStep;
+      break;
+    case ViewAction::panUp:
+    case ViewAction::panDown:
+      state.panY += action == ViewAction::panDown ? kPanStep : -kPanStep;
+      break;
+    case ViewAction::windowWider:
+    case ViewAction::windowNarrower:
+      dragWindow(state, action == ViewAction::windowWider ? kWindowKeyStep : -kWindowKeyStep, 0);
+      break;
+    case ViewAction::windowCentreUp:
+    case ViewAction::windowCentreDown:
+      dragWindow(state, 0, action == ViewAction::windowCentreDown ? kWindowKeyStep : -kWindowKeyStep);
+      break;
     case ViewAction::help:
       break;
   }

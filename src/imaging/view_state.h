@@ -29,6 +29,14 @@ enum class ViewAction {
   cineFaster,
   cineSlower,
   nextPreset,
+  panLeft,
+  panRight,
+  panUp,
+  panDown,
+  windowWider,
+  windowNarrower,
+  windowCentreUp,
+  windowCentreDown,
   help,
 };
 
@@ -54,6 +62,10 @@ constexpr double kSmallestZoom = 0.05;
 constexpr double kLargestZoom = 32;
 constexpr int kSlowestCine = 1;
 constexpr int kFastestCine = 60;
+// A pan key moves the picture this many screen pixels; a window key changes
+// the window as a drag of this many pixels does, a finer step than a drag.
+constexpr double kPanStep = 40;
+constexpr double kWindowKeyStep = 5;
 
 // Applies `action`; `fitZoom` is the zoom that fits the picture in the view.
 // Returns whether the series changed (its first image must be shown anew).

@@ -7,40 +7,52 @@ const char *const kViewerTitle = "Velmora-Brelantor DICOM";
 
 const std::vector<ViewerKey> &viewerKeys() {
   static const std::vector<ViewerKey> keys = {
-      {GDK_Down, false, ViewAction::nextImage, "↓ lub →", "następny obraz"},
-      {GDK_Right, false, ViewAction::nextImage, "", ""},
-      {GDK_Up, false, ViewAction::previousImage, "↑ lub ←", "poprzedni obraz"},
-      {GDK_Left, false, ViewAction::previousImage, "", ""},
-      {GDK_Home, false, ViewAction::firstImage, "Home", "pierwszy obraz serii"},
-      {GDK_End, false, ViewAction::lastImage, "End", "ostatni obraz serii"},
-      {GDK_Page_Down, false, ViewAction::nextSeries, "Page Down", "następna seria"},
-      {GDK_Page_Up, false, ViewAction::previousSeries, "Page Up", "poprzednia seria"},
-      {GDK_plus, false, ViewAction::zoomIn, "+", "powiększenie"},
-      {GDK_KP_Add, false, ViewAction::zoomIn, "", ""},
-      {GDK_equal, false, ViewAction::zoomIn, "", ""},
-      {GDK_minus, false, ViewAction::zoomOut, "-", "pomniejszenie"},
-      {GDK_KP_Subtract, false, ViewAction::zoomOut, "", ""},
-      {GDK_f, false, ViewAction::zoomToFit, "F", "dopasowanie do okna"},
-      {GDK_1, false, ViewAction::zoomOneToOne, "1", "skala 1:1"},
-      {GDK_r, false, ViewAction::rotate, "R", "obrót o 90° w prawo"},
-      {GDK_h, false, ViewAction::flip, "H", "odbicie w poziomie"},
-      {GDK_i, false, ViewAction::invert, "I", "odwrócenie szarości"},
-      {GDK_w, false, ViewAction::nextPreset, "W", "następne ustawienie okna"},
-      {GDK_BackSpace, false, ViewAction::resetView, "Backspace", "przywrócenie okna i widoku z pliku"},
-      {GDK_o, false, ViewAction::toggleOverlay, "O", "opisy na obrazie (włączenie lub wyłączenie)"},
-      {GDK_space, false, ViewAction::toggleCine, "Spacja", "odtwarzanie serii (start lub stop)"},
-      {GDK_bracketright, false, ViewAction::cineFaster, "]", "szybsze odtwarzanie"},
-      {GDK_bracketleft, false, ViewAction::cineSlower, "[", "wolniejsze odtwarzanie"},
-      {GDK_F1, false, ViewAction::help, "F1", "ta pomoc"},
+      {GDK_Down, 0, ViewAction::nextImage, "↓ lub →", "następny obraz"},
+      {GDK_Right, 0, ViewAction::nextImage, "", ""},
+      {GDK_Up, 0, ViewAction::previousImage, "↑ lub ←", "poprzedni obraz"},
+      {GDK_Left, 0, ViewAction::previousImage, "", ""},
+      {GDK_Home, 0, ViewAction::firstImage, "Home", "pierwszy obraz serii"},
+      {GDK_End, 0, ViewAction::lastImage, "End", "ostatni obraz serii"},
+      {GDK_Page_Down, 0, ViewAction::nextSeries, "Page Down", "następna seria"},
+      {GDK_Page_Up, 0, ViewAction::previousSeries, "Page Up", "poprzednia seria"},
+      {GDK_plus, 0, ViewAction::zoomIn, "+", "powiększenie"},
+      {GDK_KP_Add, 0, ViewAction::zoomIn, "", ""},
+      {GDK_equal, 0, ViewAction::zoomIn, "", ""},
+      {GDK_minus, 0, ViewAction::zoomOut, "-", "pomniejszenie"},
+      {GDK_KP_Subtract, 0, ViewAction::zoomOut, "", ""},
+      {GDK_f, 0, ViewAction::zoomToFit, "F", "dopasowanie do okna"},
+      {GDK_1, 0, ViewAction::zoomOneToOne, "1", "skala 1:1"},
+      {GDK_r, 0, ViewAction::rotate, "R", "obrót o 90° w prawo"},
+      {GDK_h, 0, ViewAction::flip, "H", "odbicie w poziomie"},
+      {GDK_i, 0, ViewAction::invert, "I", "odwrócenie szarości"},
+      {GDK_w, 0, ViewAction::nextPreset, "W", "następne ustawienie okna"},
+      {GDK_BackSpace, 0, ViewAction::resetView, "Backspace", "przywrócenie okna i widoku z pliku"},
+      {GDK_o, 0, ViewAction::toggleOverlay, "O", "opisy na obrazie (włączenie lub wyłączenie)"},
+      {GDK_space, 0, ViewAction::toggleCine, "Spacja", "odtwarzanie serii (start lub stop)"},
+      {GDK_bracketright, 0, ViewAction::cineFaster, "]", "szybsze odtwarzanie"},
+      {GDK_bracketleft, 0, ViewAction::cineSlower, "[", "wolniejsze odtwarzanie"},
+      {GDK_Left, GDK_CONTROL_MASK, ViewAction::panLeft, "Ctrl+←", "przesunięcie obrazu w lewo"},
+      {GDK_Right, GDK_CONTROL_MASK, ViewAction::panRight, "Ctrl+→", "przesunięcie obrazu w prawo"},
+      {GDK_Up, GDK_CONTROL_MASK, ViewAction::panUp, "Ctrl+↑", "przesunięcie obrazu w górę"},
+      {GDK_Down, GDK_CONTROL_MASK, ViewAction::panDown, "Ctrl+↓", "przesunięcie obrazu w dół"},
+      {GDK_Right, GDK_SHIFT_MASK, ViewAction::windowWider, "Shift+→", "szersze okno (mniejszy kontrast)"},
+      {GDK_Left, GDK_SHIFT_MASK, ViewAction::windowNarrower, "Shift+←", "węższe okno (większy kontrast)"},
+      {GDK_Down, GDK_SHIFT_MASK, ViewAction::windowCentreDown, "Shift+↓",
+       "niższy środek okna (obraz jaśniejszy)"},
+      {GDK_Up, GDK_SHIFT_MASK, ViewAction::windowCentreUp, "Shift+↑",
+       "wyższy środek okna (obraz ciemniejszy)"},
+      {GDK_F1, 0, ViewAction::help, "F1", "ta pomoc"},
   };
   return keys;
 }
 
 std::optional<ViewAction> actionForKey(guint keyval, GdkModifierType state) {
-  const bool control = (state & GDK_CONTROL_MASK) != 0;
+  const guint held = state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK);
   const guint lower = gdk_keyval_to_lower(keyval);
   for (const ViewerKey &key : viewerKeys())
-    if (key.keyval == lower && key.control == control) return key.action;
+    if (key.keyval == lower && key.modifiers == held) return key.action;
+  for (const ViewerKey &key : viewerKeys())
+    if (key.keyval == lower && key.modifiers == (held & GDK_CONTROL_MASK)) return key.action;
   return std::nullopt;
 }
 

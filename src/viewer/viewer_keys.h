@@ -12,7 +12,7 @@
 
 struct ViewerKey {
   guint keyval;
-  bool control;
+  guint modifiers;  // 0, GDK_CONTROL_MASK or GDK_SHIFT_MASK, held with the key
   ViewAction action;
   const char *keyName;      // as the help names it
   const char *description;  // empty for a second key of the same action
@@ -20,7 +20,8 @@ struct ViewerKey {
 
 const std::vector<ViewerKey> &viewerKeys();
 
-// The action of a key press, if any (letters in either case).
+// The action of a key press, if any (letters in either case). Shift counts
+// only for the keys that name it, since "+" takes it on many keyboards.
 std::optional<ViewAction> actionForKey(guint keyval, GdkModifierType state);
 
 // The help text: every action with its keys and the mouse's actions.

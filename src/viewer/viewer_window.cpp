@@ -225,6 +225,10 @@ void runAction(Viewer &viewer, ViewAction action) {
     showHelp(viewer);
     return;
   }
+  // The window of a picture not shown, or of a colour one, means nothing.
+  const bool windowKey = action == ViewAction::windowWider || action == ViewAction::windowNarrower ||
+                         action == ViewAction::windowCentreUp || action == ViewAction::windowCentreDown;
+  if (windowKey && (!viewer.frame || !viewer.frame->ok() || viewer.frame->colour)) return;
   const long image = viewer.state.image;
   const bool cine = viewer.state.cine;
   const int speed = viewer.state.cineFramesPerSecond;
@@ -253,7 +257,7 @@ gboolean onKeyPressed(GtkWidget *, GdkEventKey *event, gpointer data) {
   // that move in it.
   GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(viewer.window));
   if (focus != nullptr && GTK_IS_ENTRY(focus) && event->keyval != GDK_F1) return FALSE;
-  if (focus == viewer.list &&
+  if (focus == viewer.list && (event->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK)) == 0 &&
       (event->keyval == GDK_Up || event->keyval == GDK_Down || event->keyval == GDK_Left ||
        event->keyval == GDK_Right || event->keyval == GDK_Home || event->keyval == GDK_End ||
        event->keyval == GDK_space))

@@ -79,6 +79,10 @@ TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
        nullptr, "Okno: C 30 / W 420"},
       {"next preset", [&] { sendKey(window, GDK_w); }, nullptr, "Okno: C 40 / W 80"},
       {"Backspace", [&] { sendKey(window, GDK_BackSpace); }, "Obraz 1 z 5", "Okno: C 40 / W 400"},
+      {"Shift+Right: a little wider", [&] { sendKey(window, GDK_Right, GDK_SHIFT_MASK); }, "Obraz 1 z 5",
+       "Okno: C 40 / W 410"},
+      {"Shift+Down: a little brighter", [&] { sendKey(window, GDK_Down, GDK_SHIFT_MASK); }, nullptr,
+       "Okno: C 30 / W 410"},
       {"Page Down", [&] { sendKey(window, GDK_Page_Down); }, "Obraz 3 z 5", nullptr},
   };
   for (const Step &step : steps) {
@@ -98,6 +102,8 @@ TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
   sendButtonEvent(image, GDK_BUTTON_PRESS, 1);
   motion(image, 21, 1, GDK_BUTTON1_MASK);
   EXPECT_EQ(viewStateOf(window).panX, 20);
+  sendKey(window, GDK_Left, GDK_CONTROL_MASK);
+  EXPECT_EQ(viewStateOf(window).panX, 20 - kPanStep);
   motion(image, image->allocation.width / 2 + 20, image->allocation.height / 2, 0);
   EXPECT_NE(labelOf(window, "StatusLine").find(" HU"), std::string::npos) << labelOf(window, "StatusLine");
   // F1 opens the Polish help.
@@ -105,4 +111,15 @@ TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
   EXPECT_TRUE(waitUntil([] { return findShownToplevel("ViewerHelp") != nullptr; }));
   gtk_widget_destroy(findShownToplevel("ViewerHelp"));
   gtk_widget_destroy(window);
+}
+
+TEST(ViewerKeys, EveryActionHasAKeyThatTheHelpNames) {
+  const std::string help = viewerHelpText();
+  for (int action = 0; action <= static_cast<int>(ViewAction::help); ++action) {
+    bool named = false;
+    for (const ViewerKey &key : viewerKeys())
+      named |= static_cast<int>(key.action) == action && *key.description != '\0' &&
+               help.find(std::string(key.keyName) + " – " + key.description) != std::string::npos;
+    EXPECT_TRUE(named) << "action " << action;
+  }
 }
