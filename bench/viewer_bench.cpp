@@ -5,6 +5,7 @@
 //     setWindow + getOutputData of the same file; and a step to a frame the
 //     cache decoded ahead;
 //   window redraw at 512² and 4096²: the output lookup only;
+//   1,000 slices stepped through with the frames decoded ahead on the workers;
 //   a 5,000-slice series scrolled end to end in a child process whose address
 //     space is limited to 2 GiB.
 // Run: build/bench/viewer_bench (no display needed).
@@ -235,14 +236,49 @@ void BM_WindowRedraw(benchmark::State &state) {
   }
 }
 
-// 5,000 slices of 512² (RLE on the disc, 1 MiB each decoded) scrolled end to
-// end with the default cache, in a child limited to 2 GiB of address space.
-void BM_LongSeriesWithin2GiB(benchmark::State &state) {
+// 5,000 copies of one 512² RLE slice.
+fs::path longSeries() {
   const fs::path folder = workFolder() / "long";
   if (!fs::exists(folder)) {
     writeSlice(folder / "IM1", 512, 1, "1.2.7", EXS_RLELossless);
     for (int i = 2; i <= 5000; ++i) fs::copy_file(folder / "IM1", folder / ("IM" + std::to_string(i)));
   }
+  return folder;
+}
+
+// Steps as fast as they come through the first 1,000 slices of the long
+// series, each step asking the workers for the frames after it as the window
+// does, and drawing its frame: decoded ahead when the workers kept up, else
+// decoded on the spot (counted as misses). Steps/s is the rate held.
+void BM_Scroll1000SlicesDecodedAhead(benchmark::State &state) {
+  DicomImageDecoders decoders;
+  const fs::path folder = longSeries();
+  const Examination examination = openExamination({folder.string()});
+  const ExaminationSeries &series = *examination.allSeries().front();
+  std::vector<uint8_t> rgb(512 * 512 * 3);
+  long steps = 0, misses = 0;
+  for (auto _ : state) {
+    FrameCache cache;
+    for (long i = 0; i < 1000; ++i, ++steps) {
+      std::vector<FrameKey> ahead;
+      for (long j = i; j < std::min(series.imageCount(), i + 24); ++j)
+        ahead.push_back({series.slice(j).path, series.slice(j).frame});
+      cache.want(ahead);
+      SharedFrame frame = cache.find(ahead.front());
+      if (!frame) ++misses, frame = cache.decode(ahead.front());
+      renderFrame(*frame, buildOutputLookup(*frame, settingsFromFile(*frame)), false, rgb.data(), 512 * 3);
+      benchmark::DoNotOptimize(rgb.data());
+    }
+    cache.waitUntilIdle();
+  }
+  state.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+  state.counters["misses"] = static_cast<double>(misses) / static_cast<double>(state.iterations());
+}
+
+// 5,000 slices of 512² (RLE on the disc, 512 KiB each decoded) scrolled end
+// to end with the default cache, in a child limited to 2 GiB of address space.
+void BM_LongSeriesWithin2GiB(benchmark::State &state) {
+  const fs::path folder = longSeries();
   for (auto _ : state) {
     const pid_t child = fork();
     if (child == 0) {
@@ -283,6 +319,7 @@ BENCHMARK(BM_ScrollStep512JpegLossless_Viewer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep512JpegLossless_BareDcmtk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep512_DecodedAhead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowRedraw)->Arg(512)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scroll1000SlicesDecodedAhead)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LongSeriesWithin2GiB)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char **argv) {

@@ -7,6 +7,8 @@
 # through autorun.sh on this display: the three tiles show their pictures, a
 # report reaches the desktop's handler, the browser builds and shows a
 # picture, the viewer stand-in starts, a screen reader reads it over AT-SPI.
+# A disc that make-disc made, its image mounted with fuseiso, starts our own
+# viewer on its own runtime.
 # Without the disc's gtk/lib the program must not start at all (the test tests something).
 # baseline_root_end_to_end.sh TOOLS_BIN SCREEN_PROBE CACHE_DIR
 set -u
@@ -14,7 +16,7 @@ tools=$1
 probe=$2
 cache=$3
 skip() { echo "SKIPPED: $*"; exit 77; }
-for tool in debootstrap bwrap xdotool; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
+for tool in debootstrap bwrap xdotool fuseiso fusermount; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
 [ -n "${DISPLAY:-}" ] || skip "no X display"
 display_number=${DISPLAY#*:}
 display_number=${display_number%%.*}
@@ -39,8 +41,10 @@ fi
 
 work=$(mktemp -d)
 sandbox=
+mounted=
 cleanup() {
   [ -n "$sandbox" ] && kill "$sandbox" 2>/dev/null && wait "$sandbox" 2>/dev/null
+  [ -n "$mounted" ] && fusermount -u "$mounted" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -75,9 +79,10 @@ printf '[Desktop Entry]\nType=Application\nName=Recorder\nExec=/root/handler.sh 
 printf '[Default Applications]\ntext/html=recorder.desktop\napplication/xhtml+xml=recorder.desktop\n' >"$home/.config/mimeapps.list"
 
 disc="/media/płyta CD"
+medium=$work/disc  # what is bound at $disc
 session_env=()  # what the desktop's session adds to the navigator's environment
 start() {  # start [EXTRA BWRAP OPTIONS...]: the navigator in the root, in the background
-  (cd "$work" && exec setsid bwrap --ro-bind "$root" / --tmpfs /media --ro-bind "$work/disc" "$disc" "$@" \
+  (cd "$work" && exec setsid bwrap --ro-bind "$root" / --tmpfs /media --ro-bind "$medium" "$disc" "$@" \
     --bind "$home" /root --dev /dev --proc /proc --tmpfs /tmp --unshare-pid --die-with-parent \
     --ro-bind "/tmp/.X11-unix/X$display_number" "/tmp/.X11-unix/X$display_number" \
     --clearenv --setenv DISPLAY "$DISPLAY" --setenv HOME /root --setenv PATH /usr/bin:/bin "${session_env[@]}" \
@@ -143,6 +148,35 @@ raise_main
 click "${at[obr_diag_n]}"
 check "the viewer stand-in starts" wait_for 30 xdotool search --name 'DICOMViewerSplash|Wiśniewska'
 stop
+
+# Our own viewer, on a disc make-disc made of the sample disc's DICOM files, from its image mounted
+# as a desktop mounts a disc: the tile starts it from gtk/bin on the disc's runtime alone, the
+# watch finds its title and the spinner stops.
+"$tools/make-disc" "$work/disc/DICOM" --out "$work/made" --image "$work/made.iso" >"$work/make-disc.log" 2>&1 ||
+  { echo "FAILED: make-disc"; cat "$work/make-disc.log"; exit 1; }
+mkdir -p "$work/mounted"
+if fuseiso "$work/made.iso" "$work/mounted"; then
+  mounted=$work/mounted
+  medium=$mounted
+  start
+  check "the made disc's main window opens" wait_for 60 xdotool search --name '^Velmora-Brelantor$'
+  xdotool mousemove 0 0
+  wait_for 10 "$probe" find Velmora-Brelantor "$medium/img/obr_diag_n.jpg"
+  tile=$("$probe" find Velmora-Brelantor "$medium/img/obr_diag_n.jpg")
+  "$probe" save Velmora-Brelantor "$work/main.before"
+  click "$tile"
+  check "the tile starts our viewer from the mounted disc" \
+    wait_for 30 xdotool search --name '^Velmora-Brelantor DICOM$'
+  xdotool mousemove 0 0
+  # Raised again over the viewer, the main window shows what it showed before the click.
+  spinner_stopped() { raise_main && [ "$("$probe" changed Velmora-Brelantor "$work/main.before")" -lt 50 ]; }
+  check "the spinner stops" wait_for 20 spinner_stopped
+  stop
+  medium=$work/disc
+else
+  echo "FAILED: the made disc's image cannot be mounted with fuseiso"
+  failures=$((failures + 1))
+fi
 
 # A screen reader's desktop names the accessibility modules in GTK_MODULES; only the disc has them here.
 # A private bus and its registry run outside, the bus bound into the root; pyatspi reads, as Orca does.
