@@ -218,6 +218,34 @@ bool copyLevels(const void *data, size_t count, double low, double high, Decoded
   return true;
 }
 
+// Turns the frame's raw values (8-bit ones packed at the start of `levels`)
+// into levels: each masked to its stored bits, and the smallest subtracted.
+void toLevels(const ImageAttributes &a, size_t count, bool eight, DecodedFrame &frame) {
+  uint16_t *levels = frame.levels.data();
+  if (eight) {  // widened from the end, where no byte is yet overwritten
+    const uint8_t *raw = reinterpret_cast<const uint8_t *>(levels);
+    for (size_t i = count; i-- > 0;) levels[i] = raw[i];
+  }
+  // Flipping the sign bit orders signed values as unsigned ones, so both
+  // passes work in 16 bits alone, which the compiler turns into vector code.
+  const int shift = a.highBit + 1 - a.bitsStored;
+  const uint16_t mask = static_cast<uint16_t>(a.bitsStored >= 16 ? 0xFFFFu : (1u << a.bitsStored) - 1);
+  const uint16_t sign = static_cast<uint16_t>(a.isSigned ? 1u << (a.bitsStored - 1) : 0u);
+  uint16_t low = 0xFFFF, high = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t ordered = static_cast<uint16_t>(((levels[i] >> shift) & mask) ^ sign);
+    levels[i] = ordered;
+    low = std::min(low, ordered);
+    high = std::max(high, ordered);
+  }
+  if (count == 0) low = high = 0;
+  for (size_t i = 0; i < count; ++i) levels[i] = static_cast<uint16_t>(levels[i] - low);
+  frame.width = a.columns;
+  frame.height = a.rows;
+  frame.minStored = static_cast<int64_t>(low) - sign;
+  frame.maxStored = static_cast<int64_t>(high) - sign;
+}
+
 // Native grey values, the commonest images of all, are read from the file
 // straight into the frame and turned into levels in place: one read and two
 // passes, where DCMTK's own path copies them twice more before they reach us.
@@ -245,28 +273,40 @@ bool readNativeGreyFrame(DcmDataset &dataset, const ImageAttributes &a, long fra
     frame.levels.clear();
     return false;
   }
-  if (eight) {  // widened from the end, where no byte is yet overwritten
-    const uint8_t *raw = reinterpret_cast<const uint8_t *>(levels);
-    for (size_t i = count; i-- > 0;) levels[i] = raw[i];
+  toLevels(a, count, eight, frame);
+  return true;
+}
+
+// Grey values of a compressed file, decoded by the codec straight into the
+// frame: DicomImage reading a file of many frames one at a time would decode
+// its first frame once more at every step to learn its colour model. False,
+// with nothing decided, when the codec cannot or the frame is not grey.
+bool readEncapsulatedGreyFrame(DcmDataset &dataset, const ImageAttributes &a, long frameNumber,
+                               DecodedFrame &frame) {
+  DcmElement *element = nullptr;
+  if (!DcmXfer(dataset.getOriginalXfer()).isEncapsulated() || a.highBit + 1 < a.bitsStored ||
+      a.highBit >= a.bitsAllocated || (a.bitsAllocated != 8 && a.bitsAllocated != 16) ||
+      dataset.findAndGetElement(DCM_PixelData, element).bad())
+    return false;
+  auto *pixels = dynamic_cast<DcmPixelData *>(element);
+  const size_t count = static_cast<size_t>(a.rows) * static_cast<size_t>(a.columns);
+  const size_t bytes = count * static_cast<size_t>(a.bitsAllocated / 8);
+  Uint32 frameBytes = 0;
+  if (pixels == nullptr || pixels->getUncompressedFrameSize(&dataset, frameBytes).bad() || frameBytes < bytes)
+    return false;
+  frame.levels.resize((frameBytes + 1) / 2 > count ? (frameBytes + 1) / 2 : count);
+  Uint32 startFragment = 0;
+  OFString colourModel;
+  if (pixels
+          ->getUncompressedFrame(&dataset, static_cast<Uint32>(frameNumber), startFragment,
+                                 frame.levels.data(), frameBytes, colourModel)
+          .bad() ||
+      colourModel.compare(0, 10, "MONOCHROME") != 0) {
+    frame.levels.clear();
+    return false;
   }
-  // Flipping the sign bit orders signed values as unsigned ones, so both
-  // passes work in 16 bits alone, which the compiler turns into vector code.
-  const int shift = a.highBit + 1 - a.bitsStored;
-  const uint16_t mask = static_cast<uint16_t>(a.bitsStored >= 16 ? 0xFFFFu : (1u << a.bitsStored) - 1);
-  const uint16_t sign = static_cast<uint16_t>(a.isSigned ? 1u << (a.bitsStored - 1) : 0u);
-  uint16_t low = 0xFFFF, high = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const uint16_t ordered = static_cast<uint16_t>(((levels[i] >> shift) & mask) ^ sign);
-    levels[i] = ordered;
-    low = std::min(low, ordered);
-    high = std::max(high, ordered);
-  }
-  if (count == 0) low = high = 0;
-  for (size_t i = 0; i < count; ++i) levels[i] = static_cast<uint16_t>(levels[i] - low);
-  frame.width = a.columns;
-  frame.height = a.rows;
-  frame.minStored = static_cast<int64_t>(low) - sign;
-  frame.maxStored = static_cast<int64_t>(high) - sign;
+  toLevels(a, count, a.bitsAllocated == 8, frame);
+  frame.levels.resize(count);
   return true;
 }
 
@@ -310,7 +350,10 @@ DecodedFrame decodeImageFrame(const std::string &path, long frameNumber) {
     return failedFrame("nieobsługiwana interpretacja fotometryczna „" + a.photometric + "”");
   const bool grey = a.monochrome();
   DcmDataset *dataset = file.getDataset();
-  if (grey && a.samplesPerPixel == 1 && readNativeGreyFrame(*dataset, a, frameNumber, frame)) return frame;
+  if (grey && a.samplesPerPixel == 1 &&
+      (readNativeGreyFrame(*dataset, a, frameNumber, frame) ||
+       readEncapsulatedGreyFrame(*dataset, a, frameNumber, frame)))
+    return frame;
   // Values are read from the file a frame at a time, straight into the
   // decoder's buffer. Not a compressed file of one frame: DCMTK then decodes
   // the first frame once more to learn its colour model, twice the work of
