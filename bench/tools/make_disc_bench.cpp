@@ -11,7 +11,10 @@
 #include "export_reading.h"
 #include "make_disc.h"
 #include "reference_pictures.h"
-#include "work_pool.h"
+
+#include "catalogue/worker_pool.h"
+#include "imaging/dicom_decoders.h"
+#include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
 #include <dcmtk/config/osconfig.h>
@@ -31,6 +34,12 @@
 namespace fs = boost::filesystem;
 
 namespace {
+
+// Runs job(0) ... job(count - 1) on every processor, as the tool does.
+void onEveryCore(size_t count, const std::function<void(size_t)> &job) {
+  WorkerPool pool(WorkerPool::processorCount() - 1);
+  pool.forEach(count, job);
+}
 
 // Processor time of the whole process (every thread), in seconds: on a busy
 // machine a steadier measure of the work than the wall clock.
@@ -162,9 +171,10 @@ bool makeDiscOnce(const Export &source, const std::string &out, std::string *err
 // The bare loop on both cores; `copy` adds the byte-for-byte copy of each
 // file, which no disc of these files can do without. Decoders registered.
 void bareLoop(const Export &source, const std::string &out, bool copy) {
-  makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
+  onEveryCore(source.files.size(), [&](size_t i) {
     std::string error;
-    if (copy) makedisc::copyExportFile(source.files[i], out + "/" + std::to_string(i) + ".dcm", &error);
+    if (copy)
+      platform::copyFileNoOverwrite(source.files[i], out + "/" + std::to_string(i) + ".dcm", {}, &error);
     DicomImage image(source.files[i].c_str());
     if (image.getWindowCount() == 0 || !image.setWindow(0)) image.setMinMaxWindow(0);
     makedisc::Raster raster{static_cast<int>(image.getWidth()), static_cast<int>(image.getHeight()), 1, {}};
@@ -190,7 +200,7 @@ void makeDiscOnBothCores(benchmark::State &state) {
 void bareRenderLoopOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
   ProcessTime measured(state);
-  makedisc::DecoderRegistration decoders;
+  DicomImageDecoders decoders;
   for (auto _ : state) {
     const RunFolder out(state, source, "bare");
     bareLoop(source, out.path(), false);
@@ -209,7 +219,7 @@ double median(std::vector<double> values) {
 // from the tool's own cost. Reported: the median ratios to the bare loop.
 void pairedWithTheBareLoop(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  makedisc::DecoderRegistration decoders;
+  DicomImageDecoders decoders;
   std::vector<double> disc, copying;
   // Seconds of one run into a new folder, which is removed afterwards.
   auto timed = [&](const char *kind, bool create, const std::function<void(const std::string &)> &run) {
@@ -235,12 +245,12 @@ void pairedWithTheBareLoop(benchmark::State &state) {
 // The tool's own rendering of the same files, without the rest of the disc.
 void picturesOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
-  makedisc::DecoderRegistration decoders;
+  DicomImageDecoders decoders;
   ProcessTime measured(state);
   makedisc::PictureSettings settings;
   for (auto _ : state) {
     const RunFolder out(state, source, "pictures");
-    makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
+    onEveryCore(source.files.size(), [&](size_t i) {
       std::string error;
       makedisc::renderReferencePictures(source.files[i], 1, out.path(), static_cast<int>(i) + 1, settings,
                                         &error);
@@ -254,7 +264,9 @@ void picturesOnBothCores(benchmark::State &state) {
 void readingTheExport(benchmark::State &state) {
   const Export &source = sampleExport(state);
   ProcessTime measured(state);
-  for (auto _ : state) benchmark::DoNotOptimize(makedisc::scanExport({source.folder + "/sample/DICOM"}, 0));
+  WorkerPool pool(WorkerPool::processorCount() - 1);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(makedisc::scanExport({source.folder + "/sample/DICOM"}, pool));
 }
 
 void copyingTheExportOnBothCores(benchmark::State &state) {
@@ -262,9 +274,9 @@ void copyingTheExportOnBothCores(benchmark::State &state) {
   ProcessTime measured(state);
   for (auto _ : state) {
     const RunFolder out(state, source, "copies");
-    makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
+    onEveryCore(source.files.size(), [&](size_t i) {
       std::string error;
-      if (!makedisc::copyExportFile(source.files[i], out.path() + "/" + std::to_string(i), &error))
+      if (!platform::copyFileNoOverwrite(source.files[i], out.path() + "/" + std::to_string(i), {}, &error))
         state.SkipWithError(error.c_str());
     });
   }
@@ -290,7 +302,7 @@ void dcmj2pnmPerFileOnBothCores(benchmark::State &state) {
   const Export &source = sampleExport(state);
   for (auto _ : state) {
     const RunFolder out(state, source, "dcmj2pnm");
-    makedisc::runJobs(source.files.size(), 0, [&](size_t i) {
+    onEveryCore(source.files.size(), [&](size_t i) {
       const std::string target = out.path() + "/" + std::to_string(i) + ".jpg";
       const char *argv[] = {"dcmj2pnm", "+Wi", "1", "+oj", source.files[i].c_str(), target.c_str(), nullptr};
       g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,

@@ -13,6 +13,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -303,4 +304,14 @@ std::string DicomTextDecoder::decode(const char *value, const char *delimiters) 
           std::string(s.selected.c_str(), s.selected.length()), std::string(value, length), delimiters))
     return makeValidUtf8(*decoded);
   return makeValidUtf8(std::string(value, length));
+}
+
+std::string DicomTextDecoder::decodePersonName(const char *value) {
+  return readablePersonName(decode(value, "\\^="));
+}
+
+std::string readablePersonName(std::string name) {
+  std::replace(name.begin(), name.end(), '^', ' ');
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
 }

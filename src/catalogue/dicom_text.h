@@ -17,6 +17,10 @@
 std::optional<std::string> decodeDicomText(const std::string &characterSet, const std::string &value,
                                            const char *delimiters);
 
+// A decoded person name as a line of text shows it: its components' "^" as
+// blanks, no blanks at its end.
+std::string readablePersonName(std::string name);
+
 class DcmDataset;
 class DcmTagKey;
 
@@ -46,6 +50,9 @@ class DicomTextDecoder {
   // undeclared or unknown set) are replaced, the rest of the value kept.
   // `delimiters` as for decodeDicomText.
   std::string decode(const char *value, const char *delimiters);
+
+  // A Person Name value decoded and made readable as readablePersonName does.
+  std::string decodePersonName(const char *value);
 
  private:
   struct State;

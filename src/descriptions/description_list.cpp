@@ -4,7 +4,7 @@
 #include "base/tmp_directory.h"
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_opening.h"
-#include "platform/glib_owners.h"
+#include "platform/platform.h"
 #include "ui/tile_feedback.h"
 
 #include <glib.h>
@@ -16,6 +16,9 @@
 DescriptionList descriptionList;
 
 namespace {
+
+// As large as a file copied into the working directory may be.
+constexpr size_t kLargestDescriptionList = 64u << 20;
 
 bool endsWith(const std::string &text, const char *suffix) {
   std::string tail(suffix);
@@ -71,12 +74,11 @@ void buildDescriptionsTile(GtkWidget *tilesRow) {
   if (!tmpDirectoryUsable()) return;
   std::string listPath = tmpPath("/descrlist.js");
   if (!g_file_test(listPath.c_str(), G_FILE_TEST_EXISTS)) return;
-  gchar *rawContent = nullptr;
-  gsize length = 0;
-  if (!g_file_get_contents(listPath.c_str(), &rawContent, &length, nullptr)) return;
-  UniqueString content(rawContent);
-  descriptionList = parseDescriptionList(std::string(content.get(), length));
-  content.reset();
+  std::string content;
+  // The copy was held to the working directory's limit of one file.
+  if (!platform::readRegularFile(listPath, kLargestDescriptionList, content)) return;
+  descriptionList = parseDescriptionList(content);
+  content = std::string();
   if (descriptionList.empty()) return;
 
   GtkWidget *eventBox = gtk_event_box_new();

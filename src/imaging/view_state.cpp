@@ -1,6 +1,8 @@
 // The view's rules.
 #include "imaging/view_state.h"
 
+#include "catalogue/dicom_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -205,12 +207,7 @@ std::string readableDate(const std::string &date) {
   return date;
 }
 
-std::string readableName(const std::string &name) {
-  std::string result = name;
-  std::replace(result.begin(), result.end(), '^', ' ');
-  while (!result.empty() && result.back() == ' ') result.pop_back();
-  return result;
-}
+std::string readableName(const std::string &name) { return readablePersonName(name); }
 
 std::string imagePositionText(const ImageAttributes &attributes, const ViewState &state) {
   std::string text = "Obraz " + std::to_string(state.image + 1) + " z " + std::to_string(state.imageCount);

@@ -14,13 +14,18 @@ namespace platform {
 
 // ---- Files (files.cpp) ----
 
-// Copies a regular file; an existing target is never touched. False on any
-// failure (source missing or not a regular file, target exists, I/O error);
-// a target that could not be written completely is removed again. `proceed`,
-// when given, is asked after every piece with the bytes copied so far; false
-// stops the copy as a failure.
+// Copies a regular file with its permissions; an existing target is never
+// touched. The copy is written under a partial name beside the target that
+// only the owner may read, its bytes counted and summed on their way, and
+// read back; only a copy that holds as many bytes as the source had before
+// and after, with the same sum, is given the target's name. False on any
+// failure (source missing or not a regular file, target exists, I/O error,
+// a source that changed meanwhile), with its reason in `error` when given;
+// nothing is then left behind. `proceed`, when given, is asked after every
+// piece with the bytes copied so far; false stops the copy as a failure.
 bool copyFileNoOverwrite(const std::string &source, const std::string &target,
-                         const std::function<bool(std::uint64_t copied)> &proceed = {});
+                         const std::function<bool(std::uint64_t copied)> &proceed = {},
+                         std::string *error = nullptr);
 
 // Reads the whole regular file at `path` into `content`. Anything else (a
 // folder, a pipe, a device) and a file above `maxBytes` bytes are refused at

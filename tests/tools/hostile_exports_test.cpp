@@ -7,10 +7,13 @@
 #include "support/scoped_medium.h"
 #include "support/standin_programs.h"
 
+#include "platform/platform.h"
+
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <boost/filesystem.hpp>
@@ -179,8 +182,20 @@ TEST(HostileExports, CopiesAreCheckedTheImageReplacesNothingAndTheLabelReadsIso2
   ScopedMedium medium;
   // A file whose size says 0 but which holds bytes, as a damaged medium may show.
   std::string error;
-  EXPECT_FALSE(makedisc::copyExportFile("/proc/self/status", medium.path("status"), &error));
-  EXPECT_EQ(error, "/proc/self/status: cannot be copied (its size changed while it was copied)");
+  EXPECT_FALSE(platform::copyFileNoOverwrite("/proc/self/status", medium.path("status"), {}, &error));
+  EXPECT_EQ(error, "plik zmienił się w trakcie kopiowania");
+  medium.writeFile("source", std::string(300000, 'x'));
+  ASSERT_EQ(chmod(medium.path("source").c_str(), 0640), 0);
+  EXPECT_FALSE(platform::copyFileNoOverwrite(medium.path("source"), medium.path("stopped"),
+                                             [](std::uint64_t copied) { return copied < 100000; }));
+  EXPECT_EQ(namesIn(medium.root()), std::set<std::string>{"source"});
+  ASSERT_TRUE(platform::copyFileNoOverwrite(medium.path("source"), medium.path("copy")));
+  struct stat copy = {};
+  ASSERT_EQ(stat(medium.path("copy").c_str(), &copy), 0);
+  EXPECT_EQ(copy.st_mode & 0777, 0640u);
+  EXPECT_EQ(copy.st_size, 300000);
+  ASSERT_EQ(unlink(medium.path("copy").c_str()), 0);
+  ASSERT_EQ(unlink(medium.path("source").c_str()), 0);
   DcmFileFormat directory;
   DcmItem *record = nullptr;
   directory.getDataset()->putAndInsertString(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87");

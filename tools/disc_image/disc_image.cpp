@@ -217,9 +217,7 @@ std::string labelFromPatientData(const std::string &discFolder) {
       const bool recordSet = record->findAndGetOFStringArray(DCM_SpecificCharacterSet, own).good();
       DicomTextDecoder decoder;
       decoder.select(recordSet ? own.c_str() : fileSet.c_str());
-      std::string text = decoder.decode(name.c_str(), "\\^=");
-      std::replace(text.begin(), text.end(), '^', ' ');
-      return volumeLabel(text);
+      return volumeLabel(decoder.decodePersonName(name.c_str()));
     }
   }
   return volumeLabel("");

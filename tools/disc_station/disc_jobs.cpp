@@ -3,6 +3,9 @@
 #include "make_disc.h"
 #include "spool.h"
 
+#include "catalogue/dicom_text.h"
+#include "platform/platform.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -17,6 +20,9 @@ namespace discstation {
 namespace fs = boost::filesystem;
 
 namespace {
+
+// A job's status is a few kilobytes; its events are bounded by the station.
+const size_t kLargestStatus = 16u * 1024 * 1024;
 
 std::string quoted(const std::string &text) {
   std::string out = "\"";
@@ -65,13 +71,14 @@ void readFolder(const std::string &folder, std::string &name, int &objects) {
     ++objects;
     if (!name.empty()) continue;
     DcmFileFormat file;
-    OFString value;
+    const char *value = nullptr;
     if (file.loadFile(it->path().string().c_str(), EXS_Unknown, EGL_noChange, 256).good() &&
-        file.getDataset()->findAndGetOFString(DCM_PatientName, value).good())
-      name = value.c_str();
+        file.getDataset()->findAndGetString(DCM_PatientName, value).good()) {
+      DicomTextDecoder decoder;
+      decoder.selectFor(*file.getDataset());
+      name = decoder.decodePersonName(value);
+    }
   }
-  for (char &c : name)
-    if (c == '^') c = ' ';
 }
 
 std::string summaryLine(const JobStatus &status, const std::string &name,
@@ -101,11 +108,8 @@ bool writeStatus(const std::string &out, const JobStatus &s) {
 }
 
 bool readStatus(const std::string &out, const std::string &job, JobStatus &s) {
-  std::ifstream in(out + "/" + job + ".json");
-  if (!in) return false;
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string json = text.str();
+  std::string json;
+  if (!platform::readRegularFile(out + "/" + job + ".json", kLargestStatus, json)) return false;
   s.job = job, s.patientId = field(json, "patientId"), s.state = field(json, "state");
   s.reason = field(json, "reason"), s.disc = field(json, "disc"), s.image = field(json, "image");
   s.summary = field(json, "summary");

@@ -1,9 +1,8 @@
 // Reads a DICOM export by content. Every function here may run on any thread.
 #include "export_reading.h"
 
-#include "work_pool.h"
-
 #include "catalogue/dicom_text.h"
+#include "catalogue/worker_pool.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -15,7 +14,6 @@
 #include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 #include <boost/filesystem.hpp>
 
 #include <algorithm>
@@ -169,7 +167,7 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
   return true;
 }
 
-ExportScan scanExport(const std::vector<std::string> &sources, int threads,
+ExportScan scanExport(const std::vector<std::string> &sources, WorkerPool &pool,
                       const std::function<void(size_t, size_t)> &progress, const std::atomic<bool> *cancel) {
   ExportScan scan;
   auto cancelled = [cancel] { return cancel != nullptr && *cancel; };
@@ -211,8 +209,8 @@ ExportScan scanExport(const std::vector<std::string> &sources, int threads,
   std::vector<ExportFile> files(paths.size());
   std::vector<char> kinds(paths.size(), 0);  // 0 not DICOM, 1 object, 2 DICOMDIR, 3 unreadable
   std::vector<std::vector<std::string>> missing(paths.size());
-  runJobs(
-      paths.size(), threads,
+  pool.forEach(
+      paths.size(),
       [&](size_t i) {
         bool isDirectory = false, unreadable = false;
         if (readExportFile(paths[i], &files[i], &isDirectory, &missing[i], &unreadable))
@@ -237,69 +235,10 @@ ExportScan scanExport(const std::vector<std::string> &sources, int threads,
   return scan;
 }
 
-// A byte-for-byte copy through our memory, so that every byte is counted and
-// summed on its way; the copy is then read back. A source that changes while
-// it is copied, a short write or a faulty medium refuse the copy.
-bool copyExportFile(const std::string &from, const std::string &to, std::string *error) {
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  const int out = in < 0 ? -1 : open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  int failure = out < 0 ? errno : 0;
-  std::string problem;
-  struct stat before = {}, after = {};
-  if (failure == 0 && fstat(in, &before) != 0) failure = errno;
-  std::vector<unsigned char> buffer(1 << 18);
-  uLong written = crc32(0, nullptr, 0), readBack = written;
-  unsigned long long count = 0;
-  while (failure == 0) {
-    const ssize_t got = read(in, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) failure = errno;
-    if (got <= 0) break;
-    for (ssize_t put = 0; failure == 0 && put < got;) {
-      const ssize_t now = write(out, buffer.data() + put, static_cast<size_t>(got - put));
-      if (now < 0 && errno != EINTR) failure = errno;
-      if (now > 0) put += now;
-    }
-    written = crc32(written, buffer.data(), static_cast<uInt>(got));
-    count += static_cast<unsigned long long>(got);
-  }
-  if (out >= 0 && close(out) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && fstat(in, &after) != 0) failure = errno;
-  if (in >= 0) close(in);
-  if (failure == 0 && (count != static_cast<unsigned long long>(before.st_size) ||
-                       after.st_size != before.st_size || after.st_mtime != before.st_mtime))
-    problem = "its size changed while it was copied";
-  if (failure == 0 && problem.empty()) {
-    const int copy = open(to.c_str(), O_RDONLY | O_CLOEXEC);
-    unsigned long long copied = 0;
-    if (copy < 0) failure = errno;
-    for (ssize_t got; failure == 0 && (got = read(copy, buffer.data(), buffer.size())) != 0;) {
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        failure = errno;
-        break;
-      }
-      readBack = crc32(readBack, buffer.data(), static_cast<uInt>(got));
-      copied += static_cast<unsigned long long>(got);
-    }
-    if (copy >= 0) close(copy);
-    if (failure == 0 && (copied != count || readBack != written))
-      problem = "the copy does not hold the bytes read";
-  }
-  if (failure != 0) problem = g_strerror(failure);
-  if (problem.empty()) return true;
-  if (out >= 0) unlink(to.c_str());  // ours: made above with O_EXCL
-  *error = from + ": cannot be copied (" + problem + ")";
-  return false;
-}
-
 std::string readableName(const ExportFile &file) {
   DicomTextDecoder decoder;
   decoder.select(file.characterSet);
-  std::string name = decoder.decode(file.patientName.c_str(), "^=\\");
-  std::replace(name.begin(), name.end(), '^', ' ');
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
+  return decoder.decodePersonName(file.patientName.c_str());
 }
 
 }  // namespace makedisc

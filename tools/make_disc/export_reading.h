@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class WorkerPool;
+
 namespace makedisc {
 
 // What the disc needs to know of one DICOM file. Text values are the stored
@@ -63,18 +65,12 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
                     std::vector<std::string> *missing, bool *unreadable = nullptr);
 
 // Walks every source (a folder, walked without following links to folders, or
-// a single file) and reads every regular file on `threads` workers.
+// a single file) and reads every regular file on `pool`'s workers and the caller.
 // `progress` (done, total) is called on any thread, one call at a time. Once
 // `cancel` is raised no further folder is listed and no further file read.
-ExportScan scanExport(const std::vector<std::string> &sources, int threads,
+ExportScan scanExport(const std::vector<std::string> &sources, WorkerPool &pool,
                       const std::function<void(size_t, size_t)> &progress = nullptr,
                       const std::atomic<bool> *cancel = nullptr);
-
-// Copies `from` to the new file `to` byte for byte; `to` must not exist. The
-// bytes written are counted and summed as they pass, and the copy is refused
-// unless it holds as many bytes as the source has (before and after) and its
-// bytes, read back, give the same sum.
-bool copyExportFile(const std::string &from, const std::string &to, std::string *error);
 
 // The patient's name for messages: UTF-8 from the file's character set, "^" as blanks.
 std::string readableName(const ExportFile &file);

@@ -9,9 +9,11 @@
 #include "disc_reports.h"
 #include "export_reading.h"
 #include "reference_pictures.h"
+#include "runtime_bundle.h"
 #include "viewer_side.h"
-#include "work_pool.h"
 
+#include "catalogue/worker_pool.h"
+#include "imaging/dicom_decoders.h"
 #include "platform/platform.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -286,13 +288,9 @@ bool writeReports(const std::string &root, const MakeDiscOptions &options, const
 bool writeClinicViewer(const std::string &root, const MakeDiscOptions &options, std::string *error) {
   const std::string name = fs::path(options.viewerProgram).filename().string();
   const std::string target = root + "/Program/" + name;
-  boost::system::error_code failure;
-  if (!makeFolder(root + "/Program", error)) return false;
-  fs::copy_file(options.viewerProgram, target, failure);
-  if (failure || g_chmod(target.c_str(), 0755) != 0) {
-    *error = options.viewerProgram + ": cannot be copied onto the disc";
+  if (!makeFolder(root + "/Program", error) ||
+      !runtimebundle::copyOntoDisc(options.viewerProgram, target, 0755, error))
     return false;
-  }
   const std::string title = options.viewerWindowTitle.empty() ? name : options.viewerWindowTitle;
   return writeBytes(root + "/gtk/bin/viewer.ini",
                     "[viewer]\nviewer=Program\\" + name + "\nwindowClassName=" + title + "\n", error);
@@ -339,7 +337,10 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
       if (options.progress) options.progress(name, done, total);
     };
   };
-  const ExportScan scan = scanExport(options.sources, options.threads, phase("reading"), options.cancel);
+  // The caller's thread works beside the pool's.
+  WorkerPool pool(
+      static_cast<unsigned>(options.threads > 0 ? options.threads : WorkerPool::processorCount()) - 1);
+  const ExportScan scan = scanExport(options.sources, pool, phase("reading"), options.cancel);
   if (cancelled(options, error)) return false;
   summary->notDicom = scan.otherFiles;
   summary->unreadable = scan.unreadable;
@@ -399,19 +400,37 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   for (const char *module : {"dcmtk.dcmimgle", "dcmtk.dcmimage", "dcmtk.dcmjpeg", "dcmtk.dcmjpls"})
     OFLog::getLogger(module).setLogLevel(OFLogger::FATAL_LOG_LEVEL);
   {
-    DecoderRegistration decoders;
+    DicomImageDecoders decoders;
     std::thread directory([&] {
       directoryMade = writeDicomDirectory(
           staging, directoryFiles, profile, setId, &refused, &directoryError,
           [&](size_t i) { return copies.waitFor(i) && !(options.cancel && *options.cancel); });
     });
-    runJobs(
-        jobs.size(), options.threads,
+    // The DICOMDIR's thread waits for copies: it is told that none will come
+    // before anything leaves this block.
+    struct EndOfCopies {
+      FinishedCopies &copies;
+      std::thread &directory;
+      ~EndOfCopies() {
+        copies.end();
+        if (directory.joinable()) directory.join();
+      }
+    } endOfCopies{copies, directory};
+    pool.forEach(
+        jobs.size(),
         [&](size_t i) {
           const PlannedInstance &instance = *jobs[i];
           JobResult &result = results[i];
-          if ((options.cancel != nullptr && *options.cancel) ||
-              !copyExportFile(instance.file->path, staging + "/" + instance.dicomPath, &result.copyFailure)) {
+          if (options.cancel != nullptr && *options.cancel) {
+            stop = true;
+            return;
+          }
+          std::string why;
+          const std::string copy = staging + "/" + instance.dicomPath;
+          // A copy keeps its source's permissions; the disc's files are for everyone to read.
+          if (!platform::copyFileNoOverwrite(instance.file->path, copy, {}, &why) ||
+              (g_chmod(copy.c_str(), 0644) != 0 && !(why = g_strerror(errno)).empty())) {
+            result.copyFailure = instance.file->path + ": cannot be copied (" + why + ")";
             stop = true;
             return;
           }

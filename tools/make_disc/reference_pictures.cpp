@@ -9,11 +9,8 @@
 #include "catalogue/picture_decoder.h"
 
 #include <dcmtk/config/osconfig.h>
-#include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>  // colour images
 #include <dcmtk/dcmimgle/dcmimage.h>
-#include <dcmtk/dcmjpeg/djdecode.h>
-#include <dcmtk/dcmjpls/djdecode.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -21,16 +18,12 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 
 namespace makedisc {
 
 namespace {
 
 const double kBytesAtOnce = 256.0 * 1024 * 1024;
-
-std::mutex registrationLock;
-int registrations = 0;  // DecoderRegistration objects alive
 
 struct EncoderDeleter {
   void operator()(void *handle) const { tjDestroy(handle); }
@@ -51,22 +44,6 @@ void chooseWindow(DicomImage &image) {
 }
 
 }  // namespace
-
-DecoderRegistration::DecoderRegistration() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (registrations++ > 0) return;
-  DJDecoderRegistration::registerCodecs();
-  DJLSDecoderRegistration::registerCodecs();
-  DcmRLEDecoderRegistration::registerCodecs();
-}
-
-DecoderRegistration::~DecoderRegistration() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (--registrations > 0) return;
-  DcmRLEDecoderRegistration::cleanup();
-  DJLSDecoderRegistration::cleanup();
-  DJDecoderRegistration::cleanup();
-}
 
 Raster fitRaster(const Raster &raster, double heightRatio, int maxSide) {
   const double shownHeight = raster.height * (heightRatio > 0 ? heightRatio : 1.0);

@@ -8,17 +8,6 @@
 
 namespace makedisc {
 
-// Registers DCMTK's JPEG, JPEG-LS and RLE decoders for as long as it lives.
-// Make one before rendering on any thread; they may nest, and the decoders go
-// with the last one.
-class DecoderRegistration {
- public:
-  DecoderRegistration();
-  ~DecoderRegistration();
-  DecoderRegistration(const DecoderRegistration &) = delete;
-  DecoderRegistration &operator=(const DecoderRegistration &) = delete;
-};
-
 // 8-bit pixels, grey (1 channel) or RGB (3), row after row without padding.
 struct Raster {
   int width = 0;

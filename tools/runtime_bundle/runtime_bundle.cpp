@@ -3,6 +3,8 @@
 // symbol versions read with objdump (all Debian tools of the build machine).
 #include "runtime_bundle.h"
 
+#include "platform/platform.h"
+
 #include <gio/gio.h>
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -70,6 +72,9 @@ const char *const kLaunchHelperOnDisc = "gtk/bin/gio-launch-desktop";
 
 // The formats the programs read: the window icon (.ico), the pictures (JPEG,
 // PNG). Loaders built into GdkPixbuf need no module.
+// The system's list of picture loaders is a few kilobytes.
+const size_t kLargestLoaderCache = 4u * 1024 * 1024;
+
 const char *const kUsedFormats[] = {"ico", "jpeg", "png"};
 
 // Where the distributions that are commonly found on desktops stand.
@@ -124,24 +129,6 @@ bool makeFolders(const std::string &root, std::string *error) {
   return true;
 }
 
-// Copies a file (following links), replacing an earlier copy, and sets its mode.
-bool copyFile(const std::string &from, const std::string &to, int mode, std::string *error) {
-  if (g_file_test(to.c_str(), G_FILE_TEST_EXISTS)) {
-    g_chmod(to.c_str(), 0644);
-    g_unlink(to.c_str());
-  }
-  std::unique_ptr<GFile, decltype(&g_object_unref)> source(g_file_new_for_path(from.c_str()), g_object_unref);
-  std::unique_ptr<GFile, decltype(&g_object_unref)> target(g_file_new_for_path(to.c_str()), g_object_unref);
-  GError *failure = nullptr;
-  if (!g_file_copy(source.get(), target.get(), G_FILE_COPY_NONE, nullptr, nullptr, nullptr, &failure)) {
-    std::string message = from + ": " + failure->message;
-    g_error_free(failure);
-    return fail(error, message);
-  }
-  if (g_chmod(to.c_str(), mode) != 0) return fail(error, to + ": the mode cannot be set");
-  return true;
-}
-
 bool writeFile(const std::string &path, const std::string &text, int mode, std::string *error) {
   if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) g_chmod(path.c_str(), 0644);
   GError *failure = nullptr;
@@ -193,11 +180,9 @@ bool bundleLoaders(const std::string &root, std::vector<std::string> &modules, s
   std::string cache;
   if (!g_file_test(VELMORA_PIXBUF_LOADER_CACHE, G_FILE_TEST_EXISTS))
     return fail(error, std::string(VELMORA_PIXBUF_LOADER_CACHE) + " is missing");
-  gchar *contents = nullptr;
-  if (!g_file_get_contents(VELMORA_PIXBUF_LOADER_CACHE, &contents, nullptr, nullptr))
-    return fail(error, std::string(VELMORA_PIXBUF_LOADER_CACHE) + " cannot be read");
-  cache = contents;
-  g_free(contents);
+  std::string why;
+  if (!platform::readRegularFile(VELMORA_PIXBUF_LOADER_CACHE, kLargestLoaderCache, cache, &why))
+    return fail(error, why);
 
   std::string written =
       "# GdkPixbuf Image Loader Modules file\n"
@@ -213,7 +198,7 @@ bool bundleLoaders(const std::string &root, std::vector<std::string> &modules, s
       const std::string format = lines[1].substr(1, lines[1].find('"', 1) - 1);
       if (std::find(std::begin(kUsedFormats), std::end(kUsedFormats), format) != std::end(kUsedFormats)) {
         const std::string relative = std::string(kLoaderFolder) + "/loaders/" + baseName(module);
-        if (!copyFile(module, root + "/" + relative, 0444, error)) return false;
+        if (!copyOntoDisc(module, root + "/" + relative, 0444, error)) return false;
         modules.push_back(module);
         written += "\"" + relative + "\"\n";
         for (size_t i = 1; i < lines.size(); ++i) written += lines[i] + "\n";
@@ -241,7 +226,7 @@ bool bundleToolkitModules(const std::string &root, std::vector<std::string> &mod
   gchar **paths = g_strsplit(VELMORA_GTK_MODULES, ":", -1);
   bool copied = true;
   for (gchar **path = paths; copied && *path != nullptr; ++path) {
-    copied = copyFile(*path, root + "/" + kToolkitModuleFolder + "/" + baseName(*path), 0444, error);
+    copied = copyOntoDisc(*path, root + "/" + kToolkitModuleFolder + "/" + baseName(*path), 0444, error);
     if (copied) modules.push_back(*path);
   }
   g_strfreev(paths);
@@ -352,7 +337,7 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
     if (g_mkdir_with_parents(folder.get(), 0755) != 0)
       return fail(error, std::string(folder.get()) + ": the folder cannot be created");
     const std::string target = discRoot + "/" + program.second;
-    if (!copyFile(program.first, target, 0755, error) || !setRunPath(discRoot, program.second, error) ||
+    if (!copyOntoDisc(program.first, target, 0755, error) || !setRunPath(discRoot, program.second, error) ||
         g_chmod(target.c_str(), 0555) != 0)
       return false;
   }
@@ -374,14 +359,14 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
   for (const auto &library : needed) {
     if (baseline.count(library.first)) continue;
     const std::string target = discRoot + "/" + kLibraryFolder + "/" + library.first;
-    if (!copyFile(library.second, target, 0444, error)) return false;
+    if (!copyOntoDisc(library.second, target, 0444, error)) return false;
     result.libraries.push_back(library.first);
     elfFiles.push_back(target);
   }
 
-  if (!copyFile(VELMORA_DCMTK_DICTIONARY, discRoot + "/" + kDictionaryOnDisc, 0444, error) ||
-      !copyFile(VELMORA_MIME_CACHE, discRoot + "/" + kMimeCacheOnDisc, 0444, error) ||
-      !copyFile(VELMORA_GIO_LAUNCH_DESKTOP, discRoot + "/" + kLaunchHelperOnDisc, 0555, error))
+  if (!copyOntoDisc(VELMORA_DCMTK_DICTIONARY, discRoot + "/" + kDictionaryOnDisc, 0444, error) ||
+      !copyOntoDisc(VELMORA_MIME_CACHE, discRoot + "/" + kMimeCacheOnDisc, 0444, error) ||
+      !copyOntoDisc(VELMORA_GIO_LAUNCH_DESKTOP, discRoot + "/" + kLaunchHelperOnDisc, 0555, error))
     return false;
   elfFiles.push_back(discRoot + "/" + kLaunchHelperOnDisc);
 
@@ -405,6 +390,17 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
     GStatBuf status;
     if (g_stat(elf.c_str(), &status) == 0) result.bytes += static_cast<unsigned long long>(status.st_size);
   }
+  return true;
+}
+
+bool copyOntoDisc(const std::string &from, const std::string &to, int mode, std::string *error) {
+  if (g_file_test(to.c_str(), G_FILE_TEST_EXISTS)) {
+    g_chmod(to.c_str(), 0644);
+    g_unlink(to.c_str());
+  }
+  std::string why;
+  if (!platform::copyFileNoOverwrite(from, to, {}, &why)) return fail(error, from + ": " + why);
+  if (mode >= 0 && g_chmod(to.c_str(), mode) != 0) return fail(error, to + ": the mode cannot be set");
   return true;
 }
 

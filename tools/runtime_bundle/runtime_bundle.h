@@ -50,6 +50,11 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
 bool bundleRuntime(const std::string &programPath, const std::string &discRoot, const BundleOptions &options,
                    BundleSummary *summary, std::string *error);
 
+// Copies `from` (following links) to `to` with the platform's checked copy,
+// replacing an earlier copy of the same name, and gives it `mode` (negative:
+// the source's). False with a message in `error` on any failure.
+bool copyOntoDisc(const std::string &from, const std::string &to, int mode, std::string *error);
+
 // The highest GLIBC_ (or other prefix's) symbol version the ELF file at
 // `path` asks for, e.g. "2.34"; empty when it asks for none. Uses objdump.
 std::string newestSymbolVersion(const std::string &path, const std::string &prefix, std::string *error);

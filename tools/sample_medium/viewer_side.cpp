@@ -2,11 +2,12 @@
 // viewer.ini, Program/ with the viewer and installer stand-ins, img/ and autorun.sh.
 #include "viewer_side.h"
 
-#include <gio/gio.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -54,31 +55,17 @@ bool copyProgram(const std::string &from, const std::string &root, const std::st
     summary->warnings.push_back(from + " not found: " + name + " left out");
     return true;
   }
-  const std::string to = root + "/" + name;
-  std::unique_ptr<GFile, decltype(&g_object_unref)> source(g_file_new_for_path(from.c_str()), g_object_unref);
-  std::unique_ptr<GFile, decltype(&g_object_unref)> target(g_file_new_for_path(to.c_str()), g_object_unref);
-  GError *failure = nullptr;
-  if (!g_file_copy(source.get(), target.get(), G_FILE_COPY_NONE, nullptr, nullptr, nullptr, &failure)) {
-    *error = name + ": " + failure->message;
-    g_error_free(failure);
-    return false;
-  }
-  if (g_chmod(to.c_str(), 0755) != 0) {
-    *error = name + ": cannot be made executable";
-    return false;
-  }
-  return true;
+  return runtimebundle::copyOntoDisc(from, root + "/" + name, 0755, error);
 }
 
 bool isElfFile(const std::string &path) {
-  gchar *head = nullptr;
-  gsize length = 0;
-  bool elf = g_file_get_contents(path.c_str(), &head, &length, nullptr) && length >= 4 &&
-             std::string(head, 4) ==
-                 "\x7f"
-                 "ELF";
-  g_free(head);
-  return elf;
+  std::unique_ptr<FILE, decltype(&std::fclose)> file(g_fopen(path.c_str(), "rb"), std::fclose);
+  char head[4] = {};
+  return file && std::fread(head, 1, sizeof head, file.get()) == sizeof head &&
+         std::memcmp(head,
+                     "\x7f"
+                     "ELF",
+                     sizeof head) == 0;
 }
 
 // Our viewer goes where the stand-ins are not asked for; it shares the
@@ -137,9 +124,8 @@ bool copyTree(const fs::path &from, const fs::path &to, std::string *error) {
     if (fs::is_directory(entry->status())) {
       if (!copyTree(entry->path(), target, error)) return false;
     } else {
-      fs::copy_file(entry->path(), target, fs::copy_option::overwrite_if_exists, failure);
+      if (!runtimebundle::copyOntoDisc(entry->path().string(), target.string(), -1, error)) return false;
     }
-    if (failure) break;
   }
   if (failure) *error = from.string() + ": " + failure.message();
   return !failure;

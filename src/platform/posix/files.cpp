@@ -3,11 +3,14 @@
 #include "platform/platform.h"
 
 #include <glib.h>
+#include <glib/gstdio.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+
+#include <zlib.h>
 
 #include <climits>
 #include <cstring>
@@ -59,41 +62,70 @@ int openWithoutWaiting(const std::string &path) {
 }  // namespace
 
 bool copyFileNoOverwrite(const std::string &source, const std::string &target,
-                         const std::function<bool(std::uint64_t copied)> &proceed) {
+                         const std::function<bool(std::uint64_t copied)> &proceed, std::string *error) {
+  auto fail = [&](const std::string &why) {
+    if (error != nullptr) *error = why;
+    return false;
+  };
   FileDescriptor in(openWithoutWaiting(source));
-  if (in.get() < 0) return false;
-  struct stat info;
-  if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (in.get() < 0) return fail(g_strerror(errno));
+  struct stat before, after;
+  if (::fstat(in.get(), &before) != 0) return fail(g_strerror(errno));
+  if (!S_ISREG(before.st_mode)) return fail("to nie jest zwykły plik");
+  struct stat existing;
+  if (::lstat(target.c_str(), &existing) == 0) return fail(g_strerror(EEXIST));
 
-  // O_EXCL with O_NOFOLLOW: neither an existing file nor a planted link is ever written through.
-  FileDescriptor out(
-      ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, info.st_mode & 0777));
-  if (out.get() < 0) return false;
+  // Written under a name of its own that only the owner may read, and given
+  // the target's name only when whole and checked: an interrupted run never
+  // leaves a file that looks complete.
+  std::string partial = target + ".partial-XXXXXX";
+  FileDescriptor out(g_mkstemp_full(&partial[0], O_WRONLY | O_CLOEXEC, 0600));
+  if (out.get() < 0) return fail(g_strerror(errno));
+  auto discard = [&](const std::string &why) {
+    if (out.get() >= 0) ::close(out.release());
+    ::unlink(partial.c_str());
+    return fail(why);
+  };
 
-  std::vector<char> buffer(64 * 1024);
+  // Every byte is counted and summed on its way; the copy is then read back.
+  std::vector<unsigned char> buffer(256 * 1024);
+  uLong written = crc32(0, nullptr, 0), readBack = written;
   std::uint64_t copied = 0;
-  bool ok = true;
   for (;;) {
     ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return discard(g_strerror(errno));
     if (got == 0) break;
-    if (!writeAll(out.get(), buffer.data(), static_cast<size_t>(got))) {
-      ok = false;
-      break;
-    }
+    if (!writeAll(out.get(), reinterpret_cast<const char *>(buffer.data()), static_cast<size_t>(got)))
+      return discard(g_strerror(errno));
+    written = crc32(written, buffer.data(), static_cast<uInt>(got));
     copied += static_cast<std::uint64_t>(got);
-    if (proceed && !proceed(copied)) {
-      ok = false;
-      break;
-    }
+    if (proceed && !proceed(copied)) return discard("kopiowanie przerwano");
   }
-  if (::close(out.release()) != 0) ok = false;
-  if (!ok) ::unlink(target.c_str());
-  return ok;
+  if (::fchmod(out.get(), before.st_mode & 0777) != 0 || ::close(out.release()) != 0)
+    return discard(g_strerror(errno));
+  if (::fstat(in.get(), &after) != 0) return discard(g_strerror(errno));
+  if (copied != static_cast<std::uint64_t>(before.st_size) || after.st_size != before.st_size ||
+      after.st_mtime != before.st_mtime)
+    return discard("plik zmienił się w trakcie kopiowania");
+  FileDescriptor copy(::open(partial.c_str(), O_RDONLY | O_CLOEXEC));
+  if (copy.get() < 0) return discard(g_strerror(errno));
+  std::uint64_t checked = 0;
+  for (;;) {
+    ssize_t got = ::read(copy.get(), buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return discard(g_strerror(errno));
+    if (got == 0) break;
+    readBack = crc32(readBack, buffer.data(), static_cast<uInt>(got));
+    checked += static_cast<std::uint64_t>(got);
+  }
+  if (checked != copied || readBack != written) return discard("kopia nie zgadza się z oryginałem");
+  // Never over what appeared at the target meanwhile; a file system that
+  // cannot rename so is given a hard link and the partial name taken away.
+  if (::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL || ::link(partial.c_str(), target.c_str()) != 0) return discard(g_strerror(errno));
+  ::unlink(partial.c_str());
+  return true;
 }
 
 bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content, std::string *error) {

@@ -9,6 +9,7 @@
 
 #include <shellapi.h>
 
+#include <zlib.h>
 #include <boost/filesystem/path.hpp>
 
 #include <algorithm>
@@ -60,29 +61,62 @@ bool hasProgramExtension(const std::string &path) {
   return false;
 }
 
+// The CRC-32 of a whole open file and its length; false on a read error.
+bool summed(HANDLE file, unsigned long &sum, std::uint64_t &length) {
+  std::vector<unsigned char> buffer(256 * 1024);
+  sum = crc32(0, nullptr, 0);
+  length = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    sum = crc32(sum, buffer.data(), got);
+    length += got;
+  }
+}
+
 }  // namespace
 
-// The copy is one system call here; `proceed` is asked once, with the whole size.
+// The copy is one system call here, into a partial name beside the target;
+// source and copy are then read and summed, and the copy renamed into place.
+// `proceed` is asked once, with the whole size.
 bool copyFileNoOverwrite(const std::string &source, const std::string &target,
-                         const std::function<bool(std::uint64_t copied)> &proceed) {
+                         const std::function<bool(std::uint64_t copied)> &proceed, std::string *error) {
+  auto fail = [&](const std::string &why) {
+    if (error != nullptr) *error = why;
+    return false;
+  };
   std::wstring from, to;
-  if (!widen(source, from) || !widen(target, to) || from.empty() || to.empty()) return false;
+  if (!widen(source, from) || !widen(target, to) || from.empty() || to.empty())
+    return fail(errorText(ERROR_INVALID_NAME));
   DWORD attributes = GetFileAttributesW(from.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
-    return false;
-  // Fail if the target exists, allow a decrypted target: flags 9.
-  if (CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
+  if (attributes == INVALID_FILE_ATTRIBUTES) return fail(errorText(GetLastError()));
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return fail("to nie jest zwykły plik");
+  if (GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) return fail(errorText(ERROR_FILE_EXISTS));
+  const std::wstring partial = to + L".partial-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                               std::to_wstring(GetCurrentThreadId());
+  // Fail if the target exists, allow a decrypted target.
+  if (CopyFileExW(from.c_str(), partial.c_str(), nullptr, nullptr, nullptr,
                   COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_ALLOW_DECRYPTED_DESTINATION) == 0)
-    return false;
-  WIN32_FILE_ATTRIBUTE_DATA copied;
-  if (!proceed || !GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copied) ||
-      proceed((static_cast<std::uint64_t>(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow))
-    return true;
-  // The copy keeps the source's read-only attribute, which DeleteFileW refuses.
-  SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(to.c_str());
-  return false;
+    return fail(errorText(GetLastError()));
+  auto discard = [&](const std::string &why) {
+    // The copy keeps the source's read-only attribute, which DeleteFileW refuses.
+    SetFileAttributesW(partial.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(partial.c_str());
+    return fail(why);
+  };
+  unsigned long sourceSum = 0, copySum = 0;
+  std::uint64_t sourceLength = 0, copyLength = 0;
+  {
+    OwnedHandle in(openForReading(from)), copy(openForReading(partial));
+    if (in.get() == INVALID_HANDLE_VALUE || copy.get() == INVALID_HANDLE_VALUE ||
+        !summed(in.get(), sourceSum, sourceLength) || !summed(copy.get(), copySum, copyLength))
+      return discard(errorText(GetLastError()));
+  }
+  if (sourceLength != copyLength || sourceSum != copySum) return discard("kopia nie zgadza się z oryginałem");
+  if (proceed && !proceed(copyLength)) return discard("kopiowanie przerwano");
+  if (!MoveFileExW(partial.c_str(), to.c_str(), 0)) return discard(errorText(GetLastError()));
+  return true;
 }
 
 bool readRegularFile(const std::string &path, size_t maxBytes, std::string &content, std::string *error) {
