@@ -103,7 +103,7 @@ class BrowserOnMedium {
     boost::system::error_code error;
     fs::remove_all(root_, error);
   }
-  bool ready() const { return browserWindow != nullptr; }
+  bool ready() const { return browser.browserWindow != nullptr; }
 
  private:
   std::string root_;
@@ -116,8 +116,8 @@ double zoomOfPresses(int64_t presses) { return std::pow(1.2, static_cast<double>
 
 void showFirstPicture(int side, int64_t presses) {
   setCurrentPosition({0, seriesOfSide(side), 0});
-  selectedThumbnail = currentThumbnail();
-  zoomFactor = zoomOfPresses(presses);
+  browser.selectedThumbnail = currentThumbnail();
+  browser.zoomFactor = zoomOfPresses(presses);
 }
 
 std::string label(const benchmark::State &state) {
@@ -178,7 +178,7 @@ void BM_FirstFullPicture(benchmark::State &state) {
     GtkWidget *thumbnail = series[next];
     state.ResumeTiming();
     sendPress(thumbnail);
-    gdk_window_process_updates(gtk_widget_get_window(imageView), TRUE);
+    gdk_window_process_updates(gtk_widget_get_window(browser.imageView), TRUE);
     gdk_flush();
   }
   state.SetLabel(std::to_string(state.range(0)) + " px, cold cache");
@@ -203,11 +203,11 @@ void BM_CinePlaybackInterval(benchmark::State &state) {
     BusyCore busy(state.range(2) != 0);
     std::vector<gint64> frames;
     setPictureShownObserver([&frames] { frames.push_back(g_get_monotonic_time()); });
-    gtk_button_clicked(GTK_BUTTON(playButton));
+    gtk_button_clicked(GTK_BUTTON(browser.playButton));
     g_timeout_add_seconds(kPlaybackSeconds, endPlayback, nullptr);
     gtk_main();
     setPictureShownObserver(nullptr);
-    gtk_button_clicked(GTK_BUTTON(playButton));
+    gtk_button_clicked(GTK_BUTTON(browser.playButton));
     for (size_t i = 1; i < frames.size(); ++i) intervals.push_back((frames[i] - frames[i - 1]) / 1000.0);
   }
   std::sort(intervals.begin(), intervals.end());

@@ -108,17 +108,18 @@ int main(int argc, char **argv) {
   int thumbnails = build.thumbnails;
   long afterBuild = build.peakKilobytes;
 
-  bool shown = browserWindow != nullptr;
+  bool shown = browser.browserWindow != nullptr;
   if (shown) {
     runLoopFor(200);
-    for (int step = 0; step < kPicturesPerSeries; ++step) gtk_button_clicked(GTK_BUTTON(nextImageButton));
-    gtk_button_clicked(GTK_BUTTON(nextSeriesButton));
+    for (int step = 0; step < kPicturesPerSeries; ++step)
+      gtk_button_clicked(GTK_BUTTON(browser.nextImageButton));
+    gtk_button_clicked(GTK_BUTTON(browser.nextSeriesButton));
     shown = shown && showCurrentImage() > 0;
     for (double zoom : {1.0, 6.0}) {
-      zoomFactor = zoom;
-      gtk_button_clicked(GTK_BUTTON(playButton));
+      browser.zoomFactor = zoom;
+      gtk_button_clicked(GTK_BUTTON(browser.playButton));
       runLoopFor(3000);
-      gtk_button_clicked(GTK_BUTTON(playButton));
+      gtk_button_clicked(GTK_BUTTON(browser.playButton));
     }
     shown = shown && showCurrentImage() > 0;
   }

@@ -39,8 +39,8 @@ constexpr long kTargetKilobytes = 512 * 1024;
 // Opens the series at (study, series) as a user does: a press on its study's
 // branch, then on its own, and lets the tree be drawn.
 void openSeries(int study, int series) {
-  GtkWidget *studyBranch = childBranch(*browserTree, nullptr, study);
-  GtkWidget *seriesBranch = childBranch(*browserTree, studyBranch, series);
+  GtkWidget *studyBranch = childBranch(*browser.browserTree, nullptr, study);
+  GtkWidget *seriesBranch = childBranch(*browser.browserTree, studyBranch, series);
   for (GtkWidget *branch : {studyBranch, seriesBranch}) {
     GdkEventButton press{};
     press.type = GDK_BUTTON_PRESS;
@@ -97,7 +97,7 @@ int main(int argc, char **argv) {
   int thumbnails = build.thumbnails;
   long afterBuild = build.peakKilobytes;
 
-  bool shown = browserWindow != nullptr;
+  bool shown = browser.browserWindow != nullptr;
   if (shown) {
     runLoopFor(300);
     openSeries(0, 0);

@@ -7,7 +7,7 @@ packages=(build-essential cmake pkg-config ccache clang clang-format libclang-rt
   libxml2-dev libpoppler-glib-dev poppler-utils orthanc
   patchelf shared-mime-info xorriso fuseiso debootstrap bubblewrap dbus-daemon
   at-spi2-core libatk-adaptor libgail-common python3-pyatspi python3-gi dbus
-  libopenjp2-7-dev libopenjp2-tools)
+  libopenjp2-7-dev libopenjp2-tools universal-ctags)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -33,17 +33,20 @@ std::recursive_mutex &toolkitLock() {
 
 // Which thread holds the lock and how often, so that a worker that has to
 // stop for good can let go of it (see releaseToolkitLockAndQuit).
-std::atomic<std::thread::id> lockOwner{};
-int lockDepth = 0;  // changed only by the owner, under the lock
+struct LockHolder {
+  std::atomic<std::thread::id> owner{};
+  int depth = 0;  // changed only by the owner, under the lock
+};
+LockHolder lockHolder;
 
 void lockToolkit() {
   toolkitLock().lock();
-  lockOwner = std::this_thread::get_id();
-  ++lockDepth;
+  lockHolder.owner = std::this_thread::get_id();
+  ++lockHolder.depth;
 }
 
 void unlockToolkit() {
-  if (--lockDepth == 0) lockOwner = std::thread::id();
+  if (--lockHolder.depth == 0) lockHolder.owner = std::thread::id();
   toolkitLock().unlock();
 }
 
@@ -51,8 +54,8 @@ void unlockToolkit() {
 // lets go of the toolkit's lock and leaves the end of the program to the main
 // thread, which removes the working directory on its way out.
 void releaseToolkitLockAndQuit() {
-  if (lockOwner.load() == std::this_thread::get_id())
-    while (lockDepth > 0) unlockToolkit();
+  if (lockHolder.owner.load() == std::this_thread::get_id())
+    while (lockHolder.depth > 0) unlockToolkit();
   requestQuitAndWake();
 }
 

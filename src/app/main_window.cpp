@@ -5,6 +5,7 @@
 #include "base/tmp_directory.h"
 #include "browser/browser_window.h"
 #include "descriptions/description_list.h"
+#include "descriptions/descriptions_tile.h"
 #include "platform/directories.h"
 #include "ui/keyboard_access.h"
 #include "ui/palette.h"

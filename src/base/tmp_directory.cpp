@@ -21,8 +21,6 @@ std::string tmpDirectory;
 
 namespace {
 
-bool tmpDirectoryCreated = false;
-
 constexpr char kNamePrefix[] = "VELMORAtmp";
 
 // Names are cut like the original 150-byte buffer, but never inside a character.
@@ -39,7 +37,13 @@ struct CopyBudget {
   gint64 deadline = 0;  // 0: no time limit
   bool inTime() const { return deadline == 0 || g_get_monotonic_time() <= deadline; }
 };
-CopyBudget copyBudget;
+// This run's working directory: whether it was made by us, and what its
+// start-up copies may still take.
+struct ThisRun {
+  bool tmpDirectoryCreated = false;
+  CopyBudget copyBudget;
+};
+ThisRun thisRun;
 
 std::string directoryName(const std::string &base) {
   gchar *name = g_strdup_printf("%s%s%s%" G_GUINT64_FORMAT, base.c_str(), G_DIR_SEPARATOR_S, kNamePrefix,
@@ -88,17 +92,19 @@ void copyToTmp(const std::string &source, const std::string &target) {
   GStatBuf info;
   if (g_stat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
     std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
-    if (size > kMaxCopiedFile || copyBudget.copied + size > kMaxCopiedTotal || !copyBudget.inTime()) {
+    if (size > kMaxCopiedFile || thisRun.copyBudget.copied + size > kMaxCopiedTotal ||
+        !thisRun.copyBudget.inTime()) {
       trace("Pominięto przy kopiowaniu (limit rozmiaru lub czasu): " + source);
       return;
     }
   }
-  const std::uint64_t before = copyBudget.copied;
+  const std::uint64_t before = thisRun.copyBudget.copied;
   bool withinBudget = true;
   platform::copyFileNoOverwrite(source, target, [&](std::uint64_t copied) {
     // A file that grows while it is copied is held to the same limits.
-    withinBudget = copied <= kMaxCopiedFile && before + copied <= kMaxCopiedTotal && copyBudget.inTime();
-    copyBudget.copied = before + copied;
+    withinBudget =
+        copied <= kMaxCopiedFile && before + copied <= kMaxCopiedTotal && thisRun.copyBudget.inTime();
+    thisRun.copyBudget.copied = before + copied;
     return withinBudget && !quitRequested();
   });
   if (!withinBudget) trace("Pominięto przy kopiowaniu (limit rozmiaru lub czasu): " + source);
@@ -109,10 +115,10 @@ void copyToTmp(const std::string &source, const std::string &target) {
 
 }  // namespace
 
-bool tmpDirectoryUsable() { return tmpDirectoryCreated; }
+bool tmpDirectoryUsable() { return thisRun.tmpDirectoryCreated; }
 
 std::string tmpPath(const std::string &suffix) {
-  if (tmpDirectoryCreated) return tmpDirectory + suffix;
+  if (thisRun.tmpDirectoryCreated) return tmpDirectory + suffix;
   // Without a directory of our own the pictures come from the disc itself
   // (never through a link off it); nothing else has a place.
   if (suffix.rfind("/img/", 0) != 0 && suffix.rfind("/images/", 0) != 0) return std::string();
@@ -133,8 +139,8 @@ void createTmpDirectory() {
 
   // The private runtime folder when there is one and it takes the directory
   // (it may be full), else the temporary folder.
-  tmpDirectoryCreated = (!runtime.empty() && makeDirectoryIn(runtime)) || makeDirectoryIn(temporary);
-  if (!tmpDirectoryCreated) {
+  thisRun.tmpDirectoryCreated = (!runtime.empty() && makeDirectoryIn(runtime)) || makeDirectoryIn(temporary);
+  if (!thisRun.tmpDirectoryCreated) {
     trace("Nie można utworzyć katalogu roboczego w " + workingDirectoryBase() + ": " + g_strerror(errno) +
           "; opisy badań są niedostępne, obrazy są czytane z płyty.");
     tmpDirectory.clear();
@@ -146,7 +152,7 @@ void createTmpDirectory() {
   static bool removalAtExit = false;
   if (!removalAtExit) removalAtExit = std::atexit(removeTmpDirectory) == 0;
 
-  copyBudget = {0, g_get_monotonic_time() + kCopyTimeBudgetUs};
+  thisRun.copyBudget = {0, g_get_monotonic_time() + kCopyTimeBudgetUs};
   if (!linkLeavesMedium("descrlist.js", resolvedMediumRoot()))
     copyToTmp("descrlist.js", tmpPath("/descrlist.js"));
   copyDirectoryToTmp("img");
@@ -158,7 +164,7 @@ void copyDirectoryToTmp(const std::string &name) {
   // A folder or file that is a link off the disc is not copied: the copies
   // hold what the disc carries, nothing else of the machine.
   const std::string mediumRoot = resolvedMediumRoot();
-  if (!tmpDirectoryCreated || !g_file_test(name.c_str(), G_FILE_TEST_IS_DIR) ||
+  if (!thisRun.tmpDirectoryCreated || !g_file_test(name.c_str(), G_FILE_TEST_IS_DIR) ||
       !resolvesInsideMedium(name, mediumRoot))
     return;
   std::string targetDir = tmpPath("/" + name);
@@ -173,15 +179,15 @@ void copyDirectoryToTmp(const std::string &name) {
 }
 
 void removeTmpDirectory() {
-  if (!tmpDirectoryCreated) return;
+  if (!thisRun.tmpDirectoryCreated) return;
   // The marker first: Windows removes no file that is still open.
   platform::releaseRunMarker();
   platform::removeDirectoryTree(tmpDirectory);
-  tmpDirectoryCreated = false;
+  thisRun.tmpDirectoryCreated = false;
 }
 
 std::string picturePath(const std::string &suffix) {
-  if (tmpDirectoryCreated) {
+  if (thisRun.tmpDirectoryCreated) {
     std::string copy = tmpPath(suffix);
     if (g_file_test(copy.c_str(), G_FILE_TEST_EXISTS)) return copy;
   }

@@ -6,10 +6,13 @@
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
+#include "browser/position_label.h"
 #include "ui/button_accessible.h"
 #include "ui/keyboard_access.h"
 #include "ui/palette.h"
 #include "ui/ui_state.h"
+
+#include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
 #include <memory>
@@ -18,11 +21,14 @@
 
 namespace {
 
-constexpr guint kCommandModifiers = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;
-
-// The zoom buttons have no global of their own; found in the control bar.
-GtkWidget *zoomInControl = nullptr;
-GtkWidget *zoomOutControl = nullptr;
+// The key map counts keys and modifiers as X does; so does the toolkit.
+static_assert(keycode::kLeft == GDK_Left && keycode::kKeypadSubtract == GDK_KP_Subtract &&
+              keycode::kSpace == GDK_space && keycode::kEscape == GDK_Escape &&
+              keycode::kKeypadSpace == GDK_KP_Space);
+static_assert(modifier::kShift == GDK_SHIFT_MASK && modifier::kControl == GDK_CONTROL_MASK &&
+              modifier::kAlt == GDK_MOD1_MASK && modifier::kSuper == GDK_SUPER_MASK &&
+              modifier::kMeta == GDK_META_MASK);
+constexpr guint kCommandModifiers = modifier::kCommand;
 
 // The control each action stands for: the action runs only while that control
 // is sensitive. Actions without a button of their own run `withoutButton`.
@@ -33,16 +39,16 @@ struct ActionControl {
 };
 
 const ActionControl kActionControls[] = {
-    {BrowserAction::PreviousImage, &prevImageButton, nullptr},
-    {BrowserAction::NextImage, &nextImageButton, nullptr},
-    {BrowserAction::PreviousSeries, &prevSeriesButton, nullptr},
-    {BrowserAction::NextSeries, &nextSeriesButton, nullptr},
-    {BrowserAction::FirstImage, &prevImageButton, showFirstImage},
-    {BrowserAction::LastImage, &nextImageButton, showLastImage},
-    {BrowserAction::ZoomIn, &zoomInControl, nullptr},
-    {BrowserAction::ZoomOut, &zoomOutControl, nullptr},
-    {BrowserAction::FitOrActualSize, &zoomInControl, toggleFitToView},
-    {BrowserAction::PlayStop, &playButton, nullptr},
+    {BrowserAction::PreviousImage, &browser.prevImageButton, nullptr},
+    {BrowserAction::NextImage, &browser.nextImageButton, nullptr},
+    {BrowserAction::PreviousSeries, &browser.prevSeriesButton, nullptr},
+    {BrowserAction::NextSeries, &browser.nextSeriesButton, nullptr},
+    {BrowserAction::FirstImage, &browser.prevImageButton, showFirstImage},
+    {BrowserAction::LastImage, &browser.nextImageButton, showLastImage},
+    {BrowserAction::ZoomIn, &browser.zoomInButton, nullptr},
+    {BrowserAction::ZoomOut, &browser.zoomOutButton, nullptr},
+    {BrowserAction::FitOrActualSize, &browser.zoomInButton, toggleFitToView},
+    {BrowserAction::PlayStop, &browser.playButton, nullptr},
 };
 
 // Where a drag with the left button began: pointer and scroll positions.
@@ -53,38 +59,26 @@ struct Drag {
   double scrollX = 0;
   double scrollY = 0;
 };
-Drag drag;
-
-// The image area's size the fitted picture was last fitted to, and the pending refit.
-int fittedWidth = 0;
-int fittedHeight = 0;
-guint refitSource = 0;
-
-void findZoomButtons() {
-  GtkWidget *bar = gtk_widget_get_parent(gtk_widget_get_parent(playButton));
-  std::vector<GtkWidget *> buttons;
-  GList *cells = gtk_container_get_children(GTK_CONTAINER(bar));
-  for (GList *cell = cells; cell != nullptr; cell = cell->next) {
-    GtkWidget *child = GTK_IS_BIN(cell->data) ? gtk_bin_get_child(GTK_BIN(cell->data)) : nullptr;
-    if (child != nullptr && GTK_IS_BUTTON(child)) buttons.push_back(child);
-  }
-  g_list_free(cells);
-  // The two zoom buttons close the bar, zoom in first.
-  if (buttons.size() < 2) return;
-  zoomInControl = buttons[buttons.size() - 2];
-  zoomOutControl = buttons.back();
-}
+// The image area's pointer drag and the fit that follows its size.
+struct ImageAreaInput {
+  Drag drag;
+  // The image area's size the fitted picture was last fitted to, and the pending refit.
+  int fittedWidth = 0;
+  int fittedHeight = 0;
+  guint refitSource = 0;
+};
+ImageAreaInput imageArea;
 
 // Closes the window as the window manager's close button does.
 void closeBrowserWindow() {
   std::unique_ptr<GdkEvent, decltype(&gdk_event_free)> event(gdk_event_new(GDK_DELETE), gdk_event_free);
-  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(browserWindow)));
+  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(browser.browserWindow)));
   event->any.send_event = TRUE;
   gtk_main_do_event(event.get());
 }
 
 GtkAdjustment *adjustment(bool vertical) {
-  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(browser.imageScroller);
   return vertical ? gtk_scrolled_window_get_vadjustment(scroller)
                   : gtk_scrolled_window_get_hadjustment(scroller);
 }
@@ -99,7 +93,7 @@ void scrollTo(GtkAdjustment *range, double value) {
   gtk_adjustment_set_value(range, std::clamp(value, gtk_adjustment_get_lower(range), std::max(0.0, end)));
 }
 
-// Shows the pointer as a grabbing hand while a drag pans the picture.
+// Shows the pointer as a grabbing hand while a imageArea.drag pans the picture.
 void setDragCursor(GtkWidget *widget, bool dragging) {
   GdkWindow *window = gtk_widget_get_window(widget);
   if (window == nullptr) return;
@@ -109,8 +103,8 @@ void setDragCursor(GtkWidget *widget, bool dragging) {
 }
 
 gboolean refitToView(gpointer) {
-  refitSource = 0;
-  if (!zoomFitsView) return FALSE;
+  imageArea.refitSource = 0;
+  if (!browser.zoomFitsView) return FALSE;
   showPendingStep();
   showCurrentImage();
   centreImageView();
@@ -133,7 +127,7 @@ std::string branchText(GtkWidget *branch) {
 // is named for a screen reader, a thumbnail by its place in its series.
 void makeBranchesReachable(GtkWidget *parent, const std::string &parentText) {
   std::vector<GtkWidget *> branches;
-  for (int index = 0; GtkWidget *branch = childBranch(*browserTree, parent, index); ++index)
+  for (int index = 0; GtkWidget *branch = childBranch(*browser.browserTree, parent, index); ++index)
     branches.push_back(branch);
   int count = static_cast<int>(branches.size());
   for (int index = 0; index < count; ++index) {
@@ -149,7 +143,7 @@ void makeBranchesReachable(GtkWidget *parent, const std::string &parentText) {
     } else {
       std::string text = branchText(branches[index]);
       setAccessibleName(frame, text);
-      if (GtkWidget *firstChild = childBranch(*browserTree, branches[index], 0))
+      if (GtkWidget *firstChild = childBranch(*browser.browserTree, branches[index], 0))
         announceFolding(frame, gtk_widget_get_parent(firstChild));
       makeBranchesReachable(branches[index], text);
     }
@@ -163,8 +157,8 @@ gboolean onBrowserKey(GtkWidget *window, GdkEventKey *event, gpointer) {
   // window hears keys before the focused row does).
   GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window));
   if (focus != nullptr && gtk_widget_is_sensitive(focus) &&
-      gtk_widget_is_ancestor(focus, browserTree->rootBox) && (event->state & kCommandModifiers) == 0 &&
-      answerBranchKey(focus, event->keyval))
+      gtk_widget_is_ancestor(focus, browser.browserTree->rootBox) &&
+      (event->state & kCommandModifiers) == 0 && answerBranchKey(focus, event->keyval))
     return TRUE;
   BrowserAction action = browserActionForKey(event->keyval, event->state);
   if (action == BrowserAction::None) return FALSE;
@@ -174,8 +168,11 @@ gboolean onBrowserKey(GtkWidget *window, GdkEventKey *event, gpointer) {
 
 gboolean onImageScroll(GtkWidget *, GdkEventScroll *event, gpointer) {
   bool vertical = event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_DOWN;
+  WheelTurn turn = event->direction == GDK_SCROLL_UP     ? WheelTurn::Up
+                   : event->direction == GDK_SCROLL_DOWN ? WheelTurn::Down
+                                                         : WheelTurn::Sideways;
   BrowserAction action =
-      browserActionForWheel(event->direction, event->state, pictureLargerThanView(adjustment(vertical)));
+      browserActionForWheel(turn, event->state, pictureLargerThanView(adjustment(vertical)));
   if (action == BrowserAction::None) return FALSE;  // the scrolled window scrolls
   performBrowserAction(action);
   return TRUE;
@@ -185,59 +182,52 @@ gboolean onImageScroll(GtkWidget *, GdkEventScroll *event, gpointer) {
 // layout is done: changing the picture while sizes are given out would lay the
 // window out again from inside its own layout.
 void onImageAreaAllocated(GtkWidget *, GtkAllocation *allocation, gpointer) {
-  if (!zoomFitsView || (allocation->width == fittedWidth && allocation->height == fittedHeight)) return;
-  fittedWidth = allocation->width;
-  fittedHeight = allocation->height;
-  if (refitSource == 0) refitSource = gdk_threads_add_idle(refitToView, nullptr);
+  if (!browser.zoomFitsView ||
+      (allocation->width == imageArea.fittedWidth && allocation->height == imageArea.fittedHeight))
+    return;
+  imageArea.fittedWidth = allocation->width;
+  imageArea.fittedHeight = allocation->height;
+  if (imageArea.refitSource == 0) imageArea.refitSource = gdk_threads_add_idle(refitToView, nullptr);
 }
 
 gboolean onImagePressed(GtkWidget *backdrop, GdkEventButton *event, gpointer) {
   if (event->button != 1) return FALSE;
   if (event->type == GDK_2BUTTON_PRESS) {
-    drag.active = false;
+    imageArea.drag.active = false;
     performBrowserAction(BrowserAction::FitOrActualSize);
     return TRUE;
   }
   if (event->type != GDK_BUTTON_PRESS) return FALSE;
-  drag = {true, event->x_root, event->y_root, gtk_adjustment_get_value(adjustment(false)),
-          gtk_adjustment_get_value(adjustment(true))};
+  imageArea.drag = {true, event->x_root, event->y_root, gtk_adjustment_get_value(adjustment(false)),
+                    gtk_adjustment_get_value(adjustment(true))};
   setDragCursor(backdrop,
                 pictureLargerThanView(adjustment(false)) || pictureLargerThanView(adjustment(true)));
   return TRUE;
 }
 
 gboolean onImageDragged(GtkWidget *, GdkEventMotion *event, gpointer) {
-  if (!drag.active || (event->state & GDK_BUTTON1_MASK) == 0) return FALSE;
-  scrollTo(adjustment(false), drag.scrollX - (event->x_root - drag.pointerX));
-  scrollTo(adjustment(true), drag.scrollY - (event->y_root - drag.pointerY));
+  if (!imageArea.drag.active || (event->state & GDK_BUTTON1_MASK) == 0) return FALSE;
+  scrollTo(adjustment(false), imageArea.drag.scrollX - (event->x_root - imageArea.drag.pointerX));
+  scrollTo(adjustment(true), imageArea.drag.scrollY - (event->y_root - imageArea.drag.pointerY));
   return TRUE;
 }
 
 gboolean onImageReleased(GtkWidget *backdrop, GdkEventButton *event, gpointer) {
   if (event->button != 1) return FALSE;
-  drag.active = false;
+  imageArea.drag.active = false;
   setDragCursor(backdrop, false);
   return FALSE;
 }
 
 }  // namespace
 
-GtkWidget *buildPositionLabel() {
-  GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0, 0);
-  positionLabel = gtk_label_new("");
-  g_signal_connect(positionLabel, "destroy", G_CALLBACK(gtk_widget_destroyed), &positionLabel);
-  gtk_container_add(GTK_CONTAINER(alignment), positionLabel);
-  return alignment;
-}
-
 void connectBrowserInput() {
-  findZoomButtons();
-  watchKeysOf(browserWindow);
-  g_signal_connect(browserWindow, "key-press-event", G_CALLBACK(onBrowserKey), nullptr);
+  watchKeysOf(browser.browserWindow);
+  g_signal_connect(browser.browserWindow, "key-press-event", G_CALLBACK(onBrowserKey), nullptr);
 
-  g_signal_connect(imageScroller, "scroll-event", G_CALLBACK(onImageScroll), nullptr);
-  g_signal_connect(imageScroller, "size-allocate", G_CALLBACK(onImageAreaAllocated), nullptr);
-  GtkWidget *backdrop = gtk_widget_get_parent(gtk_widget_get_parent(imageView));
+  g_signal_connect(browser.imageScroller, "scroll-event", G_CALLBACK(onImageScroll), nullptr);
+  g_signal_connect(browser.imageScroller, "size-allocate", G_CALLBACK(onImageAreaAllocated), nullptr);
+  GtkWidget *backdrop = gtk_widget_get_parent(gtk_widget_get_parent(browser.imageView));
   gtk_widget_add_events(backdrop, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
   g_signal_connect(backdrop, "button-press-event", G_CALLBACK(onImagePressed), nullptr);
   g_signal_connect(backdrop, "motion-notify-event", G_CALLBACK(onImageDragged), nullptr);
@@ -245,17 +235,18 @@ void connectBrowserInput() {
 
   makeBranchesReachable(nullptr, "");
   // A thumbnail or row reached with the keyboard is scrolled into view.
-  gtk_container_set_focus_vadjustment(GTK_CONTAINER(browserTree->rootBox),
-                                      gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(treeScroller)));
-  setAccessibleName(treeScroller, "Badania i serie");
-  setAccessibleName(imageScroller, "Obraz");
-  showWhereAmI();
+  gtk_container_set_focus_vadjustment(
+      GTK_CONTAINER(browser.browserTree->rootBox),
+      gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(browser.treeScroller)));
+  setAccessibleName(browser.treeScroller, "Badania i serie");
+  setAccessibleName(browser.imageScroller, "Obraz");
+  showPositionLabel(viewedPictureSize().first > 0);
 }
 
 bool performBrowserAction(BrowserAction action) {
   // Input queued before a request to end is not acted on: the program ends.
-  if (quitRequested() || referenceBrowserBusy || browserWindow == nullptr ||
-      !gtk_widget_get_visible(browserWindow))
+  if (quitRequested() || referenceBrowserBusy || browser.browserWindow == nullptr ||
+      !gtk_widget_get_visible(browser.browserWindow))
     return false;
   if (action == BrowserAction::Close) {
     closeBrowserWindow();
@@ -272,15 +263,4 @@ bool performBrowserAction(BrowserAction action) {
     return true;
   }
   return false;
-}
-
-void showWhereAmI() {
-  if (positionLabel != nullptr) {
-    bool shown = viewedPictureSize().first > 0;
-    int count = static_cast<int>(currentSeriesThumbnails().size());
-    gtk_label_set_text(GTK_LABEL(positionLabel),
-                       shown ? positionText(currentImage, count, zoomFactor).c_str() : "");
-  }
-  if (imageView != nullptr && infoLabel != nullptr)
-    setAccessibleName(imageView, gtk_label_get_text(GTK_LABEL(infoLabel)));
 }

@@ -10,6 +10,7 @@
 #include "browser/cine_playback.h"
 #include "browser/load_progress.h"
 #include "browser/navigation.h"
+#include "browser/position_label.h"
 #include "browser/thumbnail_index.h"
 #include "browser/tree_building.h"
 #include "catalogue/directory_scan.h"
@@ -47,16 +48,18 @@ struct ControlButton {
 };
 
 const ControlButton kControlButtons[] = {
-    {"/img/play.png", 30, "BtnPlay", &playButton, onPlayToggled, " Rozpocznij odtwarzanie serii ", false},
-    {"/img/prevprev.png", 38, nullptr, &prevSeriesButton, onPrevSeries, " Przejdź do poprzedniej serii ",
+    {"/img/play.png", 30, "BtnPlay", &browser.playButton, onPlayToggled, " Rozpocznij odtwarzanie serii ",
      false},
-    {"/img/prev.png", 30, nullptr, &prevImageButton, onPrevImage, " Wyświetl poprzedni obraz w ramach serii ",
+    {"/img/prevprev.png", 38, nullptr, &browser.prevSeriesButton, onPrevSeries,
+     " Przejdź do poprzedniej serii ", false},
+    {"/img/prev.png", 30, nullptr, &browser.prevImageButton, onPrevImage,
+     " Wyświetl poprzedni obraz w ramach serii ", false},
+    {"/img/next.png", 30, nullptr, &browser.nextImageButton, onNextImage,
+     " Wyświetl kolejny obraz w ramach serii ", false},
+    {"/img/nextnext.png", 38, nullptr, &browser.nextSeriesButton, onNextSeries, " Przejdź do kolejnej serii ",
      false},
-    {"/img/next.png", 30, nullptr, &nextImageButton, onNextImage, " Wyświetl kolejny obraz w ramach serii ",
-     false},
-    {"/img/nextnext.png", 38, nullptr, &nextSeriesButton, onNextSeries, " Przejdź do kolejnej serii ", false},
-    {"/img/zoom_in.png", 30, nullptr, nullptr, onZoomIn, " Powiększ obraz ", true},
-    {"/img/zoom_out.png", 30, nullptr, nullptr, onZoomOut, " Zmniejsz obraz ", false},
+    {"/img/zoom_in.png", 30, nullptr, &browser.zoomInButton, onZoomIn, " Powiększ obraz ", true},
+    {"/img/zoom_out.png", 30, nullptr, &browser.zoomOutButton, onZoomOut, " Zmniejsz obraz ", false},
 };
 
 // Draws the widget now, before the long load that follows starts.
@@ -100,7 +103,7 @@ void buildCatalogue() {
     redrawNow(loadProgressBar);
     if (DicomFileIndex.empty()) DicomFileIndex = scanDicomTree(absoluteMediumPath("DICOM"));
     if (StudyMetadataIndex.empty()) StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
-    ThumbnailIndex = buildStudyBranches(*browserTree, refimg);
+    ThumbnailIndex = buildStudyBranches(*browser.browserTree, refimg);
   } catch (const std::exception &) {
     // A medium that fails under the walk is reported like any other unreadable medium.
     ThumbnailIndex.clear();
@@ -111,10 +114,10 @@ void buildCatalogue() {
 
 // The failed build's tree and scroller were never put into a window.
 void dropFailedBuild() {
-  if (browserTree) destroyUnparented(treeOuterEventBox(*browserTree));
-  browserTree.reset();
-  destroyUnparented(treeScroller);
-  treeScroller = nullptr;
+  if (browser.browserTree) destroyUnparented(treeOuterEventBox(*browser.browserTree));
+  browser.browserTree.reset();
+  destroyUnparented(browser.treeScroller);
+  browser.treeScroller = nullptr;
 }
 
 GtkWidget *buildInformationStrip() {
@@ -123,33 +126,33 @@ GtkWidget *buildInformationStrip() {
   GtkWidget *inset = gtk_alignment_new(0, 0, 0, 0);
   gtk_alignment_set_padding(GTK_ALIGNMENT(inset), 3, 1, 3, 1);
   gtk_container_add(GTK_CONTAINER(strip), inset);
-  infoLabel = gtk_label_new("");
-  gtk_widget_modify_fg(infoLabel, GTK_STATE_NORMAL, &colorWhite);
-  gtk_container_add(GTK_CONTAINER(inset), infoLabel);
+  browser.infoLabel = gtk_label_new("");
+  gtk_widget_modify_fg(browser.infoLabel, GTK_STATE_NORMAL, &colorWhite);
+  gtk_container_add(GTK_CONTAINER(inset), browser.infoLabel);
   return strip;
 }
 
 GtkWidget *buildImageArea() {
-  imageScroller = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(imageScroller), GTK_POLICY_AUTOMATIC,
+  browser.imageScroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(browser.imageScroller), GTK_POLICY_AUTOMATIC,
                                  GTK_POLICY_AUTOMATIC);
-  gtk_widget_set_size_request(imageScroller, 512, 512);
+  gtk_widget_set_size_request(browser.imageScroller, 512, 512);
 
   GtkWidget *backdrop = gtk_event_box_new();
   GdkColor black = parsedColor("#000");
   gtk_widget_modify_bg(backdrop, GTK_STATE_NORMAL, &black);
   GtkWidget *centring = gtk_alignment_new(0.5, 0.5, 0, 0);
-  imageView = gtk_image_new();
-  gtk_container_add(GTK_CONTAINER(centring), imageView);
+  browser.imageView = gtk_image_new();
+  gtk_container_add(GTK_CONTAINER(centring), browser.imageView);
   gtk_container_add(GTK_CONTAINER(backdrop), centring);
   gtk_widget_show_all(backdrop);
-  gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(imageScroller), backdrop);
+  gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(browser.imageScroller), backdrop);
 
-  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(imageScroller), GTK_SHADOW_NONE);
-  GtkWidget *viewport = gtk_bin_get_child(GTK_BIN(imageScroller));
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(browser.imageScroller), GTK_SHADOW_NONE);
+  GtkWidget *viewport = gtk_bin_get_child(GTK_BIN(browser.imageScroller));
   if (GTK_IS_VIEWPORT(viewport)) gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
-  gtk_container_set_border_width(GTK_CONTAINER(imageScroller), 0);
-  return imageScroller;
+  gtk_container_set_border_width(GTK_CONTAINER(browser.imageScroller), 0);
+  return browser.imageScroller;
 }
 
 GtkWidget *buildControlBar() {
@@ -170,19 +173,20 @@ GtkWidget *buildControlBar() {
 
 // The window around the freshly built tree.
 void buildBrowserWindow() {
-  gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(treeScroller), treeOuterEventBox(*browserTree));
-  gtk_widget_show(treeScroller);
+  gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(browser.treeScroller),
+                                        treeOuterEventBox(*browser.browserTree));
+  gtk_widget_show(browser.treeScroller);
 
-  browserWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(browserWindow), "Przeglądarka obrazów referencyjnych");
-  g_signal_connect(browserWindow, "delete-event", G_CALLBACK(onBrowserDelete), nullptr);
-  gtk_container_set_border_width(GTK_CONTAINER(browserWindow), 5);
-  gtk_widget_set_size_request(browserWindow, 1000, 600);
+  browser.browserWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(browser.browserWindow), "Przeglądarka obrazów referencyjnych");
+  g_signal_connect(browser.browserWindow, "delete-event", G_CALLBACK(onBrowserDelete), nullptr);
+  gtk_container_set_border_width(GTK_CONTAINER(browser.browserWindow), 5);
+  gtk_widget_set_size_request(browser.browserWindow, 1000, 600);
 
   GtkWidget *pane = gtk_hpaned_new();
-  gtk_container_add(GTK_CONTAINER(browserWindow), pane);
+  gtk_container_add(GTK_CONTAINER(browser.browserWindow), pane);
   gtk_widget_show(pane);
-  gtk_paned_add1(GTK_PANED(pane), treeScroller);
+  gtk_paned_add1(GTK_PANED(pane), browser.treeScroller);
 
   GtkWidget *rightColumn = gtk_vbox_new(FALSE, 0);
   GtkWidget *infoColumn = gtk_vbox_new(FALSE, 0);
@@ -194,16 +198,17 @@ void buildBrowserWindow() {
   gtk_paned_add2(GTK_PANED(pane), rightColumn);
   gtk_paned_set_position(GTK_PANED(pane), kTreeWidth);
 
-  gtk_widget_show(browserWindow);
+  gtk_widget_show(browser.browserWindow);
   connectBrowserInput();
 }
 
 void buildReferenceBrowser() {
   referenceBrowserBusy = true;
-  treeScroller = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(treeScroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_ALWAYS);
-  browserTree = std::make_unique<BranchTree>();
-  createTreeRoot(*browserTree);
+  browser.treeScroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(browser.treeScroller), GTK_POLICY_AUTOMATIC,
+                                 GTK_POLICY_ALWAYS);
+  browser.browserTree = std::make_unique<BranchTree>();
+  createTreeRoot(*browser.browserTree);
 
   buildCatalogue();
 
@@ -247,9 +252,9 @@ GtkWidget *makeImageButton(const std::string &picturePath, int width) {
 
 gboolean openReferenceBrowser(GtkWidget *, GdkEventButton *event, gpointer) {
   if (event->type != GDK_BUTTON_PRESS || referenceBrowserBusy) return TRUE;
-  if (!ThumbnailIndex.empty() && browserWindow != nullptr) {
-    gtk_widget_show(browserWindow);
-    gtk_window_present(GTK_WINDOW(browserWindow));
+  if (!ThumbnailIndex.empty() && browser.browserWindow != nullptr) {
+    gtk_widget_show(browser.browserWindow);
+    gtk_window_present(GTK_WINDOW(browser.browserWindow));
     return TRUE;
   }
   buildReferenceBrowser();
@@ -257,7 +262,7 @@ gboolean openReferenceBrowser(GtkWidget *, GdkEventButton *event, gpointer) {
 }
 
 gboolean onBrowserDelete(GtkWidget *, GdkEvent *, gpointer) {
-  if (cinePlaying) stopCinePlayback();
-  gtk_widget_hide(browserWindow);
+  if (browser.cinePlaying) stopCinePlayback();
+  gtk_widget_hide(browser.browserWindow);
   return TRUE;
 }

@@ -16,15 +16,19 @@ namespace {
 const char *const kStartTooltip = " Rozpocznij odtwarzanie serii ";
 const char *const kStopTooltip = " Zatrzymaj odtwarzanie serii ";
 
-// The pending frame's timer, 0 when none runs. There is never more than one,
-// so a stop followed at once by a start still advances once per interval.
-guint cineTimer = 0;
+// Playback's timer and schedule.
+struct CinePlayback {
+  // The pending frame's timer, 0 when none runs. There is never more than one,
+  // so a stop followed at once by a start still advances once per interval.
+  guint cineTimer = 0;
+  // Frames are due on a fixed schedule, one interval apart from the start, so a
+  // frame that runs late (a busy machine, a large picture) does not push the
+  // later ones back. When the pictures take longer than the interval, the loop
+  // still gets this pause between two frames for everything else.
+  gint64 nextFrameDue = 0;  // monotonic clock, microseconds
+};
+CinePlayback playback;
 
-// Frames are due on a fixed schedule, one interval apart from the start, so a
-// frame that runs late (a busy machine, a large picture) does not push the
-// later ones back. When the pictures take longer than the interval, the loop
-// still gets this pause between two frames for everything else.
-gint64 nextFrameDue = 0;              // monotonic clock, microseconds
 constexpr gint64 kShortestPause = 5;  // milliseconds
 
 // Draws the widget now instead of at the main loop's next repaint.
@@ -34,48 +38,48 @@ void redrawNow(GtkWidget *widget) {
 }
 
 void setPlayButtonLook(const char *picture, const char *tooltip) {
-  gtk_button_set_image(GTK_BUTTON(playButton), gtk_image_new_from_file(picturePath(picture).c_str()));
-  setTooltipAndName(playButton, tooltip);
+  gtk_button_set_image(GTK_BUTTON(browser.playButton), gtk_image_new_from_file(picturePath(picture).c_str()));
+  setTooltipAndName(browser.playButton, tooltip);
 }
 
 // Steps and the tree could change the series under the playback, so they are
 // disabled while it runs.
 void setSeriesControlsSensitive(bool sensitive) {
-  for (GtkWidget *control :
-       {nextImageButton, nextSeriesButton, prevImageButton, prevSeriesButton, treeScroller})
+  for (GtkWidget *control : {browser.nextImageButton, browser.nextSeriesButton, browser.prevImageButton,
+                             browser.prevSeriesButton, browser.treeScroller})
     gtk_widget_set_sensitive(control, sensitive);
 }
 
 gboolean onCineTimer(gpointer);
 
 void scheduleNextFrame() {
-  gint64 wait = (nextFrameDue - g_get_monotonic_time() + 999) / 1000;
+  gint64 wait = (playback.nextFrameDue - g_get_monotonic_time() + 999) / 1000;
   wait = std::clamp<gint64>(wait, kShortestPause, kCineFrameInterval);
-  cineTimer = gdk_threads_add_timeout(static_cast<guint>(wait), onCineTimer, nullptr);
+  playback.cineTimer = gdk_threads_add_timeout(static_cast<guint>(wait), onCineTimer, nullptr);
 }
 
 gboolean onCineTimer(gpointer) {
-  cineTimer = 0;
-  if (!cinePlaying) return FALSE;
+  playback.cineTimer = 0;
+  if (!browser.cinePlaying) return FALSE;
   showNextCineFrame();
-  nextFrameDue += kCineFrameInterval * 1000;
+  playback.nextFrameDue += kCineFrameInterval * 1000;
   // More than an interval behind: start the schedule afresh instead of
   // showing the missed frames in a burst.
-  nextFrameDue = std::max(nextFrameDue, g_get_monotonic_time());
+  playback.nextFrameDue = std::max(playback.nextFrameDue, g_get_monotonic_time());
   scheduleNextFrame();
   return FALSE;
 }
 
 void startCinePlayback() {
-  if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
+  if (browser.selectedThumbnail != nullptr) setThumbnailFrameColour(browser.selectedThumbnail, colorBlack);
   if (GtkWidget *start = currentThumbnail()) revealThumbnail(start);
   // The frames to come are decoded from now on, so that the first ones are
   // full pictures already.
-  requestFullPictures(currentThumbnail(), currentSeriesThumbnails(), currentImage);
-  cinePlaying = true;
+  requestFullPictures(currentThumbnail(), currentSeriesThumbnails(), browser.currentImage);
+  browser.cinePlaying = true;
   setPlayButtonLook("/img/stop.png", kStopTooltip);
-  if (cineTimer != 0) g_source_remove(cineTimer);
-  nextFrameDue = g_get_monotonic_time() + kCineFrameInterval * 1000;
+  if (playback.cineTimer != 0) g_source_remove(playback.cineTimer);
+  playback.nextFrameDue = g_get_monotonic_time() + kCineFrameInterval * 1000;
   scheduleNextFrame();
 }
 
@@ -85,27 +89,28 @@ void showNextCineFrame() {
   const std::vector<GtkWidget *> &thumbnails = currentSeriesThumbnails();
   if (thumbnails.empty()) return;
   int last = static_cast<int>(thumbnails.size()) - 1;
-  currentImage = (currentImage < 0 || currentImage >= last) ? 0 : currentImage + 1;
-  selectedThumbnail = thumbnails[currentImage];
+  browser.currentImage =
+      (browser.currentImage < 0 || browser.currentImage >= last) ? 0 : browser.currentImage + 1;
+  browser.selectedThumbnail = thumbnails[browser.currentImage];
   showCurrentImage();
-  redrawNow(imageView);
+  redrawNow(browser.imageView);
 }
 
 void stopCinePlayback() {
   setSeriesControlsSensitive(true);
-  cinePlaying = false;
+  browser.cinePlaying = false;
   setPlayButtonLook("/img/play.png", kStartTooltip);
-  if (cineTimer != 0) {
-    g_source_remove(cineTimer);
-    cineTimer = 0;
+  if (playback.cineTimer != 0) {
+    g_source_remove(playback.cineTimer);
+    playback.cineTimer = 0;
   }
   GtkWidget *last = currentThumbnail();
   if (last == nullptr) return;
   revealThumbnail(last);
   selectThumbnail(last);
   showCurrentImage();
-  redrawNow(imageView);
-  redrawNow(treeScroller);
+  redrawNow(browser.imageView);
+  redrawNow(browser.treeScroller);
 }
 
 // ---- Play button handler ----
@@ -120,7 +125,7 @@ void onPlayToggled(GtkButton *, gpointer) {
   setCurrentPosition(position);
   if (currentSeriesThumbnails().empty()) return;
 
-  if (cinePlaying) {
+  if (browser.cinePlaying) {
     stopCinePlayback();
   } else {
     setSeriesControlsSensitive(false);

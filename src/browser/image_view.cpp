@@ -2,11 +2,12 @@
 #include "browser/image_view.h"
 
 #include "base/text.h"
-#include "browser/browser_input.h"
 #include "browser/browser_state.h"
+#include "browser/current_position.h"
 #include "browser/full_pictures.h"
-#include "browser/information_line.h"
-#include "browser/navigation.h"
+#include "browser/position_label.h"
+#include "browser/rules/information_line.h"
+#include "browser/rules/zoom_rules.h"
 #include "catalogue/reference_catalogue.h"
 #include "platform/glib_owners.h"
 #include "ui/palette.h"
@@ -20,9 +21,9 @@
 namespace {
 
 StudyMetadata currentRecord() {
-  auto study = StudyMetadataIndex.find(currentStudy);
+  auto study = StudyMetadataIndex.find(browser.currentStudy);
   if (study == StudyMetadataIndex.end()) return StudyMetadata();
-  auto series = study->second.find(currentSeries);
+  auto series = study->second.find(browser.currentSeries);
   if (series == study->second.end() || series->second.empty()) return StudyMetadata();
   return series->second.front();
 }
@@ -35,29 +36,38 @@ void setInformationLine(const std::string &markup) {
   std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> attributes(rawAttributes,
                                                                               pango_attr_list_unref);
   UniqueString text(rawText);
-  gtk_label_set_text(GTK_LABEL(infoLabel), text.get());
-  gtk_label_set_attributes(GTK_LABEL(infoLabel), attributes.get());
+  gtk_label_set_text(GTK_LABEL(browser.infoLabel), text.get());
+  gtk_label_set_attributes(GTK_LABEL(browser.infoLabel), attributes.get());
 }
 
 // The factor that fits the picture into the image area as it is laid out now.
 double fittedZoomFactor(int width, int height) {
-  if (imageScroller == nullptr) return zoomFactor;
+  if (browser.imageScroller == nullptr) return browser.zoomFactor;
   GtkAllocation view;
-  gtk_widget_get_allocation(imageScroller, &view);
+  gtk_widget_get_allocation(browser.imageScroller, &view);
   return fitViewFactor(width, height, view.width, view.height);
 }
 
-// The full picture the view shows, scaled to the view's size request as it
-// is drawn.
-PixbufPtr viewedPicture;
-std::function<void()> pictureShownObserver;
+// What the view shows, and who is told when it changes.
+struct ShownPicture {
+  // The full picture the view shows, scaled to the view's size request as it
+  // is drawn.
+  PixbufPtr viewedPicture;
+  std::function<void()> pictureShownObserver;
+  // The thumbnail the view shows the picture of, and whether its own small
+  // picture stands in for the full one (not decoded yet, or unreadable).
+  GtkWidget *viewedThumbnail = nullptr;
+  bool viewShowsStandIn = false;
+  bool noteShown = false;
+};
+ShownPicture shown;
 
 // Draws the exposed part of the shown picture, scaled from the full picture
 // straight into a piece of the exposed size, with the same arithmetic as
 // scaling the whole picture: a frame costs the same at every zoom.
 gboolean drawVisiblePart(GtkWidget *view, GdkEventExpose *event, gpointer) {
-  if (!viewedPicture) return FALSE;
-  GdkPixbuf *full = viewedPicture.get();
+  if (!shown.viewedPicture) return FALSE;
+  GdkPixbuf *full = shown.viewedPicture.get();
   int width = 0, height = 0;
   gtk_widget_get_size_request(view, &width, &height);
   GtkAllocation allocation;
@@ -85,12 +95,6 @@ gboolean drawVisiblePart(GtkWidget *view, GdkEventExpose *event, gpointer) {
   return TRUE;
 }
 
-// The thumbnail the view shows the picture of, and whether its own small
-// picture stands in for the full one (not decoded yet, or unreadable).
-GtkWidget *viewedThumbnail = nullptr;
-bool viewShowsStandIn = false;
-bool noteShown = false;
-
 // What the view shows while the full picture is not there: the thumbnail's
 // own picture, scaled up as the full one would be.
 PixbufPtr standInPicture(GtkWidget *thumbnail) {
@@ -109,22 +113,25 @@ int showSelectedPicture(bool askWorkers);
 
 void onFullPictureArrived() {
   // Not while a step waits to be shown: the line already tells of the new position.
-  if (selectedThumbnail == nullptr || imageView == nullptr || selectedThumbnail != viewedThumbnail ||
-      selectedThumbnail != currentThumbnail() || !viewShowsStandIn)
+  if (browser.selectedThumbnail == nullptr || browser.imageView == nullptr ||
+      browser.selectedThumbnail != shown.viewedThumbnail || browser.selectedThumbnail != currentThumbnail() ||
+      !shown.viewShowsStandIn)
     return;
-  bool arrived = static_cast<bool>(cachedFullPicture(selectedThumbnail));
+  bool arrived = static_cast<bool>(cachedFullPicture(browser.selectedThumbnail));
   // A failed decoding is not retried from here: only showing the position again does.
-  if (arrived || (fullPictureUnreadable(selectedThumbnail) && !noteShown)) showSelectedPicture(false);
+  if (arrived || (fullPictureUnreadable(browser.selectedThumbnail) && !shown.noteShown))
+    showSelectedPicture(false);
 }
 
 int showSelectedPicture(bool askWorkers) {
-  if (selectedThumbnail == nullptr) return 0;
+  if (browser.selectedThumbnail == nullptr) return 0;
   setFullPictureArrivalHandler(onFullPictureArrived);
-  PixbufPtr picture = cachedFullPicture(selectedThumbnail);
-  if (askWorkers) requestFullPictures(selectedThumbnail, currentSeriesThumbnails(), currentImage);
-  const FullPictureSource *source = fullPictureSourceOf(selectedThumbnail);
+  PixbufPtr picture = cachedFullPicture(browser.selectedThumbnail);
+  if (askWorkers)
+    requestFullPictures(browser.selectedThumbnail, currentSeriesThumbnails(), browser.currentImage);
+  const FullPictureSource *source = fullPictureSourceOf(browser.selectedThumbnail);
   bool standIn = !picture;
-  if (standIn) picture = standInPicture(selectedThumbnail);
+  if (standIn) picture = standInPicture(browser.selectedThumbnail);
   if (!picture) return 0;
   // The full picture's size, also while its thumbnail stands in for it.
   int originalWidth = gdk_pixbuf_get_width(picture.get());
@@ -133,31 +140,32 @@ int showSelectedPicture(bool askWorkers) {
     originalWidth = source->width;
     originalHeight = source->height;
   }
-  if (zoomFitsView) zoomFactor = fittedZoomFactor(originalWidth, originalHeight);
-  zoomFactor = std::min(zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
-  auto [width, height] = shownPictureSize(originalWidth, originalHeight, zoomFactor);
-  if (g_object_get_data(G_OBJECT(imageView), "draws-visible-part") == nullptr) {
-    g_signal_connect(imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
-    g_object_set_data(G_OBJECT(imageView), "draws-visible-part", imageView);
+  if (browser.zoomFitsView) browser.zoomFactor = fittedZoomFactor(originalWidth, originalHeight);
+  browser.zoomFactor = std::min(browser.zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
+  auto [width, height] = shownPictureSize(originalWidth, originalHeight, browser.zoomFactor);
+  if (g_object_get_data(G_OBJECT(browser.imageView), "draws-visible-part") == nullptr) {
+    g_signal_connect(browser.imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
+    g_object_set_data(G_OBJECT(browser.imageView), "draws-visible-part", browser.imageView);
   }
-  viewedPicture = std::move(picture);
-  viewedThumbnail = selectedThumbnail;
-  viewShowsStandIn = standIn;
-  if (gtk_image_get_storage_type(GTK_IMAGE(imageView)) != GTK_IMAGE_EMPTY)
-    gtk_image_clear(GTK_IMAGE(imageView));
+  shown.viewedPicture = std::move(picture);
+  shown.viewedThumbnail = browser.selectedThumbnail;
+  shown.viewShowsStandIn = standIn;
+  if (gtk_image_get_storage_type(GTK_IMAGE(browser.imageView)) != GTK_IMAGE_EMPTY)
+    gtk_image_clear(GTK_IMAGE(browser.imageView));
   // The view takes the place of the whole scaled picture; only what is exposed
   // of it is ever scaled.
-  gtk_widget_set_size_request(imageView, width, height);
-  gtk_widget_queue_draw(imageView);
+  gtk_widget_set_size_request(browser.imageView, width, height);
+  gtk_widget_queue_draw(browser.imageView);
 
   // Never a picture under the wrong line: the line follows the position, and
   // says so when the picture shown is only the thumbnail of an unreadable one.
-  noteShown = standIn && (source == nullptr || fullPictureUnreadable(selectedThumbnail));
+  shown.noteShown = standIn && (source == nullptr || fullPictureUnreadable(browser.selectedThumbnail));
   StudyMetadata displayed = recordForDisplay(currentRecord());
-  setInformationLine(informationLineMarkup(displayed) + (noteShown ? unreadablePictureNoteMarkup() : ""));
-  gtk_widget_set_tooltip_text(infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
-  showWhereAmI();
-  if (askWorkers && pictureShownObserver) pictureShownObserver();
+  setInformationLine(informationLineMarkup(displayed) +
+                     (shown.noteShown ? unreadablePictureNoteMarkup() : ""));
+  gtk_widget_set_tooltip_text(browser.infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
+  showPositionLabel(true);
+  if (askWorkers && shown.pictureShownObserver) shown.pictureShownObserver();
   return std::min(width, height);
 }
 
@@ -168,47 +176,31 @@ void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
   if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
 }
 
-double largestUsefulZoom(int width, int height) {
-  return static_cast<double>(kLargestShownSide) / std::max(1, std::max(width, height));
-}
-
-std::pair<int, int> shownPictureSize(int width, int height, double factor) {
-  double scaledWidth = factor * width;
-  double scaledHeight = factor * height;
-  if (scaledWidth >= scaledHeight && scaledWidth > kLargestShownSide) {
-    scaledHeight = scaledHeight * kLargestShownSide / scaledWidth;
-    scaledWidth = kLargestShownSide;
-  } else if (scaledHeight > scaledWidth && scaledHeight > kLargestShownSide) {
-    scaledWidth = scaledWidth * kLargestShownSide / scaledHeight;
-    scaledHeight = kLargestShownSide;
-  }
-  return {std::max(kSmallestShownSide, static_cast<int>(scaledWidth)),
-          std::max(kSmallestShownSide, static_cast<int>(scaledHeight))};
-}
-
 int showCurrentImage() { return showSelectedPicture(true); }
 
 void clearShownPicture() {
-  viewedPicture.reset();
-  viewedThumbnail = nullptr;
-  viewShowsStandIn = noteShown = false;
-  gtk_widget_set_size_request(imageView, -1, -1);
-  gtk_widget_queue_draw(imageView);
+  shown.viewedPicture.reset();
+  shown.viewedThumbnail = nullptr;
+  shown.viewShowsStandIn = shown.noteShown = false;
+  gtk_widget_set_size_request(browser.imageView, -1, -1);
+  gtk_widget_queue_draw(browser.imageView);
 }
 
-GdkPixbuf *viewedPixels() { return viewedPicture.get(); }
+GdkPixbuf *viewedPixels() { return shown.viewedPicture.get(); }
 
 std::pair<int, int> viewedPictureSize() {
-  if (!viewedPicture || imageView == nullptr) return {0, 0};
+  if (!shown.viewedPicture || browser.imageView == nullptr) return {0, 0};
   int width = 0, height = 0;
-  gtk_widget_get_size_request(imageView, &width, &height);
+  gtk_widget_get_size_request(browser.imageView, &width, &height);
   return {width, height};
 }
 
-void setPictureShownObserver(std::function<void()> observer) { pictureShownObserver = std::move(observer); }
+void setPictureShownObserver(std::function<void()> observer) {
+  shown.pictureShownObserver = std::move(observer);
+}
 
 void selectThumbnail(GtkWidget *thumbnail) {
-  if (selectedThumbnail != nullptr) setThumbnailFrameColour(selectedThumbnail, colorBlack);
+  if (browser.selectedThumbnail != nullptr) setThumbnailFrameColour(browser.selectedThumbnail, colorBlack);
   setThumbnailFrameColour(thumbnail, colorDarkRed);
-  selectedThumbnail = thumbnail;
+  browser.selectedThumbnail = thumbnail;
 }

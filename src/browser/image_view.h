@@ -2,28 +2,13 @@
 // of the thumbnails. Runs with the toolkit's lock held.
 #pragma once
 
+#include "browser/rules/zoom_rules.h"
 #include "catalogue/picture_decoder.h"
 
 #include <gtk/gtk.h>
 
 #include <functional>
 #include <utility>
-
-// The shown picture is never narrower or lower than this many pixels.
-constexpr int kSmallestShownSide = 20;
-
-// Nor larger than this on its longer side: a bigger picture would cost hundreds
-// of megabytes, so it is shown at this size whatever the zoom factor says.
-constexpr int kLargestShownSide = 8192;
-
-// The largest zoom factor that still changes how a width x height picture is
-// shown: at it the longer side reaches kLargestShownSide.
-double largestUsefulZoom(int width, int height);
-
-// Width and height of a width x height picture shown at `factor`: each side
-// the integer part of factor times the side, at least kSmallestShownSide; a
-// result longer than kLargestShownSide is scaled down to it, keeping its shape.
-std::pair<int, int> shownPictureSize(int width, int height, double factor);
 
 // Shows selectedThumbnail's full-size picture scaled by zoomFactor (each side
 // at least 20 pixels) and rebuilds the information line for the current

@@ -16,9 +16,9 @@ void takePositionOf(GtkWidget *thumbnail) {
     for (const auto &series : study.second)
       for (size_t position = 0; position < series.second.size(); ++position)
         if (series.second[position] == thumbnail) {
-          currentStudy = study.first;
-          currentSeries = series.first;
-          currentImage = static_cast<int>(position);
+          browser.currentStudy = study.first;
+          browser.currentSeries = series.first;
+          browser.currentImage = static_cast<int>(position);
           return;
         }
 }
@@ -28,18 +28,19 @@ void takePositionOf(GtkWidget *thumbnail) {
 // ---- Thumbnail frame handlers ----
 
 gboolean onThumbnailEnter(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *) {
-  if (thumbnail != selectedThumbnail) setThumbnailFrameColour(thumbnail, colorGrey);
+  if (thumbnail != browser.selectedThumbnail) setThumbnailFrameColour(thumbnail, colorGrey);
   return FALSE;
 }
 
 gboolean onThumbnailLeave(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *) {
-  setThumbnailFrameColour(thumbnail, thumbnail == selectedThumbnail ? parsedColor("#f00") : colorBlack);
+  setThumbnailFrameColour(thumbnail,
+                          thumbnail == browser.selectedThumbnail ? parsedColor("#f00") : colorBlack);
   return FALSE;
 }
 
 gboolean onThumbnailPressed(GtkWidget *thumbnail, GdkEventButton *, GtkWidget *) {
   takePositionOf(thumbnail);
-  if (thumbnail == selectedThumbnail) return FALSE;
+  if (thumbnail == browser.selectedThumbnail) return FALSE;
   selectThumbnail(thumbnail);
   showCurrentImage();
   return FALSE;

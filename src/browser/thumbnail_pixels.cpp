@@ -12,29 +12,34 @@ namespace {
 
 constexpr int kSide = 128;
 
-size_t budget = kDefaultThumbnailPixelBudget;
-size_t heldBytes = 0;
-// Most recently drawn first.
-std::list<GtkWidget *> drawn;
 struct Held {
   std::list<GtkWidget *>::iterator age;
   size_t bytes;
 };
-std::unordered_map<GtkWidget *, Held> holding;
+
+// The pixels the thumbnails hold within their budget.
+struct ThumbnailPixels {
+  size_t budget = kDefaultThumbnailPixelBudget;
+  size_t heldBytes = 0;
+  // Most recently drawn first.
+  std::list<GtkWidget *> drawn;
+  std::unordered_map<GtkWidget *, Held> holding;
+};
+ThumbnailPixels held;
 
 size_t bytesOf(GdkPixbuf *pixels) { return pixels != nullptr ? gdk_pixbuf_get_byte_length(pixels) : 0; }
 
 void forget(GtkWidget *image) {
-  auto found = holding.find(image);
-  if (found == holding.end()) return;
-  heldBytes -= found->second.bytes;
-  drawn.erase(found->second.age);
-  holding.erase(found);
+  auto found = held.holding.find(image);
+  if (found == held.holding.end()) return;
+  held.heldBytes -= found->second.bytes;
+  held.drawn.erase(found->second.age);
+  held.holding.erase(found);
 }
 
 void giveUpBeyondBudget(GtkWidget *spared) {
-  while (heldBytes > budget && !drawn.empty()) {
-    GtkWidget *oldest = drawn.back();
+  while (held.heldBytes > held.budget && !held.drawn.empty()) {
+    GtkWidget *oldest = held.drawn.back();
     if (oldest == spared) break;
     forget(oldest);
     gtk_image_set_from_pixbuf(GTK_IMAGE(oldest), blankThumbnail());
@@ -42,17 +47,17 @@ void giveUpBeyondBudget(GtkWidget *spared) {
 }
 
 void hold(GtkWidget *image) {
-  auto found = holding.find(image);
-  if (found != holding.end()) {
-    drawn.erase(found->second.age);
-    drawn.push_front(image);
-    found->second.age = drawn.begin();
+  auto found = held.holding.find(image);
+  if (found != held.holding.end()) {
+    held.drawn.erase(found->second.age);
+    held.drawn.push_front(image);
+    found->second.age = held.drawn.begin();
     return;
   }
   size_t bytes = bytesOf(gtk_image_get_pixbuf(GTK_IMAGE(image)));
-  drawn.push_front(image);
-  holding.emplace(image, Held{drawn.begin(), bytes});
-  heldBytes += bytes;
+  held.drawn.push_front(image);
+  held.holding.emplace(image, Held{held.drawn.begin(), bytes});
+  held.heldBytes += bytes;
   giveUpBeyondBudget(image);
 }
 
@@ -73,12 +78,12 @@ void decodeAgain(GtkWidget *image) {
   hold(image);
 }
 
-// Before the frame and the picture in it are drawn.
+// Before the frame and the picture in it are held.drawn.
 gboolean onFrameExposed(GtkWidget *, GdkEventExpose *, gpointer data) {
   auto *image = static_cast<GtkWidget *>(data);
   if (gtk_image_get_pixbuf(GTK_IMAGE(image)) == blankThumbnail())
     decodeAgain(image);
-  else if (holding.count(image) != 0)
+  else if (held.holding.count(image) != 0)
     hold(image);
   return FALSE;
 }
@@ -88,7 +93,7 @@ void onImageDestroyed(GtkWidget *image, gpointer) { forget(image); }
 }  // namespace
 
 void setThumbnailPixelBudget(size_t bytes) {
-  budget = bytes;
+  held.budget = bytes;
   giveUpBeyondBudget(nullptr);
 }
 
@@ -98,9 +103,9 @@ void keepThumbnailPixels(GtkWidget *image) {
   hold(image);
 }
 
-size_t thumbnailPixelBytes() { return heldBytes; }
+size_t thumbnailPixelBytes() { return held.heldBytes; }
 
-size_t thumbnailsWithPixels() { return holding.size(); }
+size_t thumbnailsWithPixels() { return held.holding.size(); }
 
 GdkPixbuf *blankThumbnail() {
   static GdkPixbuf *blank = [] {

@@ -1,4 +1,4 @@
-// The description list file "descrlist.js" and the descriptions tile built from it.
+// The description list file "descrlist.js": the reports it names.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -35,8 +35,3 @@ std::string entryFilePath(const DescriptionEntry &entry);
 // at every double quote, and every piece that ends in one of the suffixes is an
 // entry. No escapes, no trimming, nothing else is looked at.
 DescriptionList parseDescriptionList(const std::string &content);
-
-// Reads the working directory's copy of the list file into descriptionList
-// and, when it names at least one report, adds the "ObrazOpis" tile to
-// `tilesRow`. Without a list, a readable one or an entry: no tile, no message.
-void buildDescriptionsTile(GtkWidget *tilesRow);

@@ -7,18 +7,22 @@
 // action and the folding states, so names, children and focus stay the module's.
 #include "ui/button_accessible.h"
 
-#include "ui/keyboard_access.h"
+#include "ui/mouse_press.h"
 
 namespace {
 
 const char *const kButtonKey = "velmora-accessible-button";
 const char *const kFoldsKey = "velmora-accessible-folds";
 
-// The accessibility module's factory of event boxes, and its object type.
-AtkObjectFactory *moduleFactory = nullptr;
-AtkObjectClass *moduleClass = nullptr;
-GType buttonType = 0;
-GType factoryType = 0;
+// The accessibility module's types, made once per process as GObject types are.
+struct ModuleTypes {
+  // The accessibility module's factory of event boxes, and its object type.
+  AtkObjectFactory *moduleFactory = nullptr;
+  AtkObjectClass *moduleClass = nullptr;
+  GType buttonType = 0;
+  GType factoryType = 0;
+};
+ModuleTypes moduleTypes;
 
 // ---- The accessible object ----
 
@@ -33,7 +37,7 @@ void onFoldHidden(GtkWidget *, gpointer accessible) {
 }
 
 void initializeButton(AtkObject *accessible, gpointer widget) {
-  moduleClass->initialize(accessible, widget);
+  moduleTypes.moduleClass->initialize(accessible, widget);
   accessible->role = ATK_ROLE_PUSH_BUTTON;
   auto *children = static_cast<GtkWidget *>(g_object_get_data(G_OBJECT(widget), kFoldsKey));
   if (children == nullptr) return;
@@ -42,7 +46,7 @@ void initializeButton(AtkObject *accessible, gpointer widget) {
 }
 
 AtkStateSet *buttonStates(AtkObject *accessible) {
-  AtkStateSet *states = moduleClass->ref_state_set(accessible);
+  AtkStateSet *states = moduleTypes.moduleClass->ref_state_set(accessible);
   GtkWidget *widget = widgetOf(accessible);
   auto *children =
       widget == nullptr ? nullptr : static_cast<GtkWidget *>(g_object_get_data(G_OBJECT(widget), kFoldsKey));
@@ -54,7 +58,7 @@ AtkStateSet *buttonStates(AtkObject *accessible) {
 }
 
 void initButtonClass(gpointer buttonClass, gpointer) {
-  moduleClass = ATK_OBJECT_CLASS(g_type_class_peek_parent(buttonClass));
+  moduleTypes.moduleClass = ATK_OBJECT_CLASS(g_type_class_peek_parent(buttonClass));
   ATK_OBJECT_CLASS(buttonClass)->initialize = initializeButton;
   ATK_OBJECT_CLASS(buttonClass)->ref_state_set = buttonStates;
 }
@@ -101,22 +105,23 @@ void registerButtonType(GType moduleType) {
   info.class_size = static_cast<guint16>(query.class_size);
   info.class_init = initButtonClass;
   info.instance_size = static_cast<guint16>(query.instance_size);
-  buttonType = g_type_register_static(moduleType, "VelmoraButtonAccessible", &info, GTypeFlags(0));
+  moduleTypes.buttonType =
+      g_type_register_static(moduleType, "VelmoraButtonAccessible", &info, GTypeFlags(0));
   GInterfaceInfo action = {initAction, nullptr, nullptr};
-  g_type_add_interface_static(buttonType, ATK_TYPE_ACTION, &action);
+  g_type_add_interface_static(moduleTypes.buttonType, ATK_TYPE_ACTION, &action);
 }
 
 // ---- The factory ----
 
 AtkObject *createAccessible(GObject *object) {
   if (g_object_get_data(object, kButtonKey) == nullptr)
-    return atk_object_factory_create_accessible(moduleFactory, object);
-  auto *accessible = ATK_OBJECT(g_object_new(buttonType, nullptr));
+    return atk_object_factory_create_accessible(moduleTypes.moduleFactory, object);
+  auto *accessible = ATK_OBJECT(g_object_new(moduleTypes.buttonType, nullptr));
   atk_object_initialize(accessible, object);
   return accessible;
 }
 
-GType factoryAccessibleType() { return atk_object_factory_get_accessible_type(moduleFactory); }
+GType factoryAccessibleType() { return atk_object_factory_get_accessible_type(moduleTypes.moduleFactory); }
 
 void initFactoryClass(gpointer factoryClass, gpointer) {
   ATK_OBJECT_FACTORY_CLASS(factoryClass)->create_accessible = createAccessible;
@@ -127,19 +132,20 @@ void initFactoryClass(gpointer factoryClass, gpointer) {
 // own (it is loaded at the toolkit's start, or later through the settings);
 // without the module, the toolkit's objects do nothing and neither does ours.
 void standInForModuleFactory() {
-  if (factoryType != 0) return;
+  if (moduleTypes.factoryType != 0) return;
   AtkRegistry *registry = atk_get_default_registry();
   AtkObjectFactory *factory = atk_registry_get_factory(registry, GTK_TYPE_EVENT_BOX);
   GType moduleType = factory == nullptr ? 0 : atk_object_factory_get_accessible_type(factory);
   if (moduleType == 0 || !g_type_is_a(moduleType, GTK_TYPE_ACCESSIBLE)) return;
-  moduleFactory = ATK_OBJECT_FACTORY(g_object_ref(factory));
+  moduleTypes.moduleFactory = ATK_OBJECT_FACTORY(g_object_ref(factory));
   registerButtonType(moduleType);
   GTypeInfo info = {};
   info.class_size = sizeof(AtkObjectFactoryClass);
   info.class_init = initFactoryClass;
   info.instance_size = sizeof(AtkObjectFactory);
-  factoryType = g_type_register_static(ATK_TYPE_OBJECT_FACTORY, "VelmoraButtonFactory", &info, GTypeFlags(0));
-  atk_registry_set_factory_type(registry, GTK_TYPE_EVENT_BOX, factoryType);
+  moduleTypes.factoryType =
+      g_type_register_static(ATK_TYPE_OBJECT_FACTORY, "VelmoraButtonFactory", &info, GTypeFlags(0));
+  atk_registry_set_factory_type(registry, GTK_TYPE_EVENT_BOX, moduleTypes.factoryType);
 }
 
 }  // namespace

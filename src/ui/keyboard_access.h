@@ -2,6 +2,8 @@
 // from event boxes and pictures. Main thread only.
 #pragma once
 
+#include "ui/mouse_press.h"
+
 #include <gtk/gtk.h>
 
 #include <string>
@@ -27,10 +29,6 @@ void watchKeysOf(GtkWidget *window);
 
 // Whether a key has been used in one of the program's windows.
 bool focusMarksShown();
-
-// Delivers one single press of the first mouse button to the widget, as the
-// mouse does. The widget needs a window of its own.
-void pressAsMouse(GtkWidget *widget);
 
 // What a screen reader says for the widget; `description` may be empty.
 void setAccessibleName(GtkWidget *widget, const std::string &name, const std::string &description = "");

@@ -56,7 +56,7 @@ int startDefaultViewer() {
   bool accepted = !programLeavesMedium(viewer, resolvedMediumRoot()) &&
                   platform::shellOpen(platform::foregroundWindow(), viewer,
                                       platform::quotedArgument(defaultViewerArgument(root)), "", &started);
-  launchedProgram = started != 0 ? started : kStartedUnwatched;
+  launchState.launchedProgram = started != 0 ? started : kStartedUnwatched;
   if (!accepted) {
     reportProgramNotStarted(viewer);
     return -1;

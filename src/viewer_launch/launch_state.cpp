@@ -1,4 +1,4 @@
 // State shared by the threads of one viewer launch.
 #include "viewer_launch/launch_state.h"
 
-std::atomic<platform::ProcessHandle> launchedProgram{0};
+LaunchState launchState;

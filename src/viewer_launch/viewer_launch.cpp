@@ -24,13 +24,11 @@ constexpr unsigned kWatchIntervalMs = 10;
 // A started program that has shown no splash window by then never will.
 constexpr gint64 kWatchLimitUs = 120 * G_USEC_PER_SEC;
 
-std::atomic<int> runningThreads{0};
-
 // Counts a worker thread from its creation to the end of its body.
 class RunningThread {
  public:
   RunningThread() = default;
-  ~RunningThread() { --runningThreads; }
+  ~RunningThread() { --launchState.runningThreads; }
   RunningThread(const RunningThread &) = delete;
   RunningThread &operator=(const RunningThread &) = delete;
 };
@@ -38,11 +36,11 @@ class RunningThread {
 // A thread nobody joins. `parameters` goes to the thread, or is released when
 // the thread cannot be created.
 bool createLaunchThread(const char *name, GThreadFunc body, ViewerParameters *parameters) {
-  ++runningThreads;
+  ++launchState.runningThreads;
   GError *rawError = nullptr;
   GThread *thread = g_thread_try_new(name, body, parameters, &rawError);
   if (thread == nullptr) {
-    --runningThreads;
+    --launchState.runningThreads;
     UniqueError error(rawError);
     g_printerr("Failed to create %s thread: %s\n", name, error ? error->message : "");
     delete parameters;
@@ -54,7 +52,7 @@ bool createLaunchThread(const char *name, GThreadFunc body, ViewerParameters *pa
 
 }  // namespace
 
-int launchThreadsRunning() { return runningThreads; }
+int launchThreadsRunning() { return launchState.runningThreads; }
 
 // ---- Diagnostic tile (main thread, toolkit lock held) ----
 
@@ -69,7 +67,7 @@ gboolean onDiagnosticTileClicked(GtkWidget *eventBox, GdkEventButton *, gpointer
   // Raised here rather than by the start thread, so that a second press the
   // main loop delivers before that thread runs (a double click) is ignored too.
   viewerLaunching = true;
-  launchedProgram = 0;
+  launchState.launchedProgram = 0;
   bool defaultViewer = viewerParameters["exe"] == kDefaultViewerName;
   bool started = defaultViewer
                      ? createLaunchThread("startDV", startDV, nullptr)
@@ -108,7 +106,7 @@ gpointer startSRS(gpointer data) {
   platform::ProcessHandle started = 0;
   bool accepted = !programLeavesMedium(program, resolvedMediumRoot()) &&
                   platform::shellOpen(platform::foregroundWindow(), program, "", "", &started);
-  launchedProgram = started != 0 ? started : kStartedUnwatched;
+  launchState.launchedProgram = started != 0 ? started : kStartedUnwatched;
   if (!accepted) reportProgramNotStarted(program);
   return nullptr;
 }
@@ -135,7 +133,7 @@ gpointer checkDVStarting(gpointer data) {
     }
     // The clock starts once the program has been started (the runtime
     // questions before it take the user's time).
-    platform::ProcessHandle started = launchedProgram;
+    platform::ProcessHandle started = launchState.launchedProgram;
     if (deadline == 0 && started != 0) {
       program = started > 0 ? started : 0;
       deadline = g_get_monotonic_time() + kWatchLimitUs;

@@ -110,38 +110,39 @@ TEST_F(BrowserWindowTest, ATilePressRaisesTheBrowserFromBehindOtherWindows) {
   gtk_window_set_default_size(GTK_WINDOW(cover), 1200, 800);
   gtk_widget_show(cover);
   gtk_window_present(GTK_WINDOW(cover));
-  EXPECT_TRUE(waitUntil([&] { return stackingPosition(cover) > stackingPosition(browserWindow); }));
+  EXPECT_TRUE(waitUntil([&] { return stackingPosition(cover) > stackingPosition(browser.browserWindow); }));
   pressTile();
-  EXPECT_TRUE(waitUntil([&] { return stackingPosition(browserWindow) > stackingPosition(cover); }));
+  EXPECT_TRUE(waitUntil([&] { return stackingPosition(browser.browserWindow) > stackingPosition(cover); }));
   EXPECT_EQ(browserWindowCount(), 1);
   gtk_widget_destroy(cover);
 }
 
 TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTheControlBar) {
   openBrowser();
-  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(browserWindow)), "Przeglądarka obrazów referencyjnych");
-  EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(browserWindow)), 5u);
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(browser.browserWindow)),
+               "Przeglądarka obrazów referencyjnych");
+  EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(browser.browserWindow)), 5u);
   int width, height;
-  gtk_widget_get_size_request(browserWindow, &width, &height);
+  gtk_widget_get_size_request(browser.browserWindow, &width, &height);
   EXPECT_EQ(std::make_pair(width, height), std::make_pair(1000, 600));
-  EXPECT_TRUE(gtk_window_get_resizable(GTK_WINDOW(browserWindow)));
-  EXPECT_NE(background(browserWindow), "#000000");  // the theme's colour around the black parts
+  EXPECT_TRUE(gtk_window_get_resizable(GTK_WINDOW(browser.browserWindow)));
+  EXPECT_NE(background(browser.browserWindow), "#000000");  // the theme's colour around the black parts
   EXPECT_FALSE(loadProgressBar != nullptr && gtk_widget_get_visible(loadProgressBar));
 
-  GtkWidget *pane = gtk_bin_get_child(GTK_BIN(browserWindow));
+  GtkWidget *pane = gtk_bin_get_child(GTK_BIN(browser.browserWindow));
   ASSERT_TRUE(GTK_IS_HPANED(pane));
   EXPECT_EQ(gtk_paned_get_position(GTK_PANED(pane)), 190);
-  EXPECT_EQ(gtk_paned_get_child1(GTK_PANED(pane)), treeScroller);
+  EXPECT_EQ(gtk_paned_get_child1(GTK_PANED(pane)), browser.treeScroller);
   GtkPolicyType horizontal, vertical;
-  gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(treeScroller), &horizontal, &vertical);
+  gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(browser.treeScroller), &horizontal, &vertical);
   EXPECT_EQ(horizontal, GTK_POLICY_AUTOMATIC);
   EXPECT_EQ(vertical, GTK_POLICY_ALWAYS);
-  GtkWidget *treeViewport = gtk_bin_get_child(GTK_BIN(treeScroller));
+  GtkWidget *treeViewport = gtk_bin_get_child(GTK_BIN(browser.treeScroller));
   ASSERT_TRUE(GTK_IS_VIEWPORT(treeViewport));
   GtkWidget *treeRoot = gtk_bin_get_child(GTK_BIN(treeViewport));
   EXPECT_EQ(background(treeRoot), "#000000");
-  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(treeRoot)), browserTree->rootBox);
-  EXPECT_STREQ(gtk_widget_get_name(browserTree->rootBox), "MAIN TREE VBOX");
+  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(treeRoot)), browser.browserTree->rootBox);
+  EXPECT_STREQ(gtk_widget_get_name(browser.browserTree->rootBox), "MAIN TREE VBOX");
 
   GtkWidget *rightColumn = gtk_paned_get_child2(GTK_PANED(pane));
   std::vector<GtkWidget *> column = childrenOf(rightColumn);
@@ -159,19 +160,19 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
   guint top, bottom, left, right;
   gtk_alignment_get_padding(GTK_ALIGNMENT(inset), &top, &bottom, &left, &right);
   EXPECT_EQ((std::vector<guint>{top, bottom, left, right}), (std::vector<guint>{3, 1, 3, 1}));
-  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(inset)), infoLabel);
-  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(infoLabel)), "");
-  EXPECT_EQ(colourOf(gtk_widget_get_style(infoLabel)->fg[GTK_STATE_NORMAL]), "#ffffff");
+  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(inset)), browser.infoLabel);
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(browser.infoLabel)), "");
+  EXPECT_EQ(colourOf(gtk_widget_get_style(browser.infoLabel)->fg[GTK_STATE_NORMAL]), "#ffffff");
 
-  EXPECT_EQ(info[1], imageScroller);
-  gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(imageScroller), &horizontal, &vertical);
+  EXPECT_EQ(info[1], browser.imageScroller);
+  gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(browser.imageScroller), &horizontal, &vertical);
   EXPECT_EQ(horizontal, GTK_POLICY_AUTOMATIC);
   EXPECT_EQ(vertical, GTK_POLICY_AUTOMATIC);
-  gtk_widget_get_size_request(imageScroller, &width, &height);
+  gtk_widget_get_size_request(browser.imageScroller, &width, &height);
   EXPECT_EQ(std::make_pair(width, height), std::make_pair(512, 512));
-  EXPECT_EQ(gtk_scrolled_window_get_shadow_type(GTK_SCROLLED_WINDOW(imageScroller)), GTK_SHADOW_NONE);
-  EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(imageScroller)), 0u);
-  GtkWidget *imageViewport = gtk_bin_get_child(GTK_BIN(imageScroller));
+  EXPECT_EQ(gtk_scrolled_window_get_shadow_type(GTK_SCROLLED_WINDOW(browser.imageScroller)), GTK_SHADOW_NONE);
+  EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(browser.imageScroller)), 0u);
+  GtkWidget *imageViewport = gtk_bin_get_child(GTK_BIN(browser.imageScroller));
   ASSERT_TRUE(GTK_IS_VIEWPORT(imageViewport));
   EXPECT_EQ(gtk_viewport_get_shadow_type(GTK_VIEWPORT(imageViewport)), GTK_SHADOW_NONE);
   GtkWidget *backdrop = gtk_bin_get_child(GTK_BIN(imageViewport));
@@ -180,10 +181,10 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
   gfloat xalign, yalign, xscale, yscale;
   g_object_get(centring, "xalign", &xalign, "yalign", &yalign, "xscale", &xscale, "yscale", &yscale, nullptr);
   EXPECT_EQ((std::vector<float>{xalign, yalign, xscale, yscale}), (std::vector<float>{0.5f, 0.5f, 0, 0}));
-  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(centring)), imageView);
+  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(centring)), browser.imageView);
   EXPECT_EQ(viewedPictureSize(), std::make_pair(0, 0));
   GtkAllocation area;
-  gtk_widget_get_allocation(imageScroller, &area);
+  gtk_widget_get_allocation(browser.imageScroller, &area);
   EXPECT_GE(area.width, 512);
   EXPECT_GE(area.height, 512);
 
@@ -191,7 +192,7 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
   EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(bar)), 2);
   std::vector<GtkWidget *> slots = childrenOf(bar);
   ASSERT_EQ(slots.size(), 8u);
-  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(slots[5])), positionLabel);  // the free space
+  EXPECT_EQ(gtk_bin_get_child(GTK_BIN(slots[5])), browser.positionLabel);  // the free space
   EXPECT_EQ(packingOf(bar, slots[5]), (Packing{true, true, 0}));
   struct Expected {
     size_t slot;
@@ -201,11 +202,13 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
     GtkWidget *global;
     const char *tooltip;
   } expected[] = {
-      {0, "/img/play.png", 30, "BtnPlay", playButton, " Rozpocznij odtwarzanie serii "},
-      {1, "/img/prevprev.png", 38, "GtkButton", prevSeriesButton, " Przejdź do poprzedniej serii "},
-      {2, "/img/prev.png", 30, "GtkButton", prevImageButton, " Wyświetl poprzedni obraz w ramach serii "},
-      {3, "/img/next.png", 30, "GtkButton", nextImageButton, " Wyświetl kolejny obraz w ramach serii "},
-      {4, "/img/nextnext.png", 38, "GtkButton", nextSeriesButton, " Przejdź do kolejnej serii "},
+      {0, "/img/play.png", 30, "BtnPlay", browser.playButton, " Rozpocznij odtwarzanie serii "},
+      {1, "/img/prevprev.png", 38, "GtkButton", browser.prevSeriesButton, " Przejdź do poprzedniej serii "},
+      {2, "/img/prev.png", 30, "GtkButton", browser.prevImageButton,
+       " Wyświetl poprzedni obraz w ramach serii "},
+      {3, "/img/next.png", 30, "GtkButton", browser.nextImageButton,
+       " Wyświetl kolejny obraz w ramach serii "},
+      {4, "/img/nextnext.png", 38, "GtkButton", browser.nextSeriesButton, " Przejdź do kolejnej serii "},
       {6, "/img/zoom_in.png", 30, "GtkButton", nullptr, " Powiększ obraz "},
       {7, "/img/zoom_out.png", 30, "GtkButton", nullptr, " Zmniejsz obraz "},
   };
@@ -228,34 +231,35 @@ TEST_F(BrowserWindowTest, WindowShowsTheTreeTheInformationStripTheImageAreaAndTh
     EXPECT_TRUE(gtk_widget_get_mapped(button));
   }
   // The frame-less style stays the button's own.
-  EXPECT_GT(gtk_widget_get_style(treeScroller)->xthickness + gtk_widget_get_style(bar)->xthickness, 0);
+  EXPECT_GT(gtk_widget_get_style(browser.treeScroller)->xthickness + gtk_widget_get_style(bar)->xthickness,
+            0);
 }
 
 TEST_F(BrowserWindowTest, ClosingHidesAndTheNextPressShowsTheSameTreeSelectionAndZoom) {
   openBrowser();
-  GtkWidget *window = browserWindow;
-  GtkWidget *root = browserTree->rootBox;
+  GtkWidget *window = browser.browserWindow;
+  GtkWidget *root = browser.browserTree->rootBox;
   GtkWidget *picked = thumbnail(1, 0, 2);
   expandPathTo(picked);
   sendButtonEvent(gtk_widget_get_parent(picked));
   click(zoomInButton());
-  ASSERT_EQ(selectedThumbnail, picked);
+  ASSERT_EQ(browser.selectedThumbnail, picked);
   std::pair<int, int> zoomed = shownSize();
   EXPECT_EQ(zoomed, std::make_pair(146, 108));  // 122 x 90 at 1.2
 
-  sendDeleteEvent(browserWindow);
-  EXPECT_EQ(browserWindow, window);
-  EXPECT_FALSE(gtk_widget_get_visible(browserWindow));
+  sendDeleteEvent(browser.browserWindow);
+  EXPECT_EQ(browser.browserWindow, window);
+  EXPECT_FALSE(gtk_widget_get_visible(browser.browserWindow));
 
   pressTile();
-  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
-  EXPECT_EQ(browserWindow, window);
-  EXPECT_EQ(browserTree->rootBox, root);
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
+  EXPECT_EQ(browser.browserWindow, window);
+  EXPECT_EQ(browser.browserTree->rootBox, root);
   EXPECT_EQ(browserWindowCount(), 1);
-  EXPECT_EQ(selectedThumbnail, picked);
+  EXPECT_EQ(browser.selectedThumbnail, picked);
   EXPECT_EQ(frameColour(picked), "#aa0000");
   EXPECT_EQ(shownSize(), zoomed);
-  EXPECT_DOUBLE_EQ(zoomFactor, 1.2);
+  EXPECT_DOUBLE_EQ(browser.zoomFactor, 1.2);
   EXPECT_EQ(currentPosition(), (BrowserPosition{1, 0, 2}));
 }
 
@@ -263,7 +267,7 @@ TEST_F(BrowserWindowTest, ADoublePressOnTheTileBuildsOnce) {
   makeMedium(sampleStudies());
   for (GdkEventType type : {GDK_2BUTTON_PRESS, GDK_3BUTTON_PRESS}) {
     pressTile(type);
-    EXPECT_EQ(browserWindow, nullptr);
+    EXPECT_EQ(browser.browserWindow, nullptr);
     EXPECT_TRUE(ThumbnailIndex.empty());
     EXPECT_EQ(totalImageCount, 0);
   }
@@ -274,7 +278,7 @@ TEST_F(BrowserWindowTest, ADoublePressOnTheTileBuildsOnce) {
   testing::internal::CaptureStdout();
   drainEvents();
   testing::internal::GetCapturedStdout();
-  ASSERT_NE(browserWindow, nullptr);
+  ASSERT_NE(browser.browserWindow, nullptr);
   EXPECT_EQ(browserWindowCount(), 1);
   EXPECT_EQ(totalImageCount, 9);
   EXPECT_EQ(loadedImageCount, 9);  // one load of the nine pictures
@@ -314,9 +318,9 @@ TEST_F(BrowserWindowTest, AFailedBuildWarnsResetsTheCountersAndTheNextPressTries
   medium_.writePicture("REFIMG/ST001/SE001/IM002.png", 64, 64);
 
   pressTile();
-  EXPECT_EQ(browserWindow, nullptr);
-  EXPECT_EQ(browserTree, nullptr);
-  EXPECT_EQ(treeScroller, nullptr);
+  EXPECT_EQ(browser.browserWindow, nullptr);
+  EXPECT_EQ(browser.browserTree, nullptr);
+  EXPECT_EQ(browser.treeScroller, nullptr);
   EXPECT_FALSE(referenceBrowserBusy);
   EXPECT_EQ(totalImageCount, 0);
   EXPECT_EQ(loadedImageCount, 0);
@@ -352,8 +356,8 @@ TEST_F(BrowserWindowTest, AFailedBuildWarnsResetsTheCountersAndTheNextPressTries
   // With the medium readable again, the next press builds the browser.
   writeSeriesRecord("DICOM/ST001/SE001/IM000001", "CT", "Głowa", "Osiowa");
   pressTile();
-  ASSERT_NE(browserWindow, nullptr);
-  EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  ASSERT_NE(browser.browserWindow, nullptr);
+  EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
   EXPECT_EQ(ThumbnailIndex.at(0).at(0).size(), 2u);
   EXPECT_EQ(warningDialogs().size(), 1u);
 }

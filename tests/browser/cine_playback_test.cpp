@@ -43,11 +43,12 @@ class CinePlaybackTest : public BrowserSession {
     return !waitUntil([&] { return frames() > seen; }, 5 * kCineFrameInterval);
   }
   static void expectIdleControls() {
-    EXPECT_FALSE(cinePlaying);
-    EXPECT_TRUE(imageShowsFile(gtk_button_get_image(GTK_BUTTON(playButton)), tmpPath("/img/play.png")));
-    EXPECT_EQ(tooltipOf(playButton), " Rozpocznij odtwarzanie serii ");
-    for (GtkWidget *control :
-         {nextImageButton, nextSeriesButton, prevImageButton, prevSeriesButton, treeScroller})
+    EXPECT_FALSE(browser.cinePlaying);
+    EXPECT_TRUE(
+        imageShowsFile(gtk_button_get_image(GTK_BUTTON(browser.playButton)), tmpPath("/img/play.png")));
+    EXPECT_EQ(tooltipOf(browser.playButton), " Rozpocznij odtwarzanie serii ");
+    for (GtkWidget *control : {browser.nextImageButton, browser.nextSeriesButton, browser.prevImageButton,
+                               browser.prevSeriesButton, browser.treeScroller})
       EXPECT_TRUE(gtk_widget_is_sensitive(control));
   }
 
@@ -57,56 +58,56 @@ class CinePlaybackTest : public BrowserSession {
 TEST_F(CinePlaybackTest, PlayLoopsTheSeriesWithTheControlsDisabledAndStopFramesTheLastPicture) {
   openBrowser();
   watchFrames();
-  click(playButton);  // no position yet: the first series of the first study
-  EXPECT_TRUE(cinePlaying);
-  EXPECT_TRUE(imageShowsFile(gtk_button_get_image(GTK_BUTTON(playButton)), tmpPath("/img/stop.png")));
-  EXPECT_EQ(tooltipOf(playButton), " Zatrzymaj odtwarzanie serii ");
-  for (GtkWidget *control :
-       {nextImageButton, nextSeriesButton, prevImageButton, prevSeriesButton, treeScroller})
+  click(browser.playButton);  // no position yet: the first series of the first study
+  EXPECT_TRUE(browser.cinePlaying);
+  EXPECT_TRUE(imageShowsFile(gtk_button_get_image(GTK_BUTTON(browser.playButton)), tmpPath("/img/stop.png")));
+  EXPECT_EQ(tooltipOf(browser.playButton), " Zatrzymaj odtwarzanie serii ");
+  for (GtkWidget *control : {browser.nextImageButton, browser.nextSeriesButton, browser.prevImageButton,
+                             browser.prevSeriesButton, browser.treeScroller})
     EXPECT_FALSE(gtk_widget_is_sensitive(control));
-  for (GtkWidget *control : {playButton, zoomInButton(), zoomOutButton()})
+  for (GtkWidget *control : {browser.playButton, zoomInButton(), zoomOutButton()})
     EXPECT_TRUE(gtk_widget_is_sensitive(control));
   EXPECT_TRUE(gtk_widget_get_mapped(thumbnail(0, 0, 0)));  // the tree shows where playback begins
 
   ASSERT_TRUE(waitForFrames(1));
   EXPECT_EQ(currentPosition(), (BrowserPosition{0, 0, 1}));  // the first frame is the next picture
-  EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, 1));
+  EXPECT_EQ(browser.selectedThumbnail, thumbnail(0, 0, 1));
   EXPECT_EQ(shownSize(), std::make_pair(101, 90));
   ASSERT_TRUE(waitForFrames(3));
-  EXPECT_EQ(currentImage, 0);  // round again
+  EXPECT_EQ(browser.currentImage, 0);  // round again
   for (int image = 0; image < 3; ++image) EXPECT_EQ(frameColour(thumbnail(0, 0, image)), "#000000");
 
   // The disabled steps and tree ignore the pointer; zoom works at once.
-  click(nextSeriesButton);
+  click(browser.nextSeriesButton);
   sendButtonEvent(gtk_widget_get_parent(thumbnail(0, 0, 2)));
-  EXPECT_EQ(currentSeries, 0);
+  EXPECT_EQ(browser.currentSeries, 0);
   for (int image = 0; image < 3; ++image) EXPECT_EQ(frameColour(thumbnail(0, 0, image)), "#000000");
   click(zoomInButton());
   ASSERT_TRUE(waitForFrames(frames() + 1));
   EXPECT_EQ(shownSize().second, 108);
 
-  click(playButton);
+  click(browser.playButton);
   expectIdleControls();
-  GtkWidget *last = thumbnail(0, 0, currentImage);
-  EXPECT_EQ(selectedThumbnail, last);
+  GtkWidget *last = thumbnail(0, 0, browser.currentImage);
+  EXPECT_EQ(browser.selectedThumbnail, last);
   EXPECT_EQ(frameColour(last), "#aa0000");
-  EXPECT_EQ(shownSize(), std::make_pair(static_cast<int>((100 + currentImage) * 1.2), 108));
+  EXPECT_EQ(shownSize(), std::make_pair(static_cast<int>((100 + browser.currentImage) * 1.2), 108));
   EXPECT_TRUE(staysStill());
 
-  int stoppedAt = currentImage;
-  click(nextImageButton);
-  EXPECT_EQ(currentImage, (stoppedAt + 1) % 3);
+  int stoppedAt = browser.currentImage;
+  click(browser.nextImageButton);
+  EXPECT_EQ(browser.currentImage, (stoppedAt + 1) % 3);
 }
 
 TEST_F(CinePlaybackTest, AStopAndAStartAtOnceStillAdvanceOncePerInterval) {
   openBrowser();
-  click(nextImageButton);
+  click(browser.nextImageButton);
   watchFrames();
-  click(playButton);
+  click(browser.playButton);
   ASSERT_TRUE(waitForFrames(1));
-  click(playButton);
-  click(playButton);
-  EXPECT_TRUE(cinePlaying);
+  click(browser.playButton);
+  click(browser.playButton);
+  EXPECT_TRUE(browser.cinePlaying);
   int start = frames();
   gint64 started = g_get_monotonic_time();
   const int count = 8;
@@ -119,36 +120,36 @@ TEST_F(CinePlaybackTest, AStopAndAStartAtOnceStillAdvanceOncePerInterval) {
 TEST_F(CinePlaybackTest, ClosingTheWindowStopsPlaybackAndTheReopenedBrowserIsIdle) {
   openBrowser();
   watchFrames();
-  click(playButton);
+  click(browser.playButton);
   ASSERT_TRUE(waitForFrames(2));
-  sendDeleteEvent(browserWindow);
-  EXPECT_FALSE(gtk_widget_get_visible(browserWindow));
+  sendDeleteEvent(browser.browserWindow);
+  EXPECT_FALSE(gtk_widget_get_visible(browser.browserWindow));
   expectIdleControls();
-  EXPECT_EQ(frameColour(selectedThumbnail), "#aa0000");
-  EXPECT_EQ(selectedThumbnail, thumbnail(0, 0, currentImage));
+  EXPECT_EQ(frameColour(browser.selectedThumbnail), "#aa0000");
+  EXPECT_EQ(browser.selectedThumbnail, thumbnail(0, 0, browser.currentImage));
   EXPECT_TRUE(staysStill());
 
   pressTile();
-  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
   expectIdleControls();
-  int before = currentImage;
-  click(prevImageButton);
-  EXPECT_EQ(currentImage, (before + 2) % 3);
+  int before = browser.currentImage;
+  click(browser.prevImageButton);
+  EXPECT_EQ(browser.currentImage, (before + 2) % 3);
 }
 
 TEST_F(CinePlaybackTest, AnEmptySeriesDoesNotPlayAndASeriesOfOneRepeatsItsPicture) {
   openBrowser({{"CT", "", {{"A", {{70, 50}}}, {"B", {}}}}});
-  click(nextSeriesButton);
-  click(nextSeriesButton);
+  click(browser.nextSeriesButton);
+  click(browser.nextSeriesButton);
   ASSERT_EQ(currentPosition(), (BrowserPosition{0, 1, 0}));
-  click(playButton);
+  click(browser.playButton);
   expectIdleControls();
 
-  click(nextSeriesButton);
+  click(browser.nextSeriesButton);
   watchFrames();
-  click(playButton);
+  click(browser.playButton);
   ASSERT_TRUE(waitForFrames(3));
-  EXPECT_EQ(currentImage, 0);
+  EXPECT_EQ(browser.currentImage, 0);
   EXPECT_EQ(shownSize(), std::make_pair(70, 50));
 }
 

@@ -31,12 +31,12 @@ class FullPicturesTest : public BrowserSession {
 TEST_F(FullPicturesTest, TheCacheKeepsToItsBoundAndAlwaysHoldsTheShownAndTheNextPicture) {
   openBrowser({{"CT", "", {{"A", {{200, 100}, {210, 100}, {220, 100}, {230, 100}}}}}});
   const size_t oneRow = 230 * 4;
-  for (int image = 0; image < 4; ++image) click(nextImageButton);
+  for (int image = 0; image < 4; ++image) click(browser.nextImageButton);
   ASSERT_TRUE(prefetched());
   EXPECT_GE(fullPictureCacheBytes(), (200 + 210 + 220 + 230) * 100 * 3u) << "all four kept";
 
   setFullPictureCacheBound(1);
-  click(nextImageButton);
+  click(browser.nextImageButton);
   ASSERT_TRUE(prefetched());
   EXPECT_EQ(shownSize(), std::make_pair(200, 100));
   EXPECT_GT(fullPictureCacheBytes(), 200 * 100 * 3u) << "the shown picture and the next stay";
@@ -48,9 +48,9 @@ TEST_F(FullPicturesTest, TheCacheKeepsToItsBoundAndAlwaysHoldsTheShownAndTheNext
 // the full picture comes again.
 TEST_F(FullPicturesTest, APictureGoneFromTheDiscShowsItsThumbnailWithANoteNeverTheOldPicture) {
   openBrowser({{"CT", "", {{"A", {{200, 100}, {210, 100}, {220, 100}}}}}, {"MR", "", {{"B", {{230, 90}}}}}});
-  sendKey(browserWindow, GDK_Right);
+  sendKey(browser.browserWindow, GDK_Right);
   ASSERT_TRUE(prefetched());
-  const std::string line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  const std::string line = gtk_label_get_text(GTK_LABEL(browser.infoLabel));
   boost::filesystem::rename(medium_.path("REFIMG"), medium_.path("away"));
   forgetFullPictures();
   testing::internal::CaptureStdout();
@@ -59,20 +59,21 @@ TEST_F(FullPicturesTest, APictureGoneFromTheDiscShowsItsThumbnailWithANoteNeverT
         std::tuple{
             GDK_Page_Down, "Obraz 1 z 1 · 100%", std::pair{230, 90},
             line.substr(0, line.find(", MOD")) + ", MODALNOŚĆ: MR, OPIS BADANIA: brak, OPIS SERII: B"}}) {
-    sendKey(browserWindow, key);
+    sendKey(browser.browserWindow, key);
     ASSERT_TRUE(prefetched());
     EXPECT_EQ(shownSize(), size);
-    EXPECT_EQ(viewedPixels(), gtk_image_get_pixbuf(GTK_IMAGE(selectedThumbnail)));
-    EXPECT_EQ(gtk_label_get_text(GTK_LABEL(infoLabel)), text + "\nNie można odczytać obrazu z płyty");
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(positionLabel)), position);
+    EXPECT_EQ(viewedPixels(), gtk_image_get_pixbuf(GTK_IMAGE(browser.selectedThumbnail)));
+    EXPECT_EQ(gtk_label_get_text(GTK_LABEL(browser.infoLabel)), text + "\nNie można odczytać obrazu z płyty");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(browser.positionLabel)), position);
   }
   std::string traced = testing::internal::GetCapturedStdout();
   EXPECT_NE(traced.find("obraz niedostępny: REFIMG/ST002/SE001/IM001.png"), std::string::npos) << traced;
 
   boost::filesystem::rename(medium_.path("away"), medium_.path("REFIMG"));
-  sendKey(browserWindow, GDK_Right);
+  sendKey(browser.browserWindow, GDK_Right);
   ASSERT_TRUE(waitUntil([] { return gdk_pixbuf_get_width(viewedPixels()) == 230; }));
-  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(infoLabel))).find("Nie można"), std::string::npos);
+  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(browser.infoLabel))).find("Nie można"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
-#include "browser/information_line.h"
+#include "browser/rules/information_line.h"
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"
 #include "catalogue/reference_catalogue.h"
@@ -31,10 +31,10 @@ class ImageViewTest : public testing::Test {
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget *box = gtk_vbox_new(FALSE, 0);
     gtk_container_add(GTK_CONTAINER(window_), box);
-    infoLabel = gtk_label_new("");
-    imageView = gtk_image_new();
-    gtk_box_pack_start(GTK_BOX(box), infoLabel, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), imageView, FALSE, FALSE, 0);
+    browser.infoLabel = gtk_label_new("");
+    browser.imageView = gtk_image_new();
+    gtk_box_pack_start(GTK_BOX(box), browser.infoLabel, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), browser.imageView, FALSE, FALSE, 0);
     thumbnailBox_ = gtk_hbox_new(FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), thumbnailBox_, FALSE, FALSE, 0);
     StudyMetadataIndex[0][0] = {{"Kowalski^Jan", "80010112345", "CT", "20240105", "", "Seria A"}};
@@ -42,11 +42,11 @@ class ImageViewTest : public testing::Test {
   }
   void TearDown() override {
     gtk_widget_destroy(window_);
-    imageView = infoLabel = selectedThumbnail = nullptr;
+    browser.imageView = browser.infoLabel = browser.selectedThumbnail = nullptr;
     StudyMetadataIndex.clear();
     ThumbnailIndex.clear();
-    currentStudy = currentSeries = currentImage = -1;
-    zoomFactor = 1.0;
+    browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
+    browser.zoomFactor = 1.0;
   }
   GtkWidget *addThumbnail(int study, int series, int width, int height) {
     std::string file = "REFIMG/" + std::to_string(++pictures_) + ".png";
@@ -83,40 +83,40 @@ TEST_F(ImageViewTest, ScalesFromTheFullPictureWithSidesOfAtLeastTwentyPixels) {
 
   GtkWidget *square = addThumbnail(0, 0, 512, 512);
   GtkWidget *strip = addThumbnail(0, 0, 300, 10);
-  currentStudy = currentSeries = 0;
-  selectedThumbnail = square;
+  browser.currentStudy = browser.currentSeries = 0;
+  browser.selectedThumbnail = square;
   EXPECT_EQ(showCurrentImage(), 512);
   EXPECT_EQ(shownSize(), std::make_pair(512, 512));
 
-  selectedThumbnail = strip;
+  browser.selectedThumbnail = strip;
   EXPECT_EQ(showCurrentImage(), 20);
   EXPECT_EQ(shownSize(), std::make_pair(300, 20));
 
-  selectedThumbnail = square;
-  zoomFactor = 1.2 * 1.2;
+  browser.selectedThumbnail = square;
+  browser.zoomFactor = 1.2 * 1.2;
   EXPECT_EQ(showCurrentImage(), 737);
   EXPECT_EQ(shownSize(), std::make_pair(737, 737));
-  zoomFactor = 0.01;
+  browser.zoomFactor = 0.01;
   EXPECT_EQ(showCurrentImage(), 20);
   EXPECT_EQ(shownSize(), std::make_pair(20, 20));
 }
 
 TEST_F(ImageViewTest, InformationLineShowsTheSeriesRecordWithBrakForAnEmptyStudyDescription) {
-  selectedThumbnail = addThumbnail(0, 0, 64, 64);
-  currentStudy = currentSeries = 0;
+  browser.selectedThumbnail = addThumbnail(0, 0, 64, 64);
+  browser.currentStudy = browser.currentSeries = 0;
   showCurrentImage();
   EXPECT_STREQ(
-      gtk_label_get_text(GTK_LABEL(infoLabel)),
+      gtk_label_get_text(GTK_LABEL(browser.infoLabel)),
       "PACJENT: Kowalski^Jan, PESEL: 80010112345, MODALNOŚĆ: CT, OPIS BADANIA: brak, OPIS SERII: Seria A");
-  gchar *tooltip = gtk_widget_get_tooltip_text(infoLabel);
+  gchar *tooltip = gtk_widget_get_tooltip_text(browser.infoLabel);
   EXPECT_STREQ(
       tooltip,
       "PACJENT:Kowalski^Jan\nPESEL: 80010112345\nMODALNOŚĆ: CT\nDATA BADANIA: 20240105\nOPIS BADANIA: brak");
   g_free(tooltip);
 
   // Labels white, values grey.
-  const std::string text = gtk_label_get_text(GTK_LABEL(infoLabel));
-  PangoAttrList *attributes = gtk_label_get_attributes(GTK_LABEL(infoLabel));
+  const std::string text = gtk_label_get_text(GTK_LABEL(browser.infoLabel));
+  PangoAttrList *attributes = gtk_label_get_attributes(GTK_LABEL(browser.infoLabel));
   ASSERT_NE(attributes, nullptr);
   PangoAttrIterator *it = pango_attr_list_get_iterator(attributes);
   std::vector<std::pair<std::string, std::string>> pieces;
@@ -143,32 +143,32 @@ TEST_F(ImageViewTest, InformationLineShowsTheSeriesRecordWithBrakForAnEmptyStudy
                                                                       {", OPIS SERII: ", "white"},
                                                                       {"Seria A", "grey"}}));
 
-  currentSeries = 1;
+  browser.currentSeries = 1;
   showCurrentImage();
   EXPECT_STREQ(
-      gtk_label_get_text(GTK_LABEL(infoLabel)),
+      gtk_label_get_text(GTK_LABEL(browser.infoLabel)),
       "PACJENT: Kowalski^Jan, PESEL: 80010112345, MODALNOŚĆ: CT, OPIS BADANIA: TK głowy, OPIS SERII: ");
 }
 
 TEST_F(ImageViewTest, MarkupCharactersAndLongPolishValuesAreShownSafely) {
   StudyMetadataIndex[0][0] = {{"Żółkiewska-Brzęczyszczykiewicz^Łucja", "<b>&amp;", "MR", "20231231",
                                "Badanie \"kontrolne\" <pilne> & szybkie", "a&b"}};
-  selectedThumbnail = addThumbnail(0, 0, 64, 64);
-  currentStudy = currentSeries = 0;
+  browser.selectedThumbnail = addThumbnail(0, 0, 64, 64);
+  browser.currentStudy = browser.currentSeries = 0;
   showCurrentImage();
-  const char *line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  const char *line = gtk_label_get_text(GTK_LABEL(browser.infoLabel));
   EXPECT_TRUE(g_utf8_validate(line, -1, nullptr));
   EXPECT_STREQ(
       line,
       "PACJENT: Żółkiewska-Br..., PESEL: <b>&amp;, MODALNOŚĆ: MR, OPIS BADANIA: Badanie \"kontrol..., "
       "OPIS SERII: a&b");
-  gchar *tooltip = gtk_widget_get_tooltip_text(infoLabel);
+  gchar *tooltip = gtk_widget_get_tooltip_text(browser.infoLabel);
   EXPECT_NE(std::string(tooltip).find("PACJENT:Żółkiewska-Brzęczyszczykiewicz^Łucja\n"), std::string::npos);
   g_free(tooltip);
   // Exactly 16 bytes stay whole; invalid bytes never reach the label.
   StudyMetadataIndex[0][0] = {{"Kowalski^Jan1234", "1", "CT", "", "abc\xff", ""}};
   showCurrentImage();
-  line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  line = gtk_label_get_text(GTK_LABEL(browser.infoLabel));
   EXPECT_TRUE(g_utf8_validate(line, -1, nullptr));
   EXPECT_NE(std::string(line).find("PACJENT: Kowalski^Jan1234, "), std::string::npos);
 }
@@ -184,9 +184,9 @@ TEST_F(ImageViewTest, FrameColoursFollowHoverAndSelection) {
   EXPECT_EQ(frameColour(first), "#000000");
 
   sendButtonEvent(firstFrame);
-  EXPECT_EQ(selectedThumbnail, first);
+  EXPECT_EQ(browser.selectedThumbnail, first);
   EXPECT_EQ(frameColour(first), "#aa0000");
-  EXPECT_EQ(currentImage, 0);
+  EXPECT_EQ(browser.currentImage, 0);
   EXPECT_EQ(shownSize(), std::make_pair(32, 32));
   sendCrossing(firstFrame, GDK_ENTER_NOTIFY);
   EXPECT_EQ(frameColour(first), "#aa0000");  // the selected keeps its colour
@@ -194,8 +194,8 @@ TEST_F(ImageViewTest, FrameColoursFollowHoverAndSelection) {
   EXPECT_EQ(frameColour(first), "#ff0000");
 
   sendButtonEvent(gtk_widget_get_parent(second));
-  EXPECT_EQ(selectedThumbnail, second);
-  EXPECT_EQ(currentImage, 1);
+  EXPECT_EQ(browser.selectedThumbnail, second);
+  EXPECT_EQ(browser.currentImage, 1);
   EXPECT_EQ(frameColour(first), "#000000");
   EXPECT_EQ(frameColour(second), "#aa0000");
 }
@@ -203,7 +203,7 @@ TEST_F(ImageViewTest, FrameColoursFollowHoverAndSelection) {
 TEST_F(ImageViewTest, PressingTheSelectedThumbnailChangesNothingOnScreen) {
   GtkWidget *thumbnail = addThumbnail(0, 1, 40, 40);
   sendButtonEvent(gtk_widget_get_parent(thumbnail));
-  EXPECT_EQ(currentSeries, 1);
+  EXPECT_EQ(browser.currentSeries, 1);
   sendCrossing(gtk_widget_get_parent(thumbnail), GDK_LEAVE_NOTIFY);
   int shown = 0;
   setPictureShownObserver([&shown] { ++shown; });

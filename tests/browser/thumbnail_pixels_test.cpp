@@ -26,9 +26,9 @@ TEST_F(ThumbnailPixelsTest, OnlyTheBudgetHoldsPixelsAndAnOpenedSeriesIsDrawnFrom
   EXPECT_EQ(thumbnailsWithPixels(), 3u);
   EXPECT_EQ(catalogueShape(ThumbnailIndex), (CatalogueShape{{3, 2}, {4}}));
   EXPECT_TRUE(blank(0, 0, 0) && blank(0, 1, 1) && blank(1, 0, 0) && !blank(1, 0, 1) && !blank(1, 0, 3));
-  GtkWidget *study = childBranch(*browserTree, nullptr, 0);
+  GtkWidget *study = childBranch(*browser.browserTree, nullptr, 0);
   pressRow(study);
-  pressRow(childBranch(*browserTree, study, 0));
+  pressRow(childBranch(*browser.browserTree, study, 0));
   EXPECT_TRUE(waitUntil([] { return !blank(0, 0, 0) && !blank(0, 0, 1) && !blank(0, 0, 2); }));
   GdkPixbuf *pixels = gtk_image_get_pixbuf(GTK_IMAGE(thumbnail(0, 0, 1)));
   EXPECT_EQ(gdk_pixbuf_get_width(pixels), 128);
@@ -36,7 +36,7 @@ TEST_F(ThumbnailPixelsTest, OnlyTheBudgetHoldsPixelsAndAnOpenedSeriesIsDrawnFrom
   EXPECT_EQ(thumbnailsWithPixels(), 3u);
   EXPECT_TRUE(blank(1, 0, 3)) << "the least recently drawn gave theirs up";
   sendButtonEvent(gtk_widget_get_parent(thumbnail(0, 0, 2)));
-  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(positionLabel))).substr(0, 11), "Obraz 3 z 3");
+  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(browser.positionLabel))).substr(0, 11), "Obraz 3 z 3");
   setThumbnailPixelBudget(kDefaultThumbnailPixelBudget);
 }
 

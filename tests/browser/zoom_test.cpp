@@ -25,21 +25,21 @@ std::vector<StudyOnMedium> oneSeries(std::vector<std::pair<int, int>> pictures) 
 
 TEST_F(ZoomTest, A512PictureZoomsOutSeventeenTimesAndTheEighteenthPressChangesNothing) {
   openBrowser(oneSeries({{512, 512}}));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   ASSERT_EQ(shownSize(), std::make_pair(512, 512));
   for (int press = 1; press <= 17; ++press) click(zoomOutButton());
   EXPECT_EQ(shownSize(), std::make_pair(23, 23));
-  double factor = zoomFactor;
+  double factor = browser.zoomFactor;
   click(zoomOutButton());
   EXPECT_EQ(shownSize(), std::make_pair(23, 23));
-  EXPECT_NEAR(zoomFactor, factor, 1e-12);
+  EXPECT_NEAR(browser.zoomFactor, factor, 1e-12);
   click(zoomInButton());
   EXPECT_EQ(shownSize(), std::make_pair(27, 27));
 }
 
 TEST_F(ZoomTest, ZoomingInStopsAtTheLargestSize) {
   openBrowser(oneSeries({{6000, 30}}));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   click(zoomInButton());
   EXPECT_EQ(shownSize(), std::make_pair(7200, 36));
   for (int press = 0; press < 3; ++press) {
@@ -52,7 +52,7 @@ TEST_F(ZoomTest, ZoomingInStopsAtTheLargestSize) {
 
 TEST_F(ZoomTest, AFactorGrownOnASmallPictureShowsALargerOneAtTheLargestSize) {
   openBrowser(oneSeries({{100, 20}, {4000, 20}}));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   int presses = 0;
   for (std::pair<int, int> last{0, 0}; shownSize() != last && presses < 40; ++presses) {
     last = shownSize();
@@ -60,42 +60,42 @@ TEST_F(ZoomTest, AFactorGrownOnASmallPictureShowsALargerOneAtTheLargestSize) {
   }
   EXPECT_LE(shownSize().first, 8192);
   EXPECT_GT(shownSize().first, 8192 / 1.2);
-  click(nextImageButton);
+  click(browser.nextImageButton);
   EXPECT_EQ(shownSize(), std::make_pair(8192, 40));  // the shape kept, the size bounded
   // The factor is the one of the largest size: the first press out shows a smaller picture.
   click(zoomOutButton());
   EXPECT_EQ(shownSize(), std::make_pair(6826, 34));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   EXPECT_EQ(shownSize(), std::make_pair(170, 34));
 }
 
 TEST_F(ZoomTest, TheFactorStaysAcrossStepsAndReopeningAndNeedsAPicture) {
   openBrowser();
   click(zoomInButton());  // nothing shown yet
-  EXPECT_DOUBLE_EQ(zoomFactor, 1.0);
-  click(nextImageButton);
+  EXPECT_DOUBLE_EQ(browser.zoomFactor, 1.0);
+  click(browser.nextImageButton);
   click(zoomInButton());
   click(zoomInButton());
   EXPECT_EQ(shownSize(), std::make_pair(144, 129));  // 100 x 90 at 1.44
-  click(nextImageButton);
+  click(browser.nextImageButton);
   EXPECT_EQ(shownSize(), std::make_pair(145, 129));
-  click(nextSeriesButton);
+  click(browser.nextSeriesButton);
   EXPECT_EQ(shownSize(), std::make_pair(158, 129));
-  sendDeleteEvent(browserWindow);
+  sendDeleteEvent(browser.browserWindow);
   pressTile();
   EXPECT_EQ(shownSize(), std::make_pair(158, 129));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   EXPECT_EQ(shownSize(), std::make_pair(159, 129));
 }
 
 TEST_F(ZoomTest, ZoomingCentresTheViewOnThePicture) {
   openBrowser(oneSeries({{1000, 900}}));
-  click(nextImageButton);
+  click(browser.nextImageButton);
   click(zoomInButton());
   ASSERT_EQ(shownSize(), std::make_pair(1200, 1080));
   GtkAllocation view;
-  gtk_widget_get_allocation(imageScroller, &view);
-  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  gtk_widget_get_allocation(browser.imageScroller, &view);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(browser.imageScroller);
   EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)),
                    (1200 - view.width) / 2);
   EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)),
@@ -117,13 +117,13 @@ TEST_F(ZoomTest, TheViewShowsTheWholePictureScaledAtEveryStepAndScrollPosition) 
   makeMedium(oneSeries({{300, 200}}));
   medium_.writeFile("REFIMG/ST001/SE001/IM001.png", pngBytes(300, 200));
   pressTile();
-  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
-  click(nextImageButton);
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
+  click(browser.nextImageButton);
   std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> full(
       gdk_pixbuf_new_from_file(medium_.path("REFIMG/ST001/SE001/IM001.png").c_str(), nullptr),
       g_object_unref);
   ASSERT_TRUE(full);
-  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(imageScroller);
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(browser.imageScroller);
   for (int step = 0; step < 10; ++step, click(zoomInButton())) {
     auto [width, height] = shownSize();
     std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> expected(
@@ -136,9 +136,9 @@ TEST_F(ZoomTest, TheViewShowsTheWholePictureScaledAtEveryStepAndScrollPosition) 
       drainEvents();
       // The part of the picture inside the scrolled area, in the canvas's coordinates.
       GtkAllocation place, view, backdrop;
-      gtk_widget_get_allocation(imageView, &place);
-      gtk_widget_get_allocation(gtk_bin_get_child(GTK_BIN(imageScroller)), &view);
-      gtk_widget_get_allocation(gtk_widget_get_parent(gtk_widget_get_parent(imageView)), &backdrop);
+      gtk_widget_get_allocation(browser.imageView, &place);
+      gtk_widget_get_allocation(gtk_bin_get_child(GTK_BIN(browser.imageScroller)), &view);
+      gtk_widget_get_allocation(gtk_widget_get_parent(gtk_widget_get_parent(browser.imageView)), &backdrop);
       int left = static_cast<int>(gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(scroller)));
       int top = static_cast<int>(gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(scroller)));
       GdkRectangle seen{left - backdrop.x, top - backdrop.y, view.width, view.height};
@@ -148,7 +148,7 @@ TEST_F(ZoomTest, TheViewShowsTheWholePictureScaledAtEveryStepAndScrollPosition) 
       // one may cover the screen.
       GdkRectangle clip{both.x - place.x, both.y - place.y, both.width, both.height};
       std::unique_ptr<GdkPixmap, decltype(&g_object_unref)> snapshot(
-          gtk_widget_get_snapshot(imageView, &clip), g_object_unref);
+          gtk_widget_get_snapshot(browser.imageView, &clip), g_object_unref);
       ASSERT_TRUE(snapshot);
       std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> drawn(
           gdk_pixbuf_get_from_drawable(nullptr, snapshot.get(), nullptr, 0, 0, 0, 0, both.width, both.height),

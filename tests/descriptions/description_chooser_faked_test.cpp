@@ -3,6 +3,7 @@
 // open a report.
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
+#include "descriptions/descriptions_tile.h"
 
 #include "app/main_window.h"
 #include "base/medium_root.h"

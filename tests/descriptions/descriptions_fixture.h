@@ -7,6 +7,7 @@
 #include "descriptions/description_chooser.h"
 #include "descriptions/description_list.h"
 #include "descriptions/description_opening.h"
+#include "descriptions/descriptions_tile.h"
 #include "ui/ui_state.h"
 
 #include "base/medium_root.h"

@@ -76,7 +76,7 @@ long statusKilobytes(const char *field) {
 
 gboolean lookWhenBuilt(gpointer) {
   GtkWidget *tile = mainWindow != nullptr ? findWidget(mainWindow, "ObrazRef") : nullptr;
-  if (tile != nullptr && thumbnailsSeen < 0 && !referenceBrowserBusy && browserWindow == nullptr) {
+  if (tile != nullptr && thumbnailsSeen < 0 && !referenceBrowserBusy && browser.browserWindow == nullptr) {
     thumbnailsSeen = 0;
     sendButtonEvent(gtk_widget_get_parent(tile));  // the build runs inside the press
     for (const auto &study : ThumbnailIndex)

@@ -46,7 +46,7 @@ int thumbnailCount() {
 // The build ended with the warning and left nothing of itself behind.
 void expectFailedBuild() {
   EXPECT_EQ(failureWarnings().size(), 1u);
-  EXPECT_EQ(browserWindow, nullptr);
+  EXPECT_EQ(browser.browserWindow, nullptr);
   EXPECT_TRUE(ThumbnailIndex.empty());
   EXPECT_FALSE(referenceBrowserBusy);
   EXPECT_FALSE(gtk_widget_get_visible(loadProgressBar));
@@ -157,7 +157,7 @@ TEST_P(InterruptedBuild, OnlyAFailingMediumEndsTheBuildWithTheWarning) {
       dismissWarnings();
     } else {
       EXPECT_TRUE(failureWarnings().empty());
-      ASSERT_NE(browserWindow, nullptr);
+      ASSERT_NE(browser.browserWindow, nullptr);
       EXPECT_EQ(thumbnailCount(), interruption.thumbnails);
       EXPECT_NE(errors.find("pominięty \""), std::string::npos) << errors;
       EXPECT_NE(errors.find(interruption.passedOver), std::string::npos) << errors;
@@ -167,8 +167,8 @@ TEST_P(InterruptedBuild, OnlyAFailingMediumEndsTheBuildWithTheWarning) {
   if (interruption.thumbnails != 0) return;
 
   pressTile();
-  ASSERT_NE(browserWindow, nullptr);
-  EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  ASSERT_NE(browser.browserWindow, nullptr);
+  EXPECT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
   EXPECT_EQ(thumbnailCount(), 9);
   EXPECT_TRUE(failureWarnings().empty());
 }
@@ -196,7 +196,7 @@ TEST_F(ClosedMidBuild, TheBuildEndsAtTheNextEntryAndSoDoesTheMainLoop) {
   gtk_main();
   EXPECT_EQ(mainWindow, nullptr);
   EXPECT_EQ(loadProgressBar, nullptr);
-  EXPECT_EQ(browserWindow, nullptr);
+  EXPECT_EQ(browser.browserWindow, nullptr);
   EXPECT_TRUE(failureWarnings().empty());
   EXPECT_TRUE(ThumbnailIndex.empty());
   EXPECT_FALSE(referenceBrowserBusy);
@@ -273,16 +273,16 @@ TEST_P(RefusedPicture, StandsAsAPlaceholderCountedInItsSeriesAndTheBuildGoesOn) 
   pressTile();
   std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(failureWarnings().empty());
-  ASSERT_NE(browserWindow, nullptr);
+  ASSERT_NE(browser.browserWindow, nullptr);
   EXPECT_EQ(thumbnailCount(), 9);
   EXPECT_EQ(gtk_image_get_pixbuf(GTK_IMAGE(thumbnail(0, series, image))), unreadablePicture());
   EXPECT_NE(errors.find("nie można odczytać obrazu: " + bad), std::string::npos) << errors;
   EXPECT_NE(errors.find(picture.said), std::string::npos) << errors;
   // Pressed, it is shown where it stands in its series.
-  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
   expandPathTo(thumbnail(0, series, image));
   sendButtonEvent(gtk_widget_get_parent(thumbnail(0, series, image)));
-  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(positionLabel))).substr(0, 11),
+  EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(browser.positionLabel))).substr(0, 11),
             series == 1 ? "Obraz 1 z 2" : "Obraz 2 z 3");
 }
 
@@ -367,7 +367,7 @@ TEST_P(DamagedDicom, ASeriesTakesItsRecordFromItsNextReadableFileAndEveryStudyIs
   pressTile();
   std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(failureWarnings().empty());
-  ASSERT_NE(browserWindow, nullptr);
+  ASSERT_NE(browser.browserWindow, nullptr);
   EXPECT_EQ(ThumbnailIndex.size(), 3u);
   EXPECT_EQ(StudyMetadataIndex.size(), 3u);
   EXPECT_NE(errors.find("pominięty \"" + series + "IM000001\""), std::string::npos) << errors;

@@ -324,7 +324,7 @@ TEST(EndingRuns, ASignalDuringABrowserBuildEndsTheRunAtOnce) {
   ASSERT_GT(signalledAt, 0);
   EXPECT_LT(g_get_monotonic_time() - signalledAt, kPromptEndMs * 1000);
   EXPECT_LE(loadedImageCount, loadedWhenSignalled + 1);  // not one picture more after the signal
-  EXPECT_EQ(browserWindow, nullptr);
+  EXPECT_EQ(browser.browserWindow, nullptr);
   EXPECT_FALSE(tmpDirectoryUsable());
   EXPECT_FALSE(fs::exists(tmpDirectory));
 }
@@ -344,7 +344,7 @@ void queueRightPresses() {
   for (int press = 0; press < kPresses; ++press)
     for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
       GdkEvent *event = gdk_event_new(type);
-      event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(browserWindow)));
+      event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(browser.browserWindow)));
       event->key.send_event = TRUE;
       event->key.keyval = GDK_Right;
       gdk_event_put(event);
@@ -353,7 +353,8 @@ void queueRightPresses() {
 }
 
 gboolean holdRightKey(gpointer) {
-  if (browserWindow == nullptr || !gtk_widget_get_mapped(browserWindow)) return G_SOURCE_CONTINUE;
+  if (browser.browserWindow == nullptr || !gtk_widget_get_mapped(browser.browserWindow))
+    return G_SOURCE_CONTINUE;
   if (held.pressedAt == 0) {
     setPictureShownObserver(
         [] { held.standIns += gdk_pixbuf_get_width(viewedPixels()) < 2048, ++held.drawn; });
@@ -361,12 +362,12 @@ gboolean holdRightKey(gpointer) {
     queueRightPresses();
   }
   // Until the last position shows its full picture, decoded on the workers.
-  if (currentImage != (kPresses - 1) % kLargePictures || viewedPixels() == nullptr ||
+  if (browser.currentImage != (kPresses - 1) % kLargePictures || viewedPixels() == nullptr ||
       gdk_pixbuf_get_width(viewedPixels()) < 2048)
     return G_SOURCE_CONTINUE;
   held.settledAt = g_get_monotonic_time();
   queueRightPresses();
-  held.imageWhenSignalled = currentImage;
+  held.imageWhenSignalled = browser.currentImage;
   held.signalledAt = g_get_monotonic_time();
   raise(SIGTERM);
   return G_SOURCE_REMOVE;
@@ -404,7 +405,7 @@ TEST(EndingRuns, HeldKeysOnLargePicturesStopWithTheKeysAndASignalDuringThemEndsT
   EXPECT_LT(held.settledAt - held.pressedAt, 15 * G_USEC_PER_SEC);
   EXPECT_TRUE(held.drawn <= 2 && held.standIns >= 1) << held.drawn << " drawn, " << held.standIns;
   EXPECT_LT(g_get_monotonic_time() - held.signalledAt, kPromptEndMs * 1000);
-  EXPECT_EQ(currentImage, held.imageWhenSignalled);  // not one step after the signal
+  EXPECT_EQ(browser.currentImage, held.imageWhenSignalled);  // not one step after the signal
   EXPECT_FALSE(fs::exists(tmpDirectory));
 }
 

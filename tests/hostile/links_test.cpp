@@ -136,7 +136,7 @@ using HostileLinksBrowser = BrowserSession;
 
 // The label of the k-th study branch of the browser's tree.
 std::string studyLabelAt(int k) {
-  GtkWidget *row = branchWidget(childBranch(*browserTree, nullptr, k));
+  GtkWidget *row = branchWidget(childBranch(*browser.browserTree, nullptr, k));
   return gtk_label_get_text(GTK_LABEL(childrenOf(row).at(1)));
 }
 
@@ -157,7 +157,7 @@ TEST_F(HostileLinksBrowser, LinksPassedOverInBothTreesKeepTheStudiesPaired) {
   int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(inotify_add_watch(opens, outside.path("pic.png").c_str(), IN_OPEN | IN_ACCESS), 0);
   pressTile();
-  ASSERT_NE(browserWindow, nullptr);
+  ASSERT_NE(browser.browserWindow, nullptr);
   alignas(inotify_event) char events[4096];
   EXPECT_LE(read(opens, events, sizeof events), 0) << "the picture off the medium was opened";
   close(opens);
@@ -165,7 +165,7 @@ TEST_F(HostileLinksBrowser, LinksPassedOverInBothTreesKeepTheStudiesPaired) {
   ASSERT_EQ(ThumbnailIndex.size(), 2u);
   EXPECT_EQ(studyLabelAt(0), "CT [Głowa]");
   EXPECT_EQ(studyLabelAt(1), "MR []");
-  EXPECT_EQ(childBranch(*browserTree, nullptr, 2), nullptr);
+  EXPECT_EQ(childBranch(*browser.browserTree, nullptr, 2), nullptr);
   const std::vector<std::vector<int>> widths = {{100, 101, 102}, {110, 111}, {120, 121, 122, 123}};
   std::vector<std::vector<int>> shown;
   for (const auto &[study, series] : ThumbnailIndex)

@@ -53,25 +53,25 @@ TEST_F(OddNames, FoldersPicturesAndValuesAreShownAsTheyStand) {
   testing::internal::CaptureStdout();
   sendButtonEvent(tile());
   std::string traced = testing::internal::GetCapturedStdout();
-  ASSERT_NE(browserWindow, nullptr);
+  ASSERT_NE(browser.browserWindow, nullptr);
   EXPECT_EQ(traced.find("wyjatek"), std::string::npos) << traced;
   ASSERT_EQ(ThumbnailIndex.size(), 2u);
   EXPECT_EQ(ThumbnailIndex.at(0).at(0).size(), 3u);
   EXPECT_EQ(ThumbnailIndex.at(1).at(0).size(), 4u);
 
-  GtkWidget *study = childBranch(*browserTree, nullptr, 1);
+  GtkWidget *study = childBranch(*browser.browserTree, nullptr, 1);
   EXPECT_EQ(labelOf(study), "MR [<i>&amp;]");
-  EXPECT_EQ(labelOf(childBranch(*browserTree, study, 0)), "a\"b'<c>\n");
+  EXPECT_EQ(labelOf(childBranch(*browser.browserTree, study, 0)), "a\"b'<c>\n");
 
   // From no position, the third series step lands on the first picture of study 1.
-  for (int step = 0; step < 3; ++step) click(nextSeriesButton);
-  EXPECT_EQ(selectedThumbnail, thumbnail(1, 0, 0));
-  std::string line = gtk_label_get_text(GTK_LABEL(infoLabel));
+  for (int step = 0; step < 3; ++step) click(browser.nextSeriesButton);
+  EXPECT_EQ(browser.selectedThumbnail, thumbnail(1, 0, 0));
+  std::string line = gtk_label_get_text(GTK_LABEL(browser.infoLabel));
   EXPECT_TRUE(validUtf8(line)) << line;
   EXPECT_NE(line.find("PACJENT: <b>Kowal&ski</b>..."), std::string::npos) << line;
   EXPECT_NE(line.find("PESEL: </span>,"), std::string::npos) << line;
   EXPECT_NE(line.find("OPIS BADANIA: <i>&amp;,"), std::string::npos) << line;
-  gchar *tooltip = gtk_widget_get_tooltip_text(infoLabel);
+  gchar *tooltip = gtk_widget_get_tooltip_text(browser.infoLabel);
   ASSERT_NE(tooltip, nullptr);
   EXPECT_TRUE(validUtf8(tooltip));
   EXPECT_NE(std::string(tooltip).find("PACJENT:<b>Kowal&ski</b>\xEF\xBF\xBD"), std::string::npos) << tooltip;

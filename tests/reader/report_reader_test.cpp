@@ -10,6 +10,7 @@
 #include "base/medium_root.h"
 #include "base/tmp_directory.h"
 #include "descriptions/description_list.h"
+#include "descriptions/descriptions_tile.h"
 #include "descriptions/wrapper_page.h"
 #include "platform/glib_owners.h"
 #include "support/child_run.h"

@@ -89,8 +89,8 @@ void BrowserSession::pressTile(GdkEventType type) {
 void BrowserSession::openBrowser(const std::vector<StudyOnMedium> &studies) {
   makeMedium(studies);
   pressTile();
-  ASSERT_NE(browserWindow, nullptr);
-  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browserWindow); }));
+  ASSERT_NE(browser.browserWindow, nullptr);
+  ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
 }
 
 GtkWidget *BrowserSession::tile() const {
@@ -117,7 +117,7 @@ namespace {
 
 // The control bar holds each button in an alignment; the zoom buttons come last.
 GtkWidget *controlBarButton(size_t fromEnd) {
-  GtkWidget *bar = gtk_widget_get_parent(gtk_widget_get_parent(playButton));
+  GtkWidget *bar = gtk_widget_get_parent(gtk_widget_get_parent(browser.playButton));
   std::vector<GtkWidget *> slots = childrenOf(bar);
   return gtk_bin_get_child(GTK_BIN(slots.at(slots.size() - fromEnd)));
 }
@@ -128,19 +128,21 @@ GtkWidget *BrowserSession::zoomInButton() { return controlBarButton(2); }
 GtkWidget *BrowserSession::zoomOutButton() { return controlBarButton(1); }
 
 void BrowserSession::TearDown() {
-  if (cinePlaying && browserWindow != nullptr) stopCinePlayback();
-  cinePlaying = false;
+  if (browser.cinePlaying && browser.browserWindow != nullptr) stopCinePlayback();
+  browser.cinePlaying = false;
   for (GtkWidget *window : windowsTitled("Obrazy referencyjne")) gtk_widget_destroy(window);
-  if (browserWindow != nullptr) gtk_widget_destroy(browserWindow);
-  browserWindow = treeScroller = imageScroller = imageView = infoLabel = nullptr;
-  playButton = prevSeriesButton = prevImageButton = nextImageButton = nextSeriesButton = nullptr;
-  browserTree.reset();
-  selectedThumbnail = nullptr;
-  currentStudy = currentSeries = currentImage = -1;
-  zoomFactor = 1.0;
-  zoomFitsView = false;
-  positionLabel = nullptr;
-  lastTreeTarget = 0;
+  if (browser.browserWindow != nullptr) gtk_widget_destroy(browser.browserWindow);
+  browser.browserWindow = browser.treeScroller = browser.imageScroller = browser.imageView =
+      browser.infoLabel = nullptr;
+  browser.playButton = browser.prevSeriesButton = browser.prevImageButton = browser.nextImageButton =
+      browser.nextSeriesButton = nullptr;
+  browser.browserTree.reset();
+  browser.selectedThumbnail = nullptr;
+  browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
+  browser.zoomFactor = 1.0;
+  browser.zoomFitsView = false;
+  browser.positionLabel = nullptr;
+  browser.lastTreeTarget = 0;
   referenceBrowserBusy = false;
   ThumbnailIndex.clear();
   DicomFileIndex.clear();

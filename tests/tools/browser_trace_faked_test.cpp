@@ -69,25 +69,27 @@ TEST(BrowserTrace, AScriptedSessionWritesTheRecordedTrace) {
   drainEvents();
 
   sendButtonEvent(tileNamed("ObrazRef"));
-  ASSERT_NE(browserWindow, nullptr);
-  for (GtkWidget *button : {nextImageButton, nextImageButton, prevImageButton, nextSeriesButton,
-                            nextSeriesButton, prevSeriesButton, prevImageButton})
+  ASSERT_NE(browser.browserWindow, nullptr);
+  for (GtkWidget *button :
+       {browser.nextImageButton, browser.nextImageButton, browser.prevImageButton, browser.nextSeriesButton,
+        browser.nextSeriesButton, browser.prevSeriesButton, browser.prevImageButton})
     clickButton(button);
   // The zoom buttons close the control bar: in, in, out.
-  std::vector<GtkWidget *> slots = childrenOf(gtk_widget_get_parent(gtk_widget_get_parent(playButton)));
+  std::vector<GtkWidget *> slots =
+      childrenOf(gtk_widget_get_parent(gtk_widget_get_parent(browser.playButton)));
   for (size_t fromEnd : {2, 2, 1}) clickButton(gtk_bin_get_child(GTK_BIN(slots.at(slots.size() - fromEnd))));
-  clickButton(playButton);
-  ASSERT_TRUE(cinePlaying);
+  clickButton(browser.playButton);
+  ASSERT_TRUE(browser.cinePlaying);
   int frames = 0;
-  GtkWidget *shown = selectedThumbnail;
+  GtkWidget *shown = browser.selectedThumbnail;
   EXPECT_TRUE(waitUntil([&] {
-    if (selectedThumbnail != shown) ++frames, shown = selectedThumbnail;
+    if (browser.selectedThumbnail != shown) ++frames, shown = browser.selectedThumbnail;
     return frames >= 4;
   }));
-  clickButton(playButton);
-  sendDeleteEvent(browserWindow);
+  clickButton(browser.playButton);
+  sendDeleteEvent(browser.browserWindow);
   sendButtonEvent(tileNamed("ObrazRef"));
-  sendDeleteEvent(browserWindow);
+  sendDeleteEvent(browser.browserWindow);
   gtk_widget_destroy(mainWindow);
   drainEvents();
   removeTmpDirectory();
@@ -101,16 +103,18 @@ TEST(BrowserTrace, AScriptedSessionWritesTheRecordedTrace) {
     if (out != nullptr) std::fputs(trace.c_str(), out), std::fclose(out);
   }
 
-  gtk_widget_destroy(browserWindow);
-  browserWindow = treeScroller = imageScroller = imageView = infoLabel = nullptr;
-  playButton = prevSeriesButton = prevImageButton = nextImageButton = nextSeriesButton = nullptr;
+  gtk_widget_destroy(browser.browserWindow);
+  browser.browserWindow = browser.treeScroller = browser.imageScroller = browser.imageView =
+      browser.infoLabel = nullptr;
+  browser.playButton = browser.prevSeriesButton = browser.prevImageButton = browser.nextImageButton =
+      browser.nextSeriesButton = nullptr;
   mainWindow = loadProgressBar = viewerSpinner = nullptr;
-  browserTree.reset();
-  selectedThumbnail = nullptr;
-  currentStudy = currentSeries = currentImage = -1;
-  zoomFactor = 1.0;
-  lastTreeTarget = 0;
-  cinePlaying = referenceBrowserBusy = false;
+  browser.browserTree.reset();
+  browser.selectedThumbnail = nullptr;
+  browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
+  browser.zoomFactor = 1.0;
+  browser.lastTreeTarget = 0;
+  browser.cinePlaying = referenceBrowserBusy = false;
   ThumbnailIndex.clear();
   DicomFileIndex.clear();
   StudyMetadataIndex.clear();

@@ -105,19 +105,22 @@ class WholeSession : public testing::TestWithParam<Disc> {
   void TearDown() override {
     viewerLaunching = false;
     EXPECT_TRUE(waitUntil([] { return launchThreadsRunning() == 0; }));
-    if (cinePlaying && browserWindow != nullptr) stopCinePlayback();
-    for (GtkWidget *window : {browserWindow, descriptionChooserWindow, pdfReaderPromptWindow, mainWindow})
+    if (browser.cinePlaying && browser.browserWindow != nullptr) stopCinePlayback();
+    for (GtkWidget *window :
+         {browser.browserWindow, descriptionChooserWindow, pdfReaderPromptWindow, mainWindow})
       if (window != nullptr) gtk_widget_destroy(window);
     for (GtkWidget *dialog : messageDialogs()) gtk_widget_destroy(dialog);
-    browserWindow = treeScroller = imageScroller = imageView = infoLabel = nullptr;
-    playButton = prevSeriesButton = prevImageButton = nextImageButton = nextSeriesButton = nullptr;
+    browser.browserWindow = browser.treeScroller = browser.imageScroller = browser.imageView =
+        browser.infoLabel = nullptr;
+    browser.playButton = browser.prevSeriesButton = browser.prevImageButton = browser.nextImageButton =
+        browser.nextSeriesButton = nullptr;
     mainWindow = loadProgressBar = viewerSpinner = nullptr;
-    browserTree.reset();
-    selectedThumbnail = nullptr;
-    currentStudy = currentSeries = currentImage = -1;
-    zoomFactor = 1.0;
-    lastTreeTarget = 0;
-    cinePlaying = referenceBrowserBusy = false;
+    browser.browserTree.reset();
+    browser.selectedThumbnail = nullptr;
+    browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
+    browser.zoomFactor = 1.0;
+    browser.lastTreeTarget = 0;
+    browser.cinePlaying = referenceBrowserBusy = false;
     ThumbnailIndex.clear();
     DicomFileIndex.clear();
     StudyMetadataIndex.clear();
@@ -184,36 +187,37 @@ TEST_P(WholeSession, NothingOnTheDiscIsCreatedOrChangedAndNothingIsLeftBehind) {
 
     // The browser: build, every step, zoom, and cine.
     press(tileNamed("ObrazRef"));
-    ASSERT_NE(browserWindow, nullptr);
+    ASSERT_NE(browser.browserWindow, nullptr);
     int thumbnails = 0;
     for (const auto &study : ThumbnailIndex)
       for (const auto &series : study.second) thumbnails += static_cast<int>(series.second.size());
     EXPECT_EQ(thumbnails, images_);
-    for (GtkWidget *button : {nextImageButton, nextImageButton, prevImageButton, nextSeriesButton,
-                              nextSeriesButton, prevSeriesButton})
+    for (GtkWidget *button : {browser.nextImageButton, browser.nextImageButton, browser.prevImageButton,
+                              browser.nextSeriesButton, browser.nextSeriesButton, browser.prevSeriesButton})
       clickButton(button);
     GtkWidget *thumbnail = ThumbnailIndex.at(1).at(1).at(2);
     expandPathTo(thumbnail);
     press(gtk_widget_get_parent(thumbnail));
-    EXPECT_EQ(selectedThumbnail, thumbnail);
+    EXPECT_EQ(browser.selectedThumbnail, thumbnail);
     // The zoom buttons close the control bar.
-    std::vector<GtkWidget *> slots = childrenOf(gtk_widget_get_parent(gtk_widget_get_parent(playButton)));
+    std::vector<GtkWidget *> slots =
+        childrenOf(gtk_widget_get_parent(gtk_widget_get_parent(browser.playButton)));
     for (size_t fromEnd : {2, 2, 1})
       clickButton(gtk_bin_get_child(GTK_BIN(slots.at(slots.size() - fromEnd))));
-    EXPECT_DOUBLE_EQ(zoomFactor, 1.2);
-    clickButton(playButton);
-    ASSERT_TRUE(cinePlaying);
+    EXPECT_DOUBLE_EQ(browser.zoomFactor, 1.2);
+    clickButton(browser.playButton);
+    ASSERT_TRUE(browser.cinePlaying);
     int frames = 0;
-    GtkWidget *shown = selectedThumbnail;
+    GtkWidget *shown = browser.selectedThumbnail;
     EXPECT_TRUE(waitUntil([&] {
-      if (selectedThumbnail != shown) ++frames, shown = selectedThumbnail;
+      if (browser.selectedThumbnail != shown) ++frames, shown = browser.selectedThumbnail;
       return frames >= 4;
     }));
-    clickButton(playButton);
-    EXPECT_FALSE(cinePlaying);
-    sendDeleteEvent(browserWindow);
+    clickButton(browser.playButton);
+    EXPECT_FALSE(browser.cinePlaying);
+    sendDeleteEvent(browser.browserWindow);
     press(tileNamed("ObrazRef"));
-    EXPECT_TRUE(gtk_widget_get_visible(browserWindow));
+    EXPECT_TRUE(gtk_widget_get_visible(browser.browserWindow));
 
     // A viewer launch, which ends at the viewer's splash window.
     press(tileNamed("ObrazDiag"));

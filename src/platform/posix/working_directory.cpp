@@ -23,12 +23,16 @@ namespace {
 // runs. A directory with the marker and a free lock was left by a run that
 // ended without cleaning up (killed, crashed, out of memory).
 constexpr char kRunMarker[] = ".velmora-run";
-int runMarker = -1;
-
-void (*volatile endRequested)(bool) = nullptr;
+// This run: its marker file's descriptor, and what the end signals call;
+// process-wide, as a signal handler gets no data.
+struct ThisRun {
+  int runMarker = -1;
+  void (*volatile endRequested)(bool) = nullptr;
+};
+ThisRun thisRun;
 
 void onEndSignal(int) {
-  void (*end)(bool) = endRequested;
+  void (*end)(bool) = thisRun.endRequested;
   if (end != nullptr) end(false);
 }
 
@@ -66,13 +70,13 @@ bool holdRunMarker(const std::string &directory) {
     ::unlink(fresh.c_str());
     return false;
   }
-  runMarker = marker;
+  thisRun.runMarker = marker;
   return true;
 }
 
 void releaseRunMarker() {
-  if (runMarker >= 0) ::close(runMarker);
-  runMarker = -1;
+  if (thisRun.runMarker >= 0) ::close(thisRun.runMarker);
+  thisRun.runMarker = -1;
 }
 
 bool removeDirectoryTree(const std::string &directory) {
@@ -98,7 +102,7 @@ bool abandonedRunDirectory(const std::string &path) {
 }
 
 void onEndRequest(void (*end)(bool immediately)) {
-  endRequested = end;
+  thisRun.endRequested = end;
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = onEndSignal;

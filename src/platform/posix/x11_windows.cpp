@@ -48,33 +48,40 @@ class TimedLock {
   bool held_ = false;
 };
 
-TimedLock displayLock;
-Display *privateDisplay = nullptr;
+// Our own connection to the display, for the window searches of any thread.
+struct PrivateConnection {
+  TimedLock lock;
+  Display *display = nullptr;
+};
+PrivateConnection connection;
 
 // Windows vanish between listing and reading them; the X errors that causes on
 // our connection are expected and ignored. Errors on other connections (the
 // toolkit's) go to the handler that was installed before ours.
-std::atomic<Display *> trappedDisplay{nullptr};
-std::atomic<XErrorHandler> previousHandler{nullptr};
+// Process-wide as Xlib's error handlers are, which it calls without data.
+struct ErrorTrap {
+  std::atomic<Display *> trappedDisplay{nullptr};
+  std::atomic<XErrorHandler> previousHandler{nullptr};
+  std::atomic<void (*)()> displayLossHook{nullptr};
+  std::atomic<XIOErrorHandler> previousIOHandler{nullptr};
+};
+ErrorTrap errorTrap;
 
 int onXError(Display *display, XErrorEvent *event) {
-  if (display == trappedDisplay.load()) return 0;
-  XErrorHandler previous = previousHandler.load();
+  if (display == errorTrap.trappedDisplay.load()) return 0;
+  XErrorHandler previous = errorTrap.previousHandler.load();
   return previous != nullptr ? previous(display, event) : 0;
 }
-
-std::atomic<void (*)()> displayLossHook{nullptr};
-std::atomic<XIOErrorHandler> previousIOHandler{nullptr};
 
 // Xlib ends the process when this returns. Off the main thread that would
 // run the exit handlers under the main thread's feet, so the thread hands the
 // end over and waits for it.
 int onXIOError(Display *display) {
   if (::getpid() != static_cast<pid_t>(::syscall(SYS_gettid))) {
-    if (void (*hook)() = displayLossHook.load()) hook();
+    if (void (*hook)() = errorTrap.displayLossHook.load()) hook();
     for (;;) ::pause();
   }
-  XIOErrorHandler previous = previousIOHandler.load();
+  XIOErrorHandler previous = errorTrap.previousIOHandler.load();
   return previous != nullptr ? previous(display) : 0;
 }
 
@@ -185,13 +192,13 @@ std::vector<Window> candidateWindows(Display *display) {
 }
 
 bool openPrivateDisplay() {
-  privateDisplay = XOpenDisplay(nullptr);
-  if (privateDisplay == nullptr) return false;
-  trappedDisplay = privateDisplay;
+  connection.display = XOpenDisplay(nullptr);
+  if (connection.display == nullptr) return false;
+  errorTrap.trappedDisplay = connection.display;
   const char *names[] = {"_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW", "_NET_WM_NAME", "UTF8_STRING",
                          "COMPOUND_TEXT"};
   Atom found[5];
-  XInternAtoms(privateDisplay, const_cast<char **>(names), 5, False, found);
+  XInternAtoms(connection.display, const_cast<char **>(names), 5, False, found);
   atoms = {found[0], found[1], found[2], found[3], found[4]};
   return true;
 }
@@ -200,15 +207,15 @@ bool openPrivateDisplay() {
 // display can be opened.
 template <typename Search>
 WindowHandle withDisplay(Search search) {
-  if (!displayLock.tryLockFor(std::chrono::seconds(2))) return 0;
+  if (!connection.lock.tryLockFor(std::chrono::seconds(2))) return 0;
   struct Release {
-    ~Release() { displayLock.unlock(); }
+    ~Release() { connection.lock.unlock(); }
   } release;
-  if (privateDisplay == nullptr && !openPrivateDisplay()) return 0;
+  if (connection.display == nullptr && !openPrivateDisplay()) return 0;
   // Installed again at every call, in case a library replaced it since.
   XErrorHandler previous = XSetErrorHandler(onXError);
-  if (previous != onXError) previousHandler = previous;
-  return search(privateDisplay);
+  if (previous != onXError) errorTrap.previousHandler = previous;
+  return search(connection.display);
 }
 
 }  // namespace
@@ -224,9 +231,9 @@ WindowHandle findTopLevelWindow(const std::string &title) {
 }
 
 void handleDisplayLossOffMainThread(void (*onLoss)()) {
-  displayLossHook = onLoss;
+  errorTrap.displayLossHook = onLoss;
   XIOErrorHandler previous = XSetIOErrorHandler(onXIOError);
-  if (previous != onXIOError) previousIOHandler = previous;
+  if (previous != onXIOError) errorTrap.previousIOHandler = previous;
 }
 
 WindowHandle foregroundWindow() {

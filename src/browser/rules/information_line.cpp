@@ -1,5 +1,5 @@
 // Text of the browser's information line and its tooltip.
-#include "browser/information_line.h"
+#include "browser/rules/information_line.h"
 
 #include "base/text.h"
 

@@ -1,8 +1,7 @@
 // The step buttons' position rules, the tree's scroll rule and the zoom sizes,
-// called directly with tables.
-#include "browser/image_view.h"
-#include "browser/navigation.h"
-#include "browser/thumbnail_index.h"
+// called directly with tables, without a display.
+#include "browser/rules/position_rules.h"
+#include "browser/rules/zoom_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -88,20 +87,6 @@ TEST(StepRules, AnEmptyCatalogueGivesPositionsWithoutPictures) {
       {"next series again", nextSeriesPosition, {-1, -1, 0}, {0, 0, 0}},
   };
   for (const StepCase &c : cases) EXPECT_EQ(c.rule(c.from, empty), c.to) << c.what;
-}
-
-TEST(StepRules, CatalogueShapeCountsEverySeries) {
-  GtkWidget *const a = reinterpret_cast<GtkWidget *>(0x10);
-  ThumbnailMap index;
-  index[0][0] = {a, a, a};
-  index[0][1] = {a};
-  index[1];  // a study without series
-  index[2][0] = {};
-  index[2][1] = {a, a};
-  EXPECT_EQ(catalogueShape(index), (CatalogueShape{{3, 1}, {}, {0, 2}}));
-  EXPECT_EQ(seriesLength(kShape, 0, 1), 2);
-  for (auto [study, series] : {std::pair{-1, 0}, {0, -1}, {0, 2}, {3, 0}, {1, 1}})
-    EXPECT_EQ(seriesLength(kShape, study, series), 0) << study << ", " << series;
 }
 
 TEST(TreeScroll, SnapsNearTheEndsAndOtherwiseFollowsTheTarget) {
