@@ -27,7 +27,7 @@ case $kind in
         # GLib's slice allocator shares slabs between threads under its own
         # locks; plain malloc lets the checker follow every block.
         export G_SLICE=always-malloc
-        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|WorkerPoolTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
+        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|PictureCache|WorkerPoolTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
   windows) dir=build-windows
            # The Windows disc is made and watched with the Linux tools.
            scripts/setup.sh
