@@ -37,6 +37,7 @@ struct LockHolder {
   std::atomic<std::thread::id> owner{};
   int depth = 0;  // changed only by the owner, under the lock
 };
+// Process-wide as the toolkit's lock is: its enter and leave functions get no data.
 LockHolder lockHolder;
 
 void lockToolkit() {

@@ -11,6 +11,7 @@
 
 namespace {
 
+// Process-wide: the end signals' handler reaches it without data.
 std::atomic<int> wakeup{-1};
 
 void onEnd(bool immediately) {

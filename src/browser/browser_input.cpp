@@ -67,6 +67,7 @@ struct ImageAreaInput {
   int fittedHeight = 0;
   guint refitSource = 0;
 };
+// Process-wide: the toolkit's event callbacks reach it without data.
 ImageAreaInput imageArea;
 
 // Closes the window as the window manager's close button does.

@@ -27,6 +27,7 @@ struct CinePlayback {
   // still gets this pause between two frames for everything else.
   gint64 nextFrameDue = 0;  // monotonic clock, microseconds
 };
+// Process-wide: the frame timer's callback reaches it without data.
 CinePlayback playback;
 
 constexpr gint64 kShortestPause = 5;  // milliseconds

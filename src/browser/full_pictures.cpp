@@ -27,6 +27,7 @@ struct FullPictures {
   void (*arrivalHandler)() = nullptr;
   int wakeup = -1;  // the main loop's watch the workers wake
 };
+// Process-wide: the main loop's wake-up callback reaches it without data.
 FullPictures pictures;
 
 size_t expectedBytes(const FullPictureSource &source) {

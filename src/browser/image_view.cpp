@@ -60,6 +60,7 @@ struct ShownPicture {
   bool viewShowsStandIn = false;
   bool noteShown = false;
 };
+// Process-wide: the view's expose callback and the arrival of pictures reach it without data.
 ShownPicture shown;
 
 // Draws the exposed part of the shown picture, scaled from the full picture

@@ -21,6 +21,7 @@ struct StepShow {
   guint pendingShow = 0;
   bool showingPosition = false;
 };
+// Process-wide: the idle callback that shows the step reaches it without data.
 StepShow stepShow;
 
 // Shows the picture of the current position, unfolding and scrolling the tree

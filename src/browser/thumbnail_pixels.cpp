@@ -25,6 +25,7 @@ struct ThumbnailPixels {
   std::list<GtkWidget *> drawn;
   std::unordered_map<GtkWidget *, Held> holding;
 };
+// Process-wide: the thumbnails' expose callbacks reach it without data.
 ThumbnailPixels held;
 
 size_t bytesOf(GdkPixbuf *pixels) { return pixels != nullptr ? gdk_pixbuf_get_byte_length(pixels) : 0; }

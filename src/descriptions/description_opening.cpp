@@ -34,7 +34,8 @@ const char *const pdfOpenFailedMessage =
     "Otwarcie opisu badania z pliku \"%s\" nie powiddło się.\nPrawdopodobnie brak skojarzenia plików typu "
     "\"*.pdf\" \nz Acrobat Reader'em lub innym programem.";
 
-// Reports waiting for the PDF reader prompt to close, to open in the reader then.
+// Reports waiting for the PDF reader prompt to close, to open in the reader then;
+// process-wide as the prompt window is.
 std::vector<ReaderReport> readersAfterPrompt;
 
 ReaderReport readerReportOf(const DescriptionEntry &entry, const std::string &file) {

@@ -3,6 +3,7 @@
 
 #include <gdk/gdkkeysyms.h>
 
+// The one help window, reset by its destroy notification as every window that exists once.
 GtkWidget *helpWindow = nullptr;
 
 const char *const kHelpText =

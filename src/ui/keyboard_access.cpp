@@ -12,6 +12,7 @@
 
 namespace {
 
+// Process-wide: a key used in any of the program's windows shows the focus marks in all.
 bool keysUsed = false;
 
 constexpr guint kCommandModifiers = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;

@@ -139,6 +139,7 @@ struct Atoms {
   Atom utf8String;
   Atom compoundText;
 };
+// Process-wide: interned once for our connection.
 Atoms atoms;
 
 // The window's title as UTF-8; false when it has none.
