@@ -120,6 +120,10 @@ std::string Spool::jobOf(const std::string &patientId) const {
   return job;
 }
 
+std::vector<std::string> Spool::studiesOf(const std::string &patientId) const {
+  return folderNames(root_ + "/" + hex(patientId));
+}
+
 std::string Spool::takeForMaking(const std::string &patientId) {
   const std::string job = jobOf(patientId);
   if (job.empty()) return "";

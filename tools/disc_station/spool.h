@@ -26,6 +26,8 @@ class Spool {
   // The patient IDs with a folder waiting, and the job name of one.
   std::vector<std::string> waitingPatients() const;
   std::string jobOf(const std::string &patientId) const;
+  // The studies (their folder names, the UIDs) waiting for a patient.
+  std::vector<std::string> studiesOf(const std::string &patientId) const;
   // Moves the patient's folder to .making/JOB; returns that folder, empty on failure.
   std::string takeForMaking(const std::string &patientId);
   // Jobs under .making (left by a run that ended while making them).

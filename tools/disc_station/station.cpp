@@ -6,17 +6,26 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+#include <dcmtk/dcmdata/dcostrma.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/assoc.h>
+#include <dcmtk/dcmnet/dcmtrans.h>
+#include <dcmtk/dcmnet/dimse.h>
 #include <dcmtk/dcmnet/diutil.h>
-#include <dcmtk/dcmnet/scp.h>
 
 #include <boost/filesystem.hpp>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <ctime>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -27,21 +36,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char *const kTransferSyntaxes[] = {UID_LittleEndianExplicitTransferSyntax,
-                                         UID_LittleEndianImplicitTransferSyntax,
-                                         UID_BigEndianExplicitTransferSyntax,
-                                         UID_DeflatedExplicitVRLittleEndianTransferSyntax,
-                                         UID_JPEGProcess1TransferSyntax,
-                                         UID_JPEGProcess2_4TransferSyntax,
-                                         UID_JPEGProcess14TransferSyntax,
-                                         UID_JPEGProcess14SV1TransferSyntax,
-                                         UID_JPEGLSLosslessTransferSyntax,
-                                         UID_JPEGLSLossyTransferSyntax,
-                                         UID_JPEG2000LosslessOnlyTransferSyntax,
-                                         UID_JPEG2000TransferSyntax,
-                                         UID_RLELosslessTransferSyntax,
-                                         UID_MPEG2MainProfileAtMainLevelTransferSyntax,
-                                         UID_MPEG4HighProfileLevel4_1TransferSyntax};
+const char *kTransferSyntaxes[] = {UID_LittleEndianExplicitTransferSyntax,
+                                   UID_LittleEndianImplicitTransferSyntax,
+                                   UID_BigEndianExplicitTransferSyntax,
+                                   UID_DeflatedExplicitVRLittleEndianTransferSyntax,
+                                   UID_JPEGProcess1TransferSyntax,
+                                   UID_JPEGProcess2_4TransferSyntax,
+                                   UID_JPEGProcess14TransferSyntax,
+                                   UID_JPEGProcess14SV1TransferSyntax,
+                                   UID_JPEGLSLosslessTransferSyntax,
+                                   UID_JPEGLSLossyTransferSyntax,
+                                   UID_JPEG2000LosslessOnlyTransferSyntax,
+                                   UID_JPEG2000TransferSyntax,
+                                   UID_RLELosslessTransferSyntax,
+                                   UID_MPEG2MainProfileAtMainLevelTransferSyntax,
+                                   UID_MPEG4HighProfileLevel4_1TransferSyntax};
 
 const char *const kDocumentClasses[] = {UID_BasicTextSRStorage,
                                         UID_EnhancedSRStorage,
@@ -60,10 +69,6 @@ const char *const kDocumentClasses[] = {UID_BasicTextSRStorage,
                                         UID_EnhancedXRayRadiationDoseSRStorage,
                                         UID_EncapsulatedPDFStorage};
 
-// Below this much free space the spool takes nothing more: a disc of the
-// received objects still has to be made beside it.
-constexpr unsigned long long kReserveBytes = 64ull << 20;
-
 std::string jobName(const std::string &patientId) {
   std::string safe;
   for (char c : patientId)
@@ -78,132 +83,322 @@ std::string jobName(const std::string &patientId) {
   return safe + "-" + stamp + "-" + std::to_string(++serial);
 }
 
+// Writes a received data set straight to the spool's file, and takes no more
+// once it passes the station's size limit: DCMTK then reads and drops the
+// rest of the object, so the peer still gets its answer and the spool never
+// holds the excess.
+class SpoolConsumer : public DcmConsumer {
+ public:
+  SpoolConsumer(int fd, unsigned long long limit) : fd_(fd), limit_(limit) {}
+  OFBool good() const override { return error_ == 0 && !tooBig_; }
+  OFCondition status() const override { return good() ? EC_Normal : EC_IllegalCall; }
+  OFBool isFlushed() const override { return OFTrue; }
+  offile_off_t avail() const override { return good() ? (1 << 30) : 0; }
+  offile_off_t write(const void *buffer, offile_off_t length) override {
+    if (!good()) return 0;
+    if (written_ + static_cast<unsigned long long>(length) > limit_) return tooBig_ = true, 0;
+    for (offile_off_t done = 0; done < length;) {
+      const ssize_t put = ::write(fd_, static_cast<const char *>(buffer) + done, length - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return error_ = put < 0 ? errno : EIO, 0;
+      done += put;
+    }
+    written_ += length;
+    return length;
+  }
+  void flush() override {}
+  bool tooBig() const { return tooBig_; }
+  int error() const { return error_; }
+
+ private:
+  int fd_;
+  unsigned long long limit_, written_ = 0;
+  bool tooBig_ = false;
+  int error_ = 0;
+};
+
+class SpoolStream : public DcmOutputStream {
+ public:
+  explicit SpoolStream(SpoolConsumer &consumer) : DcmOutputStream(&consumer) {}
+};
+
+struct NetworkDrop {
+  void operator()(T_ASC_Network *network) const { ASC_dropNetwork(&network); }
+};
+struct AssociationDrop {
+  void operator()(T_ASC_Association *association) const {
+    ASC_dropSCPAssociation(association);
+    ASC_destroyAssociation(&association);
+  }
+};
+using Association = std::unique_ptr<T_ASC_Association, AssociationDrop>;
+
+// A peer silent this long between its commands is dropped, so one that went
+// away without a word does not hold the station (associations are served one at a time).
+constexpr int kSilentPeerSeconds = 30;
+
+std::vector<const char *> acceptedClasses() {
+  std::vector<const char *> classes;
+  for (int i = 0; i < numberOfDcmImageSOPClassUIDs; ++i)
+    if (dcmImageSOPClassUIDs[i]) classes.push_back(dcmImageSOPClassUIDs[i]);
+  for (const char *uid : kDocumentClasses) classes.push_back(uid);
+  classes.push_back(UID_VerificationSOPClass);
+  return classes;
+}
+
 }  // namespace
 
-struct Station::Impl : public DcmSCP {
+struct Station::Impl {
   StationSettings settings;
   Spool spool;
   std::atomic<bool> stopping{false}, makeAll{false};
   std::mutex mutex;
-  std::condition_variable wake;
+  std::condition_variable wake, settled;
   std::map<std::string, Clock::time_point> lastObject;  // patient ID -> its last object
+  std::map<std::string, std::string> studyPatient;      // study UID -> the patient it was received for
+  bool making = true;                                   // until the jobs a previous run left are made
   Station *owner = nullptr;
+  std::unique_ptr<T_ASC_Network, NetworkDrop> network;
+  std::vector<const char *> classes = acceptedClasses();
 
   Impl(StationSettings s)
       : settings(std::move(s)), spool(settings.spool.empty() ? settings.out + "/.spool" : settings.spool) {
-    DcmSCPConfig &config = getConfig();
-    config.setAETitle(settings.aet.c_str());
-    config.setPort(static_cast<Uint16>(settings.port));
-    // Non-blocking accepts with a one-second timeout let stop() end the loop.
-    config.setConnectionBlockingMode(DUL_NOBLOCK);
-    config.setConnectionTimeout(1);
-    // A peer that stops mid-object is dropped instead of holding the station.
-    config.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    config.setDIMSETimeout(30);
-    config.setACSETimeout(30);
-    config.setHostLookupEnabled(OFFalse);
-    OFList<OFString> syntaxes;
-    for (const char *uid : kTransferSyntaxes) syntaxes.push_back(uid);
-    for (int i = 0; i < numberOfDcmImageSOPClassUIDs; ++i)
-      if (dcmImageSOPClassUIDs[i]) config.addPresentationContext(dcmImageSOPClassUIDs[i], syntaxes);
-    for (const char *uid : kDocumentClasses) config.addPresentationContext(uid, syntaxes);
-    OFList<OFString> echo;
-    echo.push_back(UID_LittleEndianImplicitTransferSyntax);
-    echo.push_back(UID_LittleEndianExplicitTransferSyntax);
-    config.addPresentationContext(UID_VerificationSOPClass, echo);
-  }
-
-  OFBool checkCallingAETitleAccepted(const OFString &callingAE) override {
-    return !callingAE.empty() && peerAllowed(settings, callingAE.c_str(), getPeerIP().c_str());
-  }
-  OFBool checkCallingHostAccepted(const OFString &host) override {
-    // The calling AE is checked with its host once it is known.
-    // Without host name lookups the peer is known by its address alone.
-    return peerAllowed(settings, "", getPeerIP().empty() ? host.c_str() : getPeerIP().c_str());
-  }
-  OFBool stopAfterConnectionTimeout() override { return stopping.load(); }
-  OFBool stopAfterCurrentAssociation() override { return stopping.load(); }
-
-  OFCondition handleIncomingCommand(T_DIMSE_Message *message,
-                                    const DcmPresentationContextInfo &info) override {
-    if (message->CommandField != DIMSE_C_STORE_RQ) return DcmSCP::handleIncomingCommand(message, info);
-    return store(message->msg.CStoreRQ, info.presentationContextID);
+    // Peers are known by their address; a name lookup per association would
+    // only slow down and could be made to lie.
+    dcmDisableGethostbyaddr.set(OFTrue);
   }
 
   bool diskFull() const {
     struct statvfs space {};
     if (::statvfs(spool.root().c_str(), &space) != 0) return false;
-    return static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < kReserveBytes;
+    return static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < settings.reserveBytes;
   }
 
-  OFCondition store(T_DIMSE_C_StoreRQ &request, T_ASC_PresentationContextID presentation) {
+  void refusal(const std::string &patientId, const std::string &line) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const std::string known = patientId.empty() ? "" : spool.jobOf(patientId);
+    addStatusEvent(settings.out, known.empty() ? "odrzucone" : known, patientId, line);
+  }
+
+  // Accepts or refuses one association and serves its commands until the peer
+  // releases it, goes silent or the station is asked to end.
+  void serve(T_ASC_Association *association) {
+    char calling[65] = {}, called[65] = {}, responding[65] = {}, host[256] = {}, local[256] = {};
+    ASC_getAPTitles(association->params, calling, sizeof calling, called, sizeof called, responding,
+                    sizeof responding);
+    ASC_getPresentationAddresses(association->params, host, sizeof host, local, sizeof local);
+    const std::string peer = calling;
+    T_ASC_RejectParameters reject = {ASC_RESULT_REJECTEDPERMANENT, ASC_SOURCE_SERVICEUSER,
+                                     ASC_REASON_SU_CALLINGAETITLENOTRECOGNIZED};
+    if (peer.empty() || !peerAllowed(settings, peer, host)) {
+      ASC_rejectAssociation(association, &reject);
+      return;
+    }
+    ASC_acceptContextsWithPreferredTransferSyntaxes(association->params, classes.data(),
+                                                    static_cast<int>(classes.size()), kTransferSyntaxes,
+                                                    static_cast<int>(std::size(kTransferSyntaxes)));
+    ASC_setAPTitles(association->params, nullptr, nullptr, settings.aet.c_str());
+    if (ASC_countAcceptedPresentationContexts(association->params) == 0) {
+      reject.reason = ASC_REASON_SU_NOREASON;
+      ASC_rejectAssociation(association, &reject);
+      refusal("", "Odrzucono połączenie od „" + peer + "”: stacja nie przyjmuje żadnego z proponowanych " +
+                      "rodzajów obiektów.");
+      return;
+    }
+    if (ASC_acknowledgeAssociation(association).bad()) return;
+    for (int silent = 0;;) {
+      T_DIMSE_Message message{};
+      T_ASC_PresentationContextID presentation = 0;
+      DcmDataset *detail = nullptr;
+      OFCondition got =
+          DIMSE_receiveCommand(association, DIMSE_NONBLOCKING, 1, &presentation, &message, &detail);
+      delete detail;
+      if (got == DIMSE_NODATAAVAILABLE) {
+        if (stopping.load() || ++silent >= kSilentPeerSeconds) break;
+        continue;
+      }
+      silent = 0;
+      if (got == DUL_PEERREQUESTEDRELEASE) {
+        ASC_acknowledgeRelease(association);
+        return;
+      }
+      if (got == DUL_PEERABORTEDASSOCIATION) return;
+      if (got.bad()) break;
+      if (message.CommandField == DIMSE_C_ECHO_RQ) {
+        if (DIMSE_sendEchoResponse(association, presentation, &message.msg.CEchoRQ, STATUS_Success, nullptr)
+                .bad())
+          break;
+      } else if (message.CommandField != DIMSE_C_STORE_RQ ||
+                 !store(association, presentation, peer, message.msg.CStoreRQ)) {
+        break;
+      }
+    }
+    ASC_abortAssociation(association);
+  }
+
+  // Receives one object into the spool and answers it. False when the association is lost.
+  bool store(T_ASC_Association *association, T_ASC_PresentationContextID presentation,
+             const std::string &peer, T_DIMSE_C_StoreRQ &request) {
+    T_ASC_PresentationContext context{};
+    ASC_findAcceptedPresentationContext(association->params, presentation, &context);
+    const bool classMatches = std::strcmp(context.abstractSyntax, request.AffectedSOPClassUID) == 0 &&
+                              std::strcmp(request.AffectedSOPClassUID, UID_VerificationSOPClass) != 0;
+    const bool full = classMatches && diskFull();
     const std::string incoming = spool.incomingName();
-    const bool full = diskFull();
-    OFCondition received = receiveSTORERequest(request, presentation, OFString(incoming.c_str()));
-    if (received.bad()) {
-      // Half an object is never counted: the association is gone with it.
-      std::remove(incoming.c_str());
-      if (full || diskFull()) sendSTOREResponse(presentation, request, STATUS_STORE_Refused_OutOfResources);
-      return received;
+    const std::string sopUid = request.AffectedSOPInstanceUID;
+    int error = 0;
+    bool tooBig = false, whole = false;
+    Cut cut{association, &stopping};
+    {
+      const int fd = ::open(incoming.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      SpoolConsumer consumer(fd, fd < 0 || full || !classMatches ? 0 : settings.maxObjectBytes);
+      SpoolStream stream(consumer);
+      if (fd >= 0 && classMatches && !full) writeMeta(stream, context, request, peer);
+      T_ASC_PresentationContextID received = 0;
+      OFCondition got = DIMSE_receiveDataSetInFile(association, DIMSE_NONBLOCKING, kSilentPeerSeconds,
+                                                   &received, &stream, stopCheck, &cut);
+      whole = got.good() || (got.module() == OFM_dcmnet && got.code() == DIMSEC_OUTOFRESOURCES);
+      error = fd < 0 ? errno : consumer.error();
+      tooBig = consumer.tooBig();
+      if (fd >= 0 && got.good() && ::fsync(fd) != 0) error = errno;
+      if (fd >= 0 && ::close(fd) != 0 && !error) error = errno;
+      if (!whole) {
+        // Half an object is never counted: the association is gone with it.
+        std::remove(incoming.c_str());
+        refusal("", "Połączenie z „" + peer + "” przerwane w trakcie obiektu „" + sopUid +
+                        "”; obiekt nie został przyjęty.");
+        return false;
+      }
     }
-    if (full) {
-      std::remove(incoming.c_str());
-      return sendSTOREResponse(presentation, request, STATUS_STORE_Refused_OutOfResources);
-    }
-    DcmFileFormat file;
-    OFString patientId, study, sop, sopClass;
     Uint16 status = STATUS_Success;
-    std::string refusal;
-    if (file.loadFile(incoming.c_str(), EXS_Unknown, EGL_noChange, 1024).bad()) {
-      status = STATUS_STORE_Error_CannotUnderstand, refusal = "nieczytelny zbiór danych";
+    std::string why;
+    Identity object;
+    if (!classMatches) {
+      status = STATUS_STORE_Refused_SOPClassNotSupported;
+      why = "stacja nie przyjmuje obiektów rodzaju „" + std::string(request.AffectedSOPClassUID) + "”";
+    } else if (full || (error == ENOSPC || error == EDQUOT)) {
+      status = STATUS_STORE_Refused_OutOfResources, why = "brak miejsca na dysku stacji";
+    } else if (tooBig) {
+      status = STATUS_STORE_Refused_OutOfResources;
+      why = "obiekt większy niż " + std::to_string(settings.maxObjectBytes >> 20) + " MB";
+    } else if (error) {
+      status = STATUS_STORE_Refused_OutOfResources;
+      why = std::string("zapis na dysk nie powiódł się: ") + std::strerror(error);
     } else {
-      DcmDataset *data = file.getDataset();
-      data->findAndGetOFString(DCM_SOPInstanceUID, sop);
-      data->findAndGetOFString(DCM_SOPClassUID, sopClass);
-      data->findAndGetOFString(DCM_StudyInstanceUID, study);
-      if (data->findAndGetOFString(DCM_PatientID, patientId).bad() || patientId.empty()) {
-        status = STATUS_STORE_Error_CannotUnderstand, refusal = "brak identyfikatora pacjenta";
-      } else if (sop != request.AffectedSOPInstanceUID || sopClass != request.AffectedSOPClassUID) {
-        status = STATUS_STORE_Error_DataSetDoesNotMatchSOPClass, refusal = "UID obiektu inny niż w poleceniu";
-      }
+      status = check(incoming, request, object, why);
     }
-    std::string job;
-    if (status == STATUS_Success) {
-      std::string error;
-      std::lock_guard<std::mutex> lock(mutex);
-      if (!spool.place(incoming, patientId.c_str(), study.c_str(), sop.c_str(), jobName(patientId.c_str()),
-                       &job, &error)) {
-        status = STATUS_STORE_Refused_OutOfResources, refusal = error;
-      } else {
-        const bool first = lastObject.find(patientId.c_str()) == lastObject.end();
-        lastObject[patientId.c_str()] = Clock::now();
-        JobStatus known;
-        if (first && !readStatus(settings.out, job, known)) {
-          JobStatus fresh;
-          fresh.job = job, fresh.patientId = patientId.c_str(), fresh.state = "received", fresh.received = 1;
-          writeStatus(settings.out, fresh);
-        }
-      }
-    }
+    if (status == STATUS_Success && !place(incoming, object, &why))
+      status = STATUS_STORE_Refused_OutOfResources;
     if (status != STATUS_Success) {
       std::remove(incoming.c_str());
-      const std::string line = "Odrzucono obiekt „" + std::string(request.AffectedSOPInstanceUID) + "” od „" +
-                               getPeerAETitle().c_str() + "”: " + refusal + ".";
-      std::lock_guard<std::mutex> lock(mutex);
-      const std::string known = patientId.empty() ? "" : spool.jobOf(patientId.c_str());
-      addStatusEvent(settings.out, known.empty() ? "odrzucone" : known, patientId.c_str(), line);
+      refusal(object.patient, "Odrzucono obiekt „" + sopUid + "” od „" + peer + "”: " + why + ".");
     }
-    return sendSTOREResponse(presentation, request, status);
+    T_DIMSE_C_StoreRSP response{};
+    response.MessageIDBeingRespondedTo = request.MessageID;
+    response.DimseStatus = status;
+    response.DataSetType = DIMSE_DATASET_NULL;
+    OFStandard::strlcpy(response.AffectedSOPClassUID, request.AffectedSOPClassUID,
+                        sizeof response.AffectedSOPClassUID);
+    OFStandard::strlcpy(response.AffectedSOPInstanceUID, request.AffectedSOPInstanceUID,
+                        sizeof response.AffectedSOPInstanceUID);
+    response.opts = O_STORE_AFFECTEDSOPCLASSUID | O_STORE_AFFECTEDSOPINSTANCEUID;
+    return DIMSE_sendStoreResponse(association, presentation, &request, &response, nullptr).good();
   }
 
-  // Makes the jobs whose patients are idle, until stopped.
+  struct Cut {
+    T_ASC_Association *association;
+    const std::atomic<bool> *stopping;
+  };
+  // Ends a transfer under way once the station is asked to end: the connection
+  // is closed, so the receive fails at once instead of reading the rest of the object.
+  static void stopCheck(void *data, unsigned long) {
+    const Cut &cut = *static_cast<Cut *>(data);
+    if (!cut.stopping->load()) return;
+    DcmTransportConnection *connection = DUL_getTransportConnection(cut.association->DULassociation);
+    if (connection) connection->close();
+  }
+
+  static void writeMeta(DcmOutputStream &stream, const T_ASC_PresentationContext &context,
+                        const T_DIMSE_C_StoreRQ &request, const std::string &peer) {
+    DcmMetaInfo meta;
+    const Uint8 version[2] = {0, 1};
+    meta.putAndInsertUint32(DCM_FileMetaInformationGroupLength, 0);
+    meta.putAndInsertUint8Array(DCM_FileMetaInformationVersion, version, 2);
+    meta.putAndInsertString(DCM_MediaStorageSOPClassUID, request.AffectedSOPClassUID);
+    meta.putAndInsertString(DCM_MediaStorageSOPInstanceUID, request.AffectedSOPInstanceUID);
+    meta.putAndInsertString(DCM_TransferSyntaxUID, context.acceptedTransferSyntax);
+    meta.putAndInsertString(DCM_ImplementationClassUID, OFFIS_IMPLEMENTATION_CLASS_UID);
+    meta.putAndInsertString(DCM_ImplementationVersionName, OFFIS_DTK_IMPLEMENTATION_VERSION_NAME);
+    meta.putAndInsertString(DCM_SourceApplicationEntityTitle, peer.c_str());
+    meta.computeGroupLengthAndPadding(EGL_withGL, EPD_noChange, EXS_LittleEndianExplicit,
+                                      EET_UndefinedLength);
+    meta.transferInit();
+    meta.write(stream, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr);
+    meta.transferEnd();
+  }
+
+  struct Identity {
+    std::string patient, study, sop;
+  };
+  // Whether the received file is an object the station takes, and whose.
+  Uint16 check(const std::string &incoming, const T_DIMSE_C_StoreRQ &request, Identity &object,
+               std::string &why) {
+    DcmFileFormat file;
+    OFString patient, study, sop, sopClass;
+    if (file.loadFile(incoming.c_str(), EXS_Unknown, EGL_noChange, 1024).bad())
+      return why = "nieczytelny zbiór danych", STATUS_STORE_Error_CannotUnderstand;
+    DcmDataset *data = file.getDataset();
+    data->findAndGetOFString(DCM_SOPInstanceUID, sop);
+    data->findAndGetOFString(DCM_SOPClassUID, sopClass);
+    data->findAndGetOFString(DCM_StudyInstanceUID, study);
+    data->findAndGetOFString(DCM_PatientID, patient);
+    object = {patient.c_str(), study.c_str(), sop.c_str()};
+    if (object.patient.empty())
+      return why = "brak identyfikatora pacjenta", STATUS_STORE_Error_CannotUnderstand;
+    if (sop != request.AffectedSOPInstanceUID || sopClass != request.AffectedSOPClassUID)
+      return why = "UID obiektu inny niż w poleceniu", STATUS_STORE_Error_DataSetDoesNotMatchSOPClass;
+    if (study.empty()) return why = "brak UID badania", STATUS_STORE_Error_CannotUnderstand;
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto owner = studyPatient.emplace(object.study, object.patient).first;
+    if (owner->second != object.patient) {
+      // One study is one patient's: an object naming another would put a
+      // stranger's picture on this patient's disc, or split the study across two.
+      why = "badanie „" + std::string(study.c_str()) + "” należy do pacjenta „" + owner->second +
+            "”, a obiekt do „" + object.patient + "”";
+      object.patient = owner->second;  // the line goes to the study's own job
+      return STATUS_STORE_Error_CannotUnderstand;
+    }
+    return STATUS_Success;
+  }
+
+  bool place(const std::string &incoming, const Identity &object, std::string *error) {
+    std::string job;
+    const std::string &patientId = object.patient;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!spool.place(incoming, patientId, object.study, object.sop, jobName(patientId), &job, error))
+      return false;
+    const bool first = lastObject.find(patientId) == lastObject.end();
+    lastObject[patientId] = Clock::now();
+    JobStatus known;
+    if (first && !readStatus(settings.out, job, known)) {
+      JobStatus fresh;
+      fresh.job = job, fresh.patientId = patientId, fresh.state = "received", fresh.received = 1;
+      writeStatus(settings.out, fresh);
+    }
+    return true;
+  }
+
+  // Makes the jobs whose patients are idle, until stopped. `making` is true
+  // while a job is being made; `settled` is told whenever nothing is.
   void makeLoop() {
     for (const std::string &job : spool.jobsBeingMade()) {
-      if (stopping.load()) return;
+      if (stopping.load()) break;
       finish(makeJob(settings, job, spool.makingFolder(job), &stopping));
     }
     std::unique_lock<std::mutex> lock(mutex);
+    making = false;
     while (!stopping.load()) {
+      settled.notify_all();
       wake.wait_for(lock, std::chrono::milliseconds(250));
       const auto now = Clock::now();
       const bool all = makeAll.exchange(false);
@@ -215,12 +410,15 @@ struct Station::Impl : public DcmSCP {
         lastObject.erase(patientId);
         const std::string job = spool.jobOf(patientId), folder = spool.takeForMaking(patientId);
         if (folder.empty()) continue;
+        making = true;
         lock.unlock();
         finish(makeJob(settings, job, folder, &stopping));
         lock.lock();
-        if (stopping.load()) return;
+        making = false;
+        if (stopping.load()) break;
       }
     }
+    settled.notify_all();
   }
 
   void finish(const JobStatus &status) {
@@ -244,22 +442,48 @@ bool Station::run(std::string *error) {
   if (!impl.spool.open(error)) return false;
   impl.spool.clearIncoming();
   // Patients left waiting by the last run start their idle time again.
-  for (const std::string &patientId : impl.spool.waitingPatients()) impl.lastObject[patientId] = Clock::now();
-  OFCondition opened = impl.openListenPort();
+  for (const std::string &patientId : impl.spool.waitingPatients()) {
+    impl.lastObject[patientId] = Clock::now();
+    for (const std::string &study : impl.spool.studiesOf(patientId)) impl.studyPatient[study] = patientId;
+  }
+  T_ASC_Network *network = nullptr;
+  OFCondition opened = ASC_initializeNetwork(NET_ACCEPTOR, impl.settings.port, kSilentPeerSeconds, &network);
+  impl.network.reset(network);
   if (opened.bad()) {
     *error = "Nie można otworzyć portu " + std::to_string(impl.settings.port) + ": " + opened.text();
     return false;
   }
   listening_ = true;
   std::thread maker([&impl] { impl.makeLoop(); });
-  while (!impl.stopping.load()) impl.acceptAssociations();
+  // One association at a time: a disc station takes a few studies an hour,
+  // and one writer keeps the spool's order of events simple.
+  while (!impl.stopping.load()) {
+    if (!ASC_associationWaiting(network, 1)) continue;
+    T_ASC_Association *received = nullptr;
+    OFCondition got = ASC_receiveAssociation(network, &received, ASC_MAXIMUMPDUSIZE, nullptr, nullptr,
+                                             OFFalse, DUL_NOBLOCK, kSilentPeerSeconds);
+    Association association(received);
+    if (got.good()) impl.serve(received);
+  }
   listening_ = false;
   impl.wake.notify_all();
   maker.join();
+  impl.network.reset();
   return true;
 }
 
 void Station::stop() { impl_->stopping = true; }
 void Station::makeNow() { impl_->makeAll = true; }
+
+bool Station::makeAllAndWait() {
+  Impl &impl = *impl_;
+  std::unique_lock<std::mutex> lock(impl.mutex);
+  impl.makeAll = true;
+  impl.wake.notify_all();
+  impl.settled.wait(lock, [&impl] {
+    return impl.stopping.load() || (!impl.makeAll.load() && !impl.making && impl.lastObject.empty());
+  });
+  return !impl.stopping.load();
+}
 
 }  // namespace discstation

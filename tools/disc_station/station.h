@@ -26,6 +26,9 @@ class Station {
   void stop();
   // Every waiting patient's job counts as complete now. Safe from a signal handler.
   void makeNow();
+  // Every waiting patient's job counts as complete now; returns once all are
+  // made or failed, false when the station was stopped first.
+  bool makeAllAndWait();
   // Whether the port is open (run() has started serving).
   bool listening() const { return listening_.load(); }
   // Called with each finished job's summary or failure line.

@@ -77,6 +77,11 @@ bool readSettingsFile(const std::string &path, StationSettings &s, std::string *
       s.viewerProgram = value;
     } else if (key == "tools") {
       s.toolDirectory = value;
+    } else if (key == "max-object-mb" || key == "reserve-mb") {
+      int megabytes = 0;
+      ok = number(value, 1, 1 << 20, megabytes);
+      (key == "reserve-mb" ? s.reserveBytes : s.maxObjectBytes) = static_cast<unsigned long long>(megabytes)
+                                                                  << 20;
     } else if (key == "threads") {
       ok = number(value, 0, 256, s.threads);
     } else {

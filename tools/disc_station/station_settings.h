@@ -17,6 +17,12 @@ struct StationSettings {
   bool keepSpool = false;
   // Peers as "AE@host"; "*" stands for any AE or any host. Empty: any AE on the loopback.
   std::vector<std::string> allowed;
+  // An object larger than this is refused unread: a disc's file system takes
+  // files of less than 4 GiB, and a DVD holds 4.7 GB with the viewer beside.
+  unsigned long long maxObjectBytes = 2048ull << 20;
+  // Below this much free space the spool takes nothing more: a disc of the
+  // received objects still has to be made beside it.
+  unsigned long long reserveBytes = 64ull << 20;
   // Disc options of make-disc.
   std::string navigatorProgram;  // empty: the default beside the tools
   bool noNavigator = false;
