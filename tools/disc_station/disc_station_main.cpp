@@ -1,9 +1,17 @@
 // disc-station serve --aet AE --port N --out DIR [--spool DIR] [--idle SECONDS]
-//                    [--settings FILE] [--keep-spool]
-// A clinic's disc station: receives patients' studies over DICOM and makes a
-// disc of each patient once its objects stop coming. SIGTERM ends it with the
-// spool intact; SIGUSR1 makes every waiting patient's disc now.
+//                    [--settings FILE] [--keep-spool] [--verbose]
+// disc-station fetch --from AE@HOST:PORT (--patient ID | --accession N) --out DIR
+//                    [--aet AE --port N] [--settings FILE] [--keep-spool] [--verbose]
+// A clinic's disc station: receives patients' studies over DICOM, or fetches
+// one patient's from the archive, and makes a disc of each patient. serve
+// runs until SIGTERM, which ends it with the spool intact; SIGUSR1 makes every
+// waiting patient's disc now. fetch needs the archive to know the station's
+// AE title with this host and port, as it sends the studies there.
+#include "fetch.h"
 #include "station.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/oflog/oflog.h>
 
 #include <signal.h>
 #include <cstdio>
@@ -24,8 +32,11 @@ void onSignal(int signal) {
 }
 
 int usage() {
-  std::cerr << "Użycie: disc-station serve --aet AE --port N --out FOLDER [--spool FOLDER] [--idle SEKUNDY]"
-               " [--settings PLIK] [--keep-spool]\n";
+  std::cerr
+      << "Użycie: disc-station serve --aet AE --port N --out FOLDER [--spool FOLDER] [--idle SEKUNDY]"
+         " [--settings PLIK] [--keep-spool] [--verbose]\n"
+         "        disc-station fetch --from AE@HOST:PORT (--patient ID | --accession NUMER) --out FOLDER"
+         " [--aet AE --port N] [--settings PLIK] [--keep-spool] [--verbose]\n";
   return 2;
 }
 
@@ -40,9 +51,13 @@ bool integer(const char *text, int &out) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 2 || std::strcmp(argv[1], "serve") != 0) return usage();
+  if (argc < 2) return usage();
+  const std::string command = argv[1];
+  if (command != "serve" && command != "fetch") return usage();
   discstation::StationSettings settings;
+  discstation::FetchRequest fetch;
   std::string error;
+  bool verbose = false;
   // The settings file first, whatever its place: the other options override it.
   for (int i = 2; i + 1 < argc; ++i)
     if (std::strcmp(argv[i], "--settings") == 0 &&
@@ -52,8 +67,8 @@ int main(int argc, char **argv) {
     }
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--keep-spool") {
-      settings.keepSpool = true;
+    if (option == "--keep-spool" || option == "--verbose") {
+      (option == "--verbose" ? verbose : settings.keepSpool) = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -67,21 +82,40 @@ int main(int argc, char **argv) {
       settings.out = value;
     else if (option == "--spool")
       settings.spool = value;
-    else if (option == "--idle")
+    else if (option == "--idle" && command == "serve")
       ok = integer(value, settings.idleSeconds);
+    else if (option == "--from" && command == "fetch")
+      ok = discstation::parseArchive(value, fetch);
+    else if (option == "--patient" && command == "fetch")
+      fetch.patientId = value, ok = !fetch.patientId.empty();
+    else if (option == "--accession" && command == "fetch")
+      fetch.accession = value, ok = !fetch.accession.empty();
     else if (option != "--settings")
       ok = false;
     if (!ok) return usage();
   }
   if (settings.out.empty()) return usage();
+  if (command == "fetch" && (fetch.archiveAe.empty() || fetch.patientId.empty() == fetch.accession.empty()))
+    return usage();
+  // DCMTK tells of every association on its info level: a station's log is
+  // for its discs and refusals, which it writes itself.
+  if (!verbose) OFLog::configure(OFLogger::WARN_LOG_LEVEL);
+  signal(SIGPIPE, SIG_IGN);
+  const auto say = [](const std::string &line) { std::cout << line << std::endl; };
+  if (command == "fetch") {
+    if (!discstation::fetchAndMake(settings, fetch, say, &error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    return 0;
+  }
   discstation::Station station(settings);
-  station.report = [](const std::string &line) { std::cout << line << std::endl; };
+  station.report = say;
   running = &station;
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGTERM, SIGINT, SIGUSR1}) sigaction(signal, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
   if (!station.run(&error)) {
     std::cerr << error << "\n";
     return 1;

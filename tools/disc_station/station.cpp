@@ -83,25 +83,25 @@ std::string jobName(const std::string &patientId) {
   return safe + "-" + stamp + "-" + std::to_string(++serial);
 }
 
-// Writes a received data set straight to the spool's file, and takes no more
-// once it passes the station's size limit: DCMTK then reads and drops the
-// rest of the object, so the peer still gets its answer and the spool never
-// holds the excess.
+// Writes a received data set straight to the spool's file, and keeps no more
+// once it passes the station's size limit or the disk fails: the rest is
+// read and dropped, so the peer still gets its answer and the spool never
+// holds the excess. (A short write would make DCMTK wait for more of an
+// object whose last fragment it already has.)
 class SpoolConsumer : public DcmConsumer {
  public:
   SpoolConsumer(int fd, unsigned long long limit) : fd_(fd), limit_(limit) {}
-  OFBool good() const override { return error_ == 0 && !tooBig_; }
-  OFCondition status() const override { return good() ? EC_Normal : EC_IllegalCall; }
+  OFBool good() const override { return OFTrue; }
+  OFCondition status() const override { return EC_Normal; }
   OFBool isFlushed() const override { return OFTrue; }
-  offile_off_t avail() const override { return good() ? (1 << 30) : 0; }
+  offile_off_t avail() const override { return 1 << 30; }
   offile_off_t write(const void *buffer, offile_off_t length) override {
-    if (!good()) return 0;
-    if (written_ + static_cast<unsigned long long>(length) > limit_) return tooBig_ = true, 0;
-    for (offile_off_t done = 0; done < length;) {
+    if (written_ + static_cast<unsigned long long>(length) > limit_) tooBig_ = true;
+    for (offile_off_t done = 0; !tooBig_ && !error_ && done < length;) {
       const ssize_t put = ::write(fd_, static_cast<const char *>(buffer) + done, length - done);
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return error_ = put < 0 ? errno : EIO, 0;
-      done += put;
+      if (put <= 0) error_ = put < 0 ? errno : EIO;
+      done += put > 0 ? put : 0;
     }
     written_ += length;
     return length;
@@ -218,6 +218,9 @@ struct Station::Impl {
         continue;
       }
       silent = 0;
+      // A peer that keeps sending does not keep the station from ending:
+      // what it sent next is not answered, so it knows to send it again.
+      if (stopping.load()) break;
       if (got == DUL_PEERREQUESTEDRELEASE) {
         ASC_acknowledgeRelease(association);
         return;
@@ -257,7 +260,7 @@ struct Station::Impl {
       T_ASC_PresentationContextID received = 0;
       OFCondition got = DIMSE_receiveDataSetInFile(association, DIMSE_NONBLOCKING, kSilentPeerSeconds,
                                                    &received, &stream, stopCheck, &cut);
-      whole = got.good() || (got.module() == OFM_dcmnet && got.code() == DIMSEC_OUTOFRESOURCES);
+      whole = got.good();
       error = fd < 0 ? errno : consumer.error();
       tooBig = consumer.tooBig();
       if (fd >= 0 && got.good() && ::fsync(fd) != 0) error = errno;
@@ -421,7 +424,11 @@ struct Station::Impl {
     settled.notify_all();
   }
 
+  std::atomic<int> made{0}, failed{0};
+
   void finish(const JobStatus &status) {
+    if (status.state == "made") ++made;
+    if (status.state == "failed") ++failed;
     if (!owner->report) return;
     if (status.state == "made") owner->report(status.summary);
     if (status.state == "failed")
@@ -454,6 +461,7 @@ bool Station::run(std::string *error) {
     return false;
   }
   listening_ = true;
+  if (listeningNow) listeningNow();
   std::thread maker([&impl] { impl.makeLoop(); });
   // One association at a time: a disc station takes a few studies an hour,
   // and one writer keeps the spool's order of events simple.
@@ -474,6 +482,9 @@ bool Station::run(std::string *error) {
 
 void Station::stop() { impl_->stopping = true; }
 void Station::makeNow() { impl_->makeAll = true; }
+
+int Station::madeJobs() const { return impl_->made.load(); }
+int Station::failedJobs() const { return impl_->failed.load(); }
 
 bool Station::makeAllAndWait() {
   Impl &impl = *impl_;

@@ -33,6 +33,11 @@ class Station {
   bool listening() const { return listening_.load(); }
   // Called with each finished job's summary or failure line.
   std::function<void(const std::string &)> report;
+  // Called once the port is open.
+  std::function<void()> listeningNow;
+  // Jobs made and failed by this run.
+  int madeJobs() const;
+  int failedJobs() const;
 
  private:
   struct Impl;

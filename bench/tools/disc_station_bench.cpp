@@ -1,0 +1,209 @@
+// The disc station against its yardsticks, in one run (the targets are ratios):
+// - from the last object received to the image written, against make-disc on
+//   the same files from a folder (at most 1.3 times);
+// - receiving every object over the loopback, against DCMTK's own storescp
+//   receiving them (at most 1.3 times; storescp does not flush its files, the
+//   station flushes each before it answers).
+// The argument is the number of CT pictures of 512 x 512 (2,000 by default:
+// `--benchmark_filter=/2000`); 200 for a quick look on a busy machine.
+#include "make_disc.h"
+#include "sample_medium.h"
+#include "station.h"
+
+#include <benchmark/benchmark.h>
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmnet/scu.h>
+#include <dcmtk/oflog/oflog.h>
+#include <glib.h>
+#include <boost/filesystem.hpp>
+
+#include <arpa/inet.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int freePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(s, reinterpret_cast<sockaddr *>(&address), size);
+  getsockname(s, reinterpret_cast<sockaddr *>(&address), &size);
+  close(s);
+  return ntohs(address.sin_port);
+}
+
+std::string scratch(const char *name) {
+  std::unique_ptr<gchar, decltype(&g_free)> folder(g_dir_make_tmp(name, nullptr), g_free);
+  return folder ? folder.get() : "";
+}
+
+// One CT of `count` pictures, in files and loaded, so that sending costs the same every run.
+struct Export {
+  std::string folder;
+  std::vector<std::unique_ptr<DcmFileFormat>> objects;
+};
+
+const Export &ctOf(int count) {
+  static std::map<int, Export> made;
+  Export &result = made[count];
+  if (!result.folder.empty()) return result;
+  result.folder = scratch("bench-station-XXXXXX");
+  samplemedium::SampleMediumOptions options;
+  options.studies = 1, options.seriesPerStudy = 4, options.imagesPerSeries = count / 4;
+  options.navigatorProgram.clear(), options.artwork = false;
+  samplemedium::SampleMediumSummary summary;
+  std::string error;
+  samplemedium::generateSampleMedium(result.folder + "/sample", options, &summary, &error);
+  for (fs::recursive_directory_iterator it(result.folder + "/sample/DICOM"), end; it != end; ++it) {
+    auto file = std::make_unique<DcmFileFormat>();
+    if (fs::is_regular_file(it->path()) && file->loadFile(it->path().string().c_str()).good())
+      result.objects.push_back(std::move(file));
+  }
+  return result;
+}
+
+// Sends every object on one association; false when one is not taken.
+bool sendAll(const Export &source, int port) {
+  DcmSCU scu;
+  scu.setAETitle("BENCH"), scu.setPeerHostName("127.0.0.1"), scu.setPeerPort(static_cast<Uint16>(port));
+  scu.setPeerAETitle("STATION");
+  OFList<OFString> syntaxes;
+  syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+  scu.addPresentationContext(UID_CTImageStorage, syntaxes);
+  for (int tries = 0; scu.initNetwork().good() && scu.negotiateAssociation().bad(); ++tries)
+    if (tries == 100)
+      return false;
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the receiver is starting
+  for (const auto &object : source.objects) {
+    Uint16 status = 0;
+    if (scu.sendSTORERequest(0, "", object->getDataset(), status).bad() || status != 0) return false;
+  }
+  scu.releaseAssociation();
+  return true;
+}
+
+discstation::StationSettings settingsIn(const std::string &folder) {
+  discstation::StationSettings settings;
+  settings.aet = "STATION", settings.port = freePort(), settings.out = folder + "/out";
+  settings.idleSeconds = 86400, settings.noNavigator = true, settings.artwork = false;
+  return settings;
+}
+
+// The station in a thread of its own for one run.
+struct Running {
+  discstation::Station station;
+  std::thread thread;
+  explicit Running(const discstation::StationSettings &settings) : station(settings) {
+    thread = std::thread([this] {
+      std::string error;
+      station.run(&error);
+    });
+  }
+  ~Running() { station.stop(), thread.join(); }
+};
+
+// Times one step by hand: the benchmark's clock would count the set-up of each run.
+template <typename Step>
+void timed(benchmark::State &state, Step step) {
+  OFLog::configure(OFLogger::WARN_LOG_LEVEL);
+  const Export &source = ctOf(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const std::string folder = scratch("bench-station-run-XXXXXX");
+    double seconds = -1;
+    if (!step(source, folder, seconds)) state.SkipWithError("a step failed");
+    state.SetIterationTime(seconds);
+    fs::remove_all(folder);
+  }
+}
+
+void stationToImage(benchmark::State &state) {
+  timed(state, [](const Export &source, const std::string &folder, double &seconds) {
+    discstation::StationSettings settings = settingsIn(folder);
+    Running running(settings);
+    if (!sendAll(source, settings.port)) return false;
+    const auto start = Clock::now();
+    const bool made = running.station.makeAllAndWait() && running.station.madeJobs() == 1;
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return made;
+  });
+}
+
+void makeDiscToImage(benchmark::State &state) {
+  timed(state, [](const Export &source, const std::string &folder, double &seconds) {
+    makedisc::MakeDiscOptions options;
+    options.sources = {source.folder + "/sample/DICOM"};
+    options.out = folder + "/disc", options.image = folder + "/disc.iso";
+    options.navigatorProgram.clear(), options.artwork = false;
+    makedisc::MakeDiscSummary summary;
+    std::string error;
+    const auto start = Clock::now();
+    const bool made = makedisc::makeDisc(options, &summary, &error);
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return made;
+  });
+}
+
+void stationReceives(benchmark::State &state) {
+  timed(state, [](const Export &source, const std::string &folder, double &seconds) {
+    discstation::StationSettings settings = settingsIn(folder);
+    Running running(settings);
+    const auto start = Clock::now();
+    const bool sent = sendAll(source, settings.port);
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return sent;
+  });
+}
+
+void storescpReceives(benchmark::State &state) {
+  timed(state, [](const Export &source, const std::string &folder, double &seconds) {
+    const std::string port = std::to_string(freePort());
+    const char *argv[] = {"storescp", "-aet", "STATION", "-od", folder.c_str(), port.c_str(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "storescp", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
+      return false;
+    const auto start = Clock::now();
+    const bool sent = sendAll(source, std::stoi(port));
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return sent;
+  });
+}
+
+}  // namespace
+
+BENCHMARK(stationToImage)->Arg(2000)->Arg(200)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(makeDiscToImage)
+    ->Arg(2000)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(stationReceives)
+    ->Arg(2000)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(storescpReceives)
+    ->Arg(2000)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_MAIN();
