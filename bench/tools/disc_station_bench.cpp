@@ -46,6 +46,12 @@ int freePort() {
   return ntohs(address.sin_port);
 }
 
+// make-disc-image and the other tools, built beside the benchmarks.
+std::string toolFolder() {
+  std::unique_ptr<gchar, decltype(&g_free)> self(g_file_read_link("/proc/self/exe", nullptr), g_free);
+  return self ? (fs::path(self.get()).parent_path().parent_path() / "tools/bin").string() : "";
+}
+
 std::string scratch(const char *name) {
   std::unique_ptr<gchar, decltype(&g_free)> folder(g_dir_make_tmp(name, nullptr), g_free);
   return folder ? folder.get() : "";
@@ -101,6 +107,7 @@ discstation::StationSettings settingsIn(const std::string &folder) {
   discstation::StationSettings settings;
   settings.aet = "STATION", settings.port = freePort(), settings.out = folder + "/out";
   settings.idleSeconds = 86400, settings.noNavigator = true, settings.artwork = false;
+  settings.toolDirectory = toolFolder();
   return settings;
 }
 
@@ -148,7 +155,7 @@ void makeDiscToImage(benchmark::State &state) {
     makedisc::MakeDiscOptions options;
     options.sources = {source.folder + "/sample/DICOM"};
     options.out = folder + "/disc", options.image = folder + "/disc.iso";
-    options.navigatorProgram.clear(), options.artwork = false;
+    options.navigatorProgram.clear(), options.artwork = false, options.toolDirectory = toolFolder();
     makedisc::MakeDiscSummary summary;
     std::string error;
     const auto start = Clock::now();
