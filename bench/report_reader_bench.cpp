@@ -1,7 +1,7 @@
 // The reader against the libraries' own work: the first page of a 20-page PDF
 // drawn in the reader window against poppler's bare render of that page to an
 // image surface, and a 200 KB HTML report shown against libxml2's bare parse
-// plus the insertion of its text into a text view.
+// plus the insertion of its text, with the same kinds of styles, into a text view.
 // Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/report_reader_bench
 #include "descriptions/wrapper_page.h"
 #include "reader/html_text.h"
@@ -15,7 +15,9 @@
 
 #include <glib/gstdio.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -121,31 +123,85 @@ void readerHtmlText200k(benchmark::State &state) {
   for (auto _ : state) benchmark::DoNotOptimize(readerDocumentFromHtml(html, nullptr).runs.size());
 }
 
-void appendText(xmlNode *node, std::string &text) {
+// The bare styled text of a page: every text node on a line of its own, with
+// the style its elements give it (headings, bold, italic, cells of text alone
+// in a fixed-width font), as a stretch of characters for one tag per style.
+struct BareText {
+  std::string text;
+  int characters = 0;
+  struct Stretch {
+    int start, end, style;
+  };
+  std::vector<Stretch> stretches;
+};
+
+void appendText(xmlNode *node, int style, BareText &bare) {
   for (; node != nullptr; node = node->next) {
-    // Each piece of text on its own line, as the page's blocks give them.
-    if (node->type == XML_TEXT_NODE && node->content)
-      text += std::string(reinterpret_cast<const char *>(node->content)) + "\n";
-    appendText(node->children, text);
+    int inner = style;
+    if (node->type == XML_ELEMENT_NODE) {
+      std::string name = reinterpret_cast<const char *>(node->name);
+      if (name == "b" || name == "strong" || name == "th") inner |= 1;
+      if (name == "i" || name == "em") inner |= 2;
+      // A cell of text alone is one of data, set in columns.
+      bool textOnly = true;
+      for (xmlNode *child = node->children; child != nullptr; child = child->next)
+        textOnly = textOnly && child->type == XML_TEXT_NODE;
+      if (((name == "td" || name == "th") && textOnly) || name == "pre" || name == "code") inner |= 4;
+      if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6')
+        inner |= (name[1] - '0') << 3;
+    }
+    if (node->type == XML_TEXT_NODE && node->content) {
+      std::string text = std::string(reinterpret_cast<const char *>(node->content)) + "\n";
+      int length = static_cast<int>(g_utf8_strlen(text.data(), static_cast<gssize>(text.size())));
+      if (style != 0 && !bare.stretches.empty() && bare.stretches.back().style == style &&
+          bare.stretches.back().end == bare.characters)
+        bare.stretches.back().end += length;
+      else if (style != 0)
+        bare.stretches.push_back({bare.characters, bare.characters + length, style});
+      bare.text += text;
+      bare.characters += length;
+    }
+    appendText(node->children, inner, bare);
   }
 }
 
-// libxml2's parse of the same page and its text put into a shown text view.
+// libxml2's parse of the same page and its text put into a shown text view
+// with the same kinds of tags as the reader's: one per style, each stretch
+// tagged once, the text inserted at once.
 void libxml2BareHtml200k(benchmark::State &state) {
   std::string html = wrapperPageHead() + htmlReport() + wrapperPageTail();
   for (auto _ : state) {
     htmlDocPtr document = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8",
                                          HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING);
-    std::string text;
-    appendText(xmlDocGetRootElement(document), text);
+    BareText bare;
+    appendText(xmlDocGetRootElement(document), 0, bare);
     xmlFreeDoc(document);
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(window), 820, 900);
     GtkWidget *scrolled = gtk_scrolled_window_new(nullptr, nullptr);
     GtkWidget *view = gtk_text_view_new();
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD_CHAR);
-    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), text.data(),
-                             static_cast<gint>(text.size()));
+    GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+    gtk_text_buffer_set_text(buffer, bare.text.data(), static_cast<gint>(bare.text.size()));
+    std::map<int, GtkTextTag *> tags;
+    GtkTextIter from, to;
+    gtk_text_buffer_get_start_iter(buffer, &from);
+    int at = 0;
+    for (const BareText::Stretch &stretch : bare.stretches) {
+      GtkTextTag *&tag = tags[stretch.style];
+      if (tag == nullptr) {
+        tag = gtk_text_buffer_create_tag(buffer, nullptr, nullptr);
+        if (stretch.style & 1) g_object_set(tag, "weight", PANGO_WEIGHT_BOLD, nullptr);
+        if (stretch.style & 2) g_object_set(tag, "style", PANGO_STYLE_ITALIC, nullptr);
+        if (stretch.style & 4) g_object_set(tag, "family", "monospace", nullptr);
+        if (stretch.style >> 3) g_object_set(tag, "scale", 1.3, nullptr);
+      }
+      gtk_text_iter_forward_chars(&from, stretch.start - at);
+      at = stretch.start;
+      to = from;
+      gtk_text_iter_forward_chars(&to, stretch.end - stretch.start);
+      gtk_text_buffer_apply_tag(buffer, tag, &from, &to);
+    }
     gtk_container_add(GTK_CONTAINER(scrolled), view);
     gtk_container_add(GTK_CONTAINER(window), scrolled);
     gtk_widget_show_all(window);

@@ -12,7 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -58,8 +59,8 @@ std::string fromWindows1250(std::string bytes) {
 
 // ---- Elements ----
 
-const std::set<std::string> &ignoredElements() {
-  static const std::set<std::string> names = {
+const std::unordered_set<std::string_view> &ignoredElements() {
+  static const std::unordered_set<std::string_view> names = {
       "head",     "script",   "style",  "title",    "noscript", "template", "iframe", "frame",
       "frameset", "object",   "embed",  "applet",   "audio",    "video",    "canvas", "svg",
       "math",     "map",      "area",   "link",     "meta",     "base",     "input",  "select",
@@ -68,16 +69,16 @@ const std::set<std::string> &ignoredElements() {
 }
 
 // Elements that stand apart from the text before and after them by a blank line.
-const std::set<std::string> &paragraphElements() {
-  static const std::set<std::string> names = {"p",     "h1",         "h2",     "h3",      "h4",      "h5",
-                                              "h6",    "blockquote", "pre",    "ul",      "ol",      "dl",
-                                              "table", "hr",         "figure", "address", "fieldset"};
+const std::unordered_set<std::string_view> &paragraphElements() {
+  static const std::unordered_set<std::string_view> names = {
+      "p",  "h1", "h2", "h3",    "h4", "h5",     "h6",      "blockquote", "pre",
+      "ul", "ol", "dl", "table", "hr", "figure", "address", "fieldset"};
   return names;
 }
 
 // Elements that begin and end a line.
-const std::set<std::string> &lineElements() {
-  static const std::set<std::string> names = {
+const std::unordered_set<std::string_view> &lineElements() {
+  static const std::unordered_set<std::string_view> names = {
       "div",    "li",   "dt",    "dd",    "tr",     "section", "article",    "header",
       "footer", "nav",  "aside", "main",  "center", "caption", "figcaption", "form",
       "legend", "body", "html",  "thead", "tbody",  "tfoot",   "details",    "summary"};
@@ -86,14 +87,15 @@ const std::set<std::string> &lineElements() {
 
 // What makes a table one of the page's layout rather than of data: any of
 // these inside a cell.
-const std::set<std::string> &layoutContent() {
-  static const std::set<std::string> names = {
+const std::unordered_set<std::string_view> &layoutContent() {
+  static const std::unordered_set<std::string_view> names = {
       "p",  "div", "h1",  "h2",         "h3", "h4",   "h5",      "h6",      "table",  "ul",     "ol",
       "dl", "img", "pre", "blockquote", "hr", "form", "section", "article", "center", "address"};
   return names;
 }
 
-std::string nameOf(const xmlNode *node) {
+// Looked up for every element of a page: no copy of the name.
+std::string_view nameOf(const xmlNode *node) {
   return node->name ? reinterpret_cast<const char *>(node->name) : "";
 }
 
@@ -343,7 +345,7 @@ class PageWalker {
       return;
     }
     if (node->type != XML_ELEMENT_NODE) return;
-    std::string name = nameOf(node);
+    std::string_view name = nameOf(node);
     if (ignoredElements().count(name)) return;
     if (depth > kMostStructuredDepth) {
       writer_.text(subtreeText(node, kMostShownTextBytes), style);

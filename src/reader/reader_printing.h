@@ -8,13 +8,20 @@
 #include <poppler.h>
 
 #include <string>
+#include <vector>
+
+// The character that stands for a picture in the printed text.
+constexpr const char *kPictureStandIn = "\xEF\xBF\xBC";
 
 // The report's text as Pango markup, with its headings, bold, italic and
-// fixed-width text; pictures by their alternative text.
-std::string readerMarkup(const ReaderDocument &document);
+// fixed-width text. A picture run whose entry in `shown` is true stands as
+// kPictureStandIn, any other by its alternative text; `shown` has one entry
+// per picture run, in order, or none.
+std::string readerMarkup(const ReaderDocument &document, const std::vector<bool> &shown = {});
 
-// Prints `pdf` when given, otherwise `markup`: through the print dialog, or,
-// with `exportFile`, into that PDF file without a dialog. The operation's
-// result; GTK_PRINT_OPERATION_RESULT_ERROR with `error` set on failure.
-GtkPrintOperationResult printReport(GtkWindow *parent, PopplerDocument *pdf, const std::string &markup,
+// Prints `pdf` when given, otherwise the text of `html` with its pictures as
+// the reader shows them: through the print dialog, or, with `exportFile`,
+// into that PDF file without a dialog. The operation's result;
+// GTK_PRINT_OPERATION_RESULT_ERROR with `error` set on failure.
+GtkPrintOperationResult printReport(GtkWindow *parent, PopplerDocument *pdf, const ReaderDocument &html,
                                     const std::string &exportFile, std::string *error);

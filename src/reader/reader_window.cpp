@@ -9,6 +9,7 @@
 #include "reader/pdf_layout.h"
 #include "reader/reader_printing.h"
 #include "reader/report_copy.h"
+#include "reader/report_pictures.h"
 #include "ui/keyboard_access.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -23,11 +24,6 @@ namespace {
 
 // An HTML report larger than this is not read: its text would take too long to lay out.
 constexpr size_t kMostHtmlBytes = 16 * 1024 * 1024;
-// Pictures of a report: at most this wide on screen, and never decoded when
-// their file or their size says they would take much memory.
-constexpr int kWidestPicture = 700;
-constexpr gint64 kMostPictureFileBytes = 32 * 1024 * 1024;
-constexpr double kMostPicturePixels = 50e6;
 constexpr double kScrollStep = 40;
 
 const char *const kReaderName = "CzytnikOpisu";
@@ -249,65 +245,105 @@ GtkWidget *buildPageView(Reader *reader) {
 
 // ---- HTML text ----
 
-// A picture of the report at most kWidestPicture wide, or null when it cannot
-// or must not be decoded (its header promises more pixels than any report needs).
-GdkPixbuf *loadBoundedPicture(const std::string &path) {
-  GStatBuf status;
-  if (g_stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_size > kMostPictureFileBytes)
-    return nullptr;
-  int width = 0, height = 0;
-  if (gdk_pixbuf_get_file_info(path.c_str(), &width, &height) == nullptr || width <= 0 || height <= 0 ||
-      static_cast<double>(width) * height > kMostPicturePixels)
-    return nullptr;
-  int shownWidth = std::min(width, kWidestPicture);
-  int shownHeight =
-      std::max(1, static_cast<int>(std::lround(static_cast<double>(height) * shownWidth / width)));
-  return gdk_pixbuf_new_from_file_at_scale(path.c_str(), shownWidth, shownHeight, FALSE, nullptr);
-}
+// One tag per combination of styles a run has, made when first needed: a
+// stretch then takes one tag, and the buffer holds as few tag boundaries as
+// its styles allow (each one costs in laying out, drawing and freeing).
+class TextTags {
+ public:
+  explicit TextTags(GtkTextBuffer *buffer) : buffer_(buffer) {}
 
-void createTextTags(GtkTextBuffer *buffer) {
-  gtk_text_buffer_create_tag(buffer, "bold", "weight", PANGO_WEIGHT_BOLD, nullptr);
-  gtk_text_buffer_create_tag(buffer, "italic", "style", PANGO_STYLE_ITALIC, nullptr);
-  gtk_text_buffer_create_tag(buffer, "monospace", "family", "monospace", nullptr);
-  const double scales[] = {2.0, 1.6, 1.3, 1.15, 1.0, 0.9};
-  for (int level = 1; level <= 6; ++level)
-    gtk_text_buffer_create_tag(buffer, ("h" + std::to_string(level)).c_str(), "scale", scales[level - 1],
-                               "pixels-below-lines", 4, nullptr);
-}
+  // Null for plain text.
+  GtkTextTag *of(const ReaderRun &run) {
+    int heading = run.heading > 0 && run.heading <= 6 ? run.heading : 0;
+    bool bold = run.bold || heading > 0;
+    if (!bold && !run.italic && !run.monospace && heading == 0) return nullptr;
+    size_t key = (static_cast<size_t>(heading) << 3) | (bold ? 4u : 0u) | (run.italic ? 2u : 0u) |
+                 (run.monospace ? 1u : 0u);
+    if (made_[key] != nullptr) return made_[key];
+    GtkTextTag *tag = gtk_text_buffer_create_tag(buffer_, nullptr, nullptr);
+    if (bold) g_object_set(tag, "weight", PANGO_WEIGHT_BOLD, nullptr);
+    if (run.italic) g_object_set(tag, "style", PANGO_STYLE_ITALIC, nullptr);
+    if (run.monospace) g_object_set(tag, "family", "monospace", nullptr);
+    if (heading > 0) {
+      const double scales[] = {2.0, 1.6, 1.3, 1.15, 1.0, 0.9};
+      g_object_set(tag, "scale", scales[heading - 1], "pixels-below-lines", 4, nullptr);
+    }
+    made_[key] = tag;
+    return tag;
+  }
 
+ private:
+  GtkTextBuffer *buffer_;
+  GtkTextTag *made_[7 << 3] = {};
+};
+
+// A stretch of the buffer, in characters, and its tag.
+struct StyledStretch {
+  int start;
+  int end;
+  GtkTextTag *tag;
+};
+
+// The text goes in with one insertion per stretch between pictures and its
+// styles are applied afterwards, stretch by stretch from the start: thousands
+// of small insertions, each finding its place again, took most of the time
+// a long report needed to show.
 void fillText(GtkTextBuffer *buffer, const ReaderDocument &document) {
+  TextTags tags(buffer);
+  static const ReaderRun italicRun = [] {
+    ReaderRun run;
+    run.italic = true;
+    return run;
+  }();
   GtkTextIter end;
   gtk_text_buffer_get_end_iter(buffer, &end);
-  GtkTextTagTable *tags = gtk_text_buffer_get_tag_table(buffer);
+  std::string pending;
+  int characters = 0;
+  std::vector<StyledStretch> styled;
+  auto flush = [&] {
+    gtk_text_buffer_insert(buffer, &end, pending.data(), static_cast<gint>(pending.size()));
+    pending.clear();
+  };
+  auto add = [&](const std::string &text, const ReaderRun &style) {
+    int length = static_cast<int>(g_utf8_strlen(text.data(), static_cast<gssize>(text.size())));
+    GtkTextTag *tag = tags.of(style);
+    if (tag != nullptr && !styled.empty() && styled.back().tag == tag && styled.back().end == characters)
+      styled.back().end += length;
+    else if (tag != nullptr)
+      styled.push_back({characters, characters + length, tag});
+    pending += text;
+    characters += length;
+  };
   for (const ReaderRun &run : document.runs) {
-    if (run.kind == ReaderRun::Kind::Picture) {
-      UniqueObject<GdkPixbuf> picture(loadBoundedPicture(run.picture));
-      if (picture) {
-        gtk_text_buffer_insert_pixbuf(buffer, &end, picture.get());
-        continue;
-      }
-      if (!run.text.empty())
-        gtk_text_buffer_insert_with_tags(buffer, &end, ("[" + run.text + "]").c_str(), -1,
-                                         gtk_text_tag_table_lookup(tags, "italic"), nullptr);
+    if (run.kind == ReaderRun::Kind::Text) {
+      add(run.text, run);
       continue;
     }
-    int offset = gtk_text_iter_get_offset(&end);
-    gtk_text_buffer_insert(buffer, &end, run.text.data(), static_cast<gint>(run.text.size()));
-    GtkTextIter start;
-    gtk_text_buffer_get_iter_at_offset(buffer, &start, offset);
-    if (run.bold) gtk_text_buffer_apply_tag_by_name(buffer, "bold", &start, &end);
-    if (run.italic) gtk_text_buffer_apply_tag_by_name(buffer, "italic", &start, &end);
-    if (run.monospace) gtk_text_buffer_apply_tag_by_name(buffer, "monospace", &start, &end);
-    if (run.heading > 0 && run.heading <= 6)
-      gtk_text_buffer_apply_tag_by_name(buffer, ("h" + std::to_string(run.heading)).c_str(), &start, &end);
+    UniqueObject<GdkPixbuf> picture(loadReportPicture(run.picture));
+    if (picture) {
+      flush();
+      gtk_text_buffer_insert_pixbuf(buffer, &end, picture.get());
+      characters += 1;
+    } else if (!run.text.empty()) {
+      add("[" + run.text + "]", italicRun);
+    }
   }
   if (document.cut)
-    gtk_text_buffer_insert_with_tags(
-        buffer, &end,
-        "\n\n[Opis jest bardzo długi, więc pokazano tylko jego początek. Całość można zapisać przyciskiem "
+    add("\n\n[Opis jest bardzo długi, więc pokazano tylko jego początek. Całość można zapisać przyciskiem "
         "„Zapisz kopię…” i otworzyć innym programem.]",
-        -1, gtk_text_tag_table_lookup(tags, "italic"), nullptr);
+        italicRun);
+  flush();
+
+  GtkTextIter from, to;
+  gtk_text_buffer_get_start_iter(buffer, &from);
+  int at = 0;
+  for (const StyledStretch &stretch : styled) {
+    gtk_text_iter_forward_chars(&from, stretch.start - at);
+    at = stretch.start;
+    to = from;
+    gtk_text_iter_forward_chars(&to, stretch.end - stretch.start);
+    gtk_text_buffer_apply_tag(buffer, stretch.tag, &from, &to);
+  }
 }
 
 void zoomText(Reader *reader, bool in) {
@@ -328,9 +364,7 @@ GtkWidget *buildTextView(Reader *reader) {
   gtk_text_view_set_wrap_mode(view, GTK_WRAP_WORD_CHAR);
   gtk_text_view_set_left_margin(view, 16);
   gtk_text_view_set_right_margin(view, 16);
-  GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
-  createTextTags(buffer);
-  fillText(buffer, reader->html);
+  fillText(gtk_text_view_get_buffer(view), reader->html);
   reader->baseFontSize = pango_font_description_get_size(gtk_widget_get_style(reader->textView)->font_desc);
   GtkWidget *scrolled = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
@@ -385,7 +419,7 @@ void printShown(Reader *reader) {
   if (reader->pdf == nullptr && reader->textView == nullptr) return;
   std::string error;
   GtkPrintOperationResult result =
-      printReport(GTK_WINDOW(reader->window), reader->pdf.get(), readerMarkup(reader->html), "", &error);
+      printReport(GTK_WINDOW(reader->window), reader->pdf.get(), reader->html, "", &error);
   if (result == GTK_PRINT_OPERATION_RESULT_ERROR)
     showMessage(reader->window, GTK_MESSAGE_WARNING, "Drukowanie opisu nie powiodło się: " + error);
 }

@@ -151,7 +151,7 @@ TEST(ReportReaderTest, PdfPagesAreDrawnReadOutAndPrinted) {
   std::string printed = medium.path("wydruk.pdf");
   UniqueString uri(g_filename_to_uri(medium.path("wynik.pdf").c_str(), nullptr, nullptr));
   UniqueObject<PopplerDocument> document(poppler_document_new_from_file(uri.get(), nullptr, nullptr));
-  EXPECT_EQ(printReport(GTK_WINDOW(window), document.get(), "", printed, nullptr),
+  EXPECT_EQ(printReport(GTK_WINDOW(window), document.get(), ReaderDocument(), printed, nullptr),
             GTK_PRINT_OPERATION_RESULT_APPLY);
   EXPECT_EQ(words(pdfText(printed, 2)), words(pdfText(medium.path("wynik.pdf"), 2)));
   gtk_widget_destroy(window);
@@ -174,12 +174,23 @@ TEST(ReportReaderTest, HtmlReportShowsItsTextAndPicturesAndPrints) {
   // The page design's header picture and the report's own picture.
   EXPECT_EQ(picturesShown(text), 2);
 
+  // On paper the text with the picture that loads, the other by its alternative text.
   std::string printed = medium.path("wydruk.pdf");
   ReaderDocument document;
-  document.runs.push_back({ReaderRun::Kind::Text, "Pacjentka: Zofia Wiśniewska\nWnioski", "", true});
-  EXPECT_EQ(printReport(GTK_WINDOW(window), nullptr, readerMarkup(document), printed, nullptr),
+  document.runs.push_back({ReaderRun::Kind::Text, "Pacjentka: Zofia Wiśniewska\n", "", true});
+  document.runs.push_back({ReaderRun::Kind::Picture, "TK", medium.path("images/tk.jpg")});
+  document.runs.push_back({ReaderRun::Kind::Picture, "brak", medium.path("images/brak.jpg")});
+  document.runs.push_back({ReaderRun::Kind::Text, "\nWnioski", ""});
+  EXPECT_EQ(printReport(GTK_WINDOW(window), nullptr, document, printed, nullptr),
             GTK_PRINT_OPERATION_RESULT_APPLY);
-  EXPECT_EQ(words(pdfText(printed, 0)), "Pacjentka: Zofia Wiśniewska Wnioski");
+  EXPECT_EQ(words(pdfText(printed, 0)), "Pacjentka: Zofia Wiśniewska [brak] Wnioski");
+  UniqueString printedUri(g_filename_to_uri(printed.c_str(), nullptr, nullptr));
+  UniqueObject<PopplerDocument> paper(poppler_document_new_from_file(printedUri.get(), nullptr, nullptr));
+  ASSERT_TRUE(paper);
+  UniqueObject<PopplerPage> sheet(poppler_document_get_page(paper.get(), 0));
+  GList *images = poppler_page_get_image_mapping(sheet.get());
+  EXPECT_EQ(g_list_length(images), 1u);
+  poppler_page_free_image_mapping(images);
   gtk_widget_destroy(window);
 }
 
