@@ -208,8 +208,16 @@ std::string readerMarkup(const ReaderDocument &document, const std::vector<bool>
 }
 
 GtkPrintOperationResult printReport(GtkWindow *parent, PopplerDocument *pdf, const ReaderDocument &html,
-                                    const std::string &exportFile, std::string *error) {
+                                    const std::string &exportFile, std::string *error,
+                                    const std::string &paperFile) {
   UniqueObject<GtkPrintOperation> operation(gtk_print_operation_new());
+  if (!paperFile.empty()) {
+    // Otherwise the toolkit's file printer aims at the current folder: the disc.
+    UniqueObject<GtkPrintSettings> settings(gtk_print_settings_new());
+    UniqueString uri(g_filename_to_uri(paperFile.c_str(), nullptr, nullptr));
+    if (uri) gtk_print_settings_set(settings.get(), GTK_PRINT_SETTINGS_OUTPUT_URI, uri.get());
+    gtk_print_operation_set_print_settings(operation.get(), settings.get());
+  }
   gtk_print_operation_set_unit(operation.get(), GTK_UNIT_POINTS);
   gtk_print_operation_set_job_name(operation.get(), "Opis badania");
   TextPrint text;

@@ -21,7 +21,9 @@ std::string readerMarkup(const ReaderDocument &document, const std::vector<bool>
 
 // Prints `pdf` when given, otherwise the text of `html` with its pictures as
 // the reader shows them: through the print dialog, or, with `exportFile`,
-// into that PDF file without a dialog. The operation's result;
+// into that PDF file without a dialog. In the dialog, printing into a file
+// goes to `paperFile` unless the user picks another. The operation's result;
 // GTK_PRINT_OPERATION_RESULT_ERROR with `error` set on failure.
 GtkPrintOperationResult printReport(GtkWindow *parent, PopplerDocument *pdf, const ReaderDocument &html,
-                                    const std::string &exportFile, std::string *error);
+                                    const std::string &exportFile, std::string *error,
+                                    const std::string &paperFile = "");

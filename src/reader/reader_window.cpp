@@ -415,19 +415,24 @@ GtkWidget *buildContent(Reader *reader) {
 
 // ---- Actions ----
 
-void printShown(Reader *reader) {
-  if (reader->pdf == nullptr && reader->textView == nullptr) return;
-  std::string error;
-  GtkPrintOperationResult result =
-      printReport(GTK_WINDOW(reader->window), reader->pdf.get(), reader->html, "", &error);
-  if (result == GTK_PRINT_OPERATION_RESULT_ERROR)
-    showMessage(reader->window, GTK_MESSAGE_WARNING, "Drukowanie opisu nie powiodło się: " + error);
-}
-
+// Where copies and printouts into a file go unless the user picks another folder.
 std::string copyFolder() {
   const char *documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
   if (documents != nullptr && g_file_test(documents, G_FILE_TEST_IS_DIR)) return documents;
   return g_get_home_dir();
+}
+
+void printShown(Reader *reader) {
+  if (reader->pdf == nullptr && reader->textView == nullptr) return;
+  UniqueString name(g_path_get_basename(reader->report.file.c_str()));
+  std::string stem = name.get();
+  stem = stem.substr(0, stem.rfind('.'));
+  UniqueString paper(g_build_filename(copyFolder().c_str(), (stem + "-wydruk.pdf").c_str(), nullptr));
+  std::string error;
+  GtkPrintOperationResult result =
+      printReport(GTK_WINDOW(reader->window), reader->pdf.get(), reader->html, "", &error, paper.get());
+  if (result == GTK_PRINT_OPERATION_RESULT_ERROR)
+    showMessage(reader->window, GTK_MESSAGE_WARNING, "Drukowanie opisu nie powiodło się: " + error);
 }
 
 void saveCopy(Reader *reader) {

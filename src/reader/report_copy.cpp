@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <glib.h>
+#include <glib/gstdio.h>
 
 CopySaving saveReportCopy(const std::string &report, const std::string &target,
                           const std::string &resolvedRoot) {
@@ -14,7 +15,10 @@ CopySaving saveReportCopy(const std::string &report, const std::string &target,
   if (resolvesInsideMedium(folder.get(), resolvedRoot)) return CopySaving::OntoMedium;
   if (g_file_test(target.c_str(), G_FILE_TEST_EXISTS) || g_file_test(target.c_str(), G_FILE_TEST_IS_SYMLINK))
     return CopySaving::Exists;
-  return platform::copyFileNoOverwrite(report, target) ? CopySaving::Saved : CopySaving::Failed;
+  if (!platform::copyFileNoOverwrite(report, target)) return CopySaving::Failed;
+  // The copy is the user's own file now, not read-only as on the disc.
+  g_chmod(target.c_str(), 0644);
+  return CopySaving::Saved;
 }
 
 std::string copySavingMessage(CopySaving result, const std::string &target) {

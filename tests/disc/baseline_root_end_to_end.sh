@@ -6,7 +6,8 @@
 # a Polish letter, the root itself read-only, and the navigator started there
 # through autorun.sh on this display: the three tiles show their pictures, a
 # report reaches the desktop's handler, the browser builds and shows a
-# picture, the viewer stand-in starts, a screen reader reads it over AT-SPI.
+# picture, the viewer stand-in starts, the reports are read, saved and printed
+# in the navigator's own reader from the keyboard, a screen reader reads it over AT-SPI.
 # A disc that make-disc made, its image mounted with fuseiso, starts our own
 # viewer on its own runtime.
 # Without the disc's gtk/lib the program must not start at all (the test tests something).
@@ -177,6 +178,47 @@ else
   echo "FAILED: the made disc's image cannot be mounted with fuseiso"
   failures=$((failures + 1))
 fi
+
+# The reports in the navigator's own reader from the keyboard alone: Tab to the
+# descriptions tile, space for the chooser, Ctrl+Enter on a report; its end and
+# beginning, a copy saved (Ctrl+S) and a printout into a file (Ctrl+P, the
+# first printer: the disc's file printer) in the home folder.
+shown() {  # shown NAME-PATTERN: the last shown window of that name
+  local window
+  wait_for 20 xdotool search --onlyvisible --name "$1" || return 1
+  window=$(xdotool search --onlyvisible --name "$1" | tail -1) && echo "$window"
+}
+keys() { local window=$1; shift; [ -n "$window" ] && xdotool windowfocus --sync "$window" key --delay 100 "$@"; }
+# A desktop session's locale is UTF-8; in the C locale the titles with Polish
+# letters have no 8-bit window name, which is what xdotool looks for.
+session_env=(--setenv LANG C.UTF-8)
+start
+main=$(shown '^Velmora-Brelantor$')
+# Tab follows the tiles' places on screen: they are drawn first.
+wait_for 20 "$probe" find Velmora-Brelantor "$work/disc/img/opis_n.jpg"
+keys "$main" Tab space
+chooser=$(shown '^Opis Badania$')
+read_report() {  # read_report NAME KEYS-TO-ITS-COLUMN...: reads, saves and prints the report NAME
+  local name=$1 reader
+  shift
+  keys "$chooser" "$@" ctrl+Return
+  reader=$(shown "^Opis badania – $name\$") || return 1
+  keys "$reader" End Home ctrl+s
+  keys "$(shown '^Zapisz kopię opisu$')" Return
+  keys "$(shown '^Opis badania$')" Return
+  keys "$reader" ctrl+p
+  keys "$(shown '^(Print|Drukuj)$')" Down Return
+  wait_for 30 test -s "$home/${name%.*}-wydruk.pdf"
+}
+check "the HTML report is read from the keyboard" read_report opis.html
+check "its copy is the report" cmp "$work/disc/opis.html" "$home/opis.html"
+# The printout may set "fi" and "fl" as ligatures.
+words() { pdftotext "$1" - | sed 's/ﬁ/fi/g; s/ﬂ/fl/g' | tr -s '[:space:]' ' '; }
+check "its printout holds the report" sh -c "pdftotext '$home/opis-wydruk.pdf' - | grep -q 'Opis badania tomografii'"
+check "the PDF report is read from the keyboard" read_report wynik.pdf Right Right
+check "its copy is the report" cmp "$work/disc/wynik.pdf" "$home/wynik.pdf"
+check "its printout is the report's text" test "$(words "$home/wynik-wydruk.pdf")" = "$(words "$work/disc/wynik.pdf")"
+stop
 
 # A screen reader's desktop names the accessibility modules in GTK_MODULES; only the disc has them here.
 # A private bus and its registry run outside, the bus bound into the root; pyatspi reads, as Orca does.

@@ -21,6 +21,7 @@
 #include <cairo-pdf.h>
 #include <gdk/gdkkeysyms.h>
 #include <glib.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <poppler.h>
 
@@ -253,6 +254,7 @@ TEST(ReportReaderTest, ACopyIsTheFileByteForByteAndNeverOnTheMedium) {
   ScopedMedium medium;
   medium.writeFile("wynik.pdf", std::string("%PDF\0\xff binarny", 15));
   medium.makeDirectory("opisy");
+  g_chmod(medium.path("wynik.pdf").c_str(), 0444);  // as on a disc
   ScopedMedium home;
   home.writeFile("zajety.pdf", "inny");
   struct Case {
@@ -270,6 +272,8 @@ TEST(ReportReaderTest, ACopyIsTheFileByteForByteAndNeverOnTheMedium) {
   for (const Case &c : cases) {
     EXPECT_EQ(saveReportCopy(medium.path("wynik.pdf"), c.target, root), c.result) << c.target;
     EXPECT_EQ(readFile(c.target), c.content) << c.target;
+    GStatBuf status;  // a copy is the user's to change
+    EXPECT_TRUE(g_stat(c.target.c_str(), &status) != 0 || (status.st_mode & 0200)) << c.target;
   }
 }
 

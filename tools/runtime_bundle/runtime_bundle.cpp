@@ -63,6 +63,8 @@ const char *const kGioModuleFolder = "gtk/lib/gio/modules";
 // Where the toolkit looks for the modules that GTK_MODULES names once
 // GTK_EXE_PREFIX points it at the disc: the desktop's own are not searched.
 const char *const kToolkitModuleFolder = "gtk/lib/gtk-2.0/modules";
+// Where the toolkit looks for its print backends under GTK_EXE_PREFIX.
+const char *const kPrintBackendFolder = "gtk/lib/gtk-2.0/2.10.0/printbackends";
 const char *const kDictionaryOnDisc = "gtk/share/dcmtk/dicom.dic";
 // GdkPixbuf tells formats apart by GIO's file-type guess, which needs a
 // database that a desktop without shared-mime-info lacks.
@@ -122,8 +124,9 @@ std::string baseName(const std::string &path) {
 }
 
 bool makeFolders(const std::string &root, std::string *error) {
-  for (const char *folder : {"gtk/bin", kLibraryFolder, "gtk/lib/gdk-pixbuf-2.0/2.10.0/loaders",
-                             kGioModuleFolder, kToolkitModuleFolder, "gtk/share/dcmtk", "gtk/share/mime"})
+  for (const char *folder :
+       {"gtk/bin", kLibraryFolder, "gtk/lib/gdk-pixbuf-2.0/2.10.0/loaders", kGioModuleFolder,
+        kToolkitModuleFolder, kPrintBackendFolder, "gtk/share/dcmtk", "gtk/share/mime"})
     if (g_mkdir_with_parents((root + "/" + folder).c_str(), 0755) != 0)
       return fail(error, root + "/" + folder + ": the folder cannot be created");
   return true;
@@ -219,17 +222,18 @@ bool bundleLoaders(const std::string &root, std::vector<std::string> &modules, s
   return writeFile(root + "/" + kLoaderFolder + "/loaders.cache", written, 0444, error);
 }
 
-// The accessibility modules a screen reader's desktop names in GTK_MODULES,
-// copied to where the toolkit finds them; what they load is bundled with the
-// program's libraries (the program's run path serves them too).
-bool bundleToolkitModules(const std::string &root, std::vector<std::string> &modules, std::string *error) {
-  gchar **paths = g_strsplit(VELMORA_GTK_MODULES, ":", -1);
+// The toolkit's modules in the `:`-separated list `paths`, copied into
+// `folder` under the disc's root, where the toolkit finds them; what they load
+// is bundled with the program's libraries (the program's run path serves them too).
+bool bundleToolkitModules(const std::string &root, const char *paths, const char *folder,
+                          std::vector<std::string> &modules, std::string *error) {
+  gchar **list = g_strsplit(paths, ":", -1);
   bool copied = true;
-  for (gchar **path = paths; copied && *path != nullptr; ++path) {
-    copied = copyOntoDisc(*path, root + "/" + kToolkitModuleFolder + "/" + baseName(*path), 0444, error);
-    if (copied) modules.push_back(*path);
+  for (gchar **path = list; copied && *path != nullptr; ++path) {
+    copied = copyOntoDisc(*path, root + "/" + folder + "/" + baseName(*path), 0444, error);
+    if (copied) modules.push_back(std::string(folder) + "/" + baseName(*path));
   }
-  g_strfreev(paths);
+  g_strfreev(list);
   return copied;
 }
 
@@ -344,9 +348,12 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
   if (!bundleLoaders(discRoot, result.loaders, error)) return false;
   for (const std::string &module : result.loaders)
     if (!dependencies(module, needed, error)) return false;
-  if (!bundleToolkitModules(discRoot, result.modules, error)) return false;
+  // The accessibility modules a screen reader's desktop names in GTK_MODULES, and the print backends.
+  if (!bundleToolkitModules(discRoot, VELMORA_GTK_MODULES, kToolkitModuleFolder, result.modules, error) ||
+      !bundleToolkitModules(discRoot, VELMORA_PRINT_BACKENDS, kPrintBackendFolder, result.modules, error))
+    return false;
   for (const std::string &module : result.modules)
-    if (!dependencies(module, needed, error)) return false;
+    if (!dependencies(discRoot + "/" + module, needed, error)) return false;
 
   std::set<std::string> baseline;
   if (!baselineLibraryNames(baseline, error)) return false;
@@ -354,8 +361,7 @@ bool bundleRuntime(const std::string &programPath, const std::string &discRoot, 
   for (const auto &program : programs) elfFiles.push_back(discRoot + "/" + program.second);
   for (const std::string &module : result.loaders)
     elfFiles.push_back(discRoot + "/" + kLoaderFolder + "/loaders/" + baseName(module));
-  for (const std::string &module : result.modules)
-    elfFiles.push_back(discRoot + "/" + kToolkitModuleFolder + "/" + baseName(module));
+  for (const std::string &module : result.modules) elfFiles.push_back(discRoot + "/" + module);
   for (const auto &library : needed) {
     if (baseline.count(library.first)) continue;
     const std::string target = discRoot + "/" + kLibraryFolder + "/" + library.first;

@@ -25,7 +25,7 @@ struct BundleOptions {
 struct BundleSummary {
   std::vector<std::string> libraries;  // file names in gtk/lib
   std::vector<std::string> loaders;    // picture loader modules
-  std::vector<std::string> modules;    // the toolkit's modules (accessibility)
+  std::vector<std::string> modules;    // the toolkit's modules (accessibility, printing), on the disc
   std::string oldestGlibc;             // the newest GLIBC_ version any program or library asks for
   std::string oldestLibstdcxx;         // the same for the host's libstdc++ (GLIBCXX_)
   unsigned long long bytes = 0;        // size of everything written under gtk/
@@ -42,10 +42,9 @@ extern const char *const requirementsOnDisc;
 // Copies `programPath` to gtk/bin/velmora-brelantor under `discRoot`, the
 // libraries it needs that are not part of the baseline to gtk/lib, the picture
 // loaders it uses with their cache, the toolkit's accessibility modules (gail
-// and atk-bridge, for screen readers), DCMTK's dictionary, the requirements file,
-// and writes autorun.sh at the root. Files are left read-only (programs
-// 0555), as on a burnt disc. False with a message in `error` on any failure
-// (a library that cannot be found, a tool that is missing).
+// and atk-bridge, for screen readers) and print backends (file, CUPS), DCMTK's dictionary, the requirements
+// file, and writes autorun.sh at the root. Files are left read-only (programs 0555), as on a burnt disc.
+// False with a message in `error` on any failure (a library that cannot be found, a tool that is missing).
 bool bundleRuntime(const std::string &programPath, const std::string &discRoot, std::string *error);
 bool bundleRuntime(const std::string &programPath, const std::string &discRoot, const BundleOptions &options,
                    BundleSummary *summary, std::string *error);
