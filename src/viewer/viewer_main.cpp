@@ -1,6 +1,7 @@
 // velmora-viewer: the disc's diagnostic viewer. With --export-png it renders
 // one frame into a PNG without a display; otherwise it opens its window on
 // what it is given (the current folder when nothing).
+#include "base/quit_request.h"
 #include "imaging/dicom_decoders.h"
 #include "imaging/examination.h"
 #include "imaging/frame_export.h"
@@ -13,8 +14,40 @@
 #include <dcmtk/oflog/oflog.h>
 
 #include <cstdio>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+namespace {
+
+// The examination read on its thread, handed to the main loop under a lock
+// both hold, so that what the thread wrote is published to the main thread.
+struct Reading {
+  std::mutex mutex;
+  std::optional<Examination> read;
+  GtkWidget *window = nullptr;  // main thread only; null once closed
+};
+
+// Main loop.
+gboolean onExaminationRead(gpointer data) {
+  Reading &reading = *static_cast<Reading *>(data);
+  std::optional<Examination> read;
+  {
+    std::lock_guard<std::mutex> hold(reading.mutex);
+    read.swap(reading.read);
+  }
+  if (read && reading.window != nullptr) showExamination(reading.window, std::move(*read));
+  return G_SOURCE_REMOVE;
+}
+
+void onWindowClosed(GtkWidget *, gpointer data) {
+  static_cast<Reading *>(data)->window = nullptr;
+  gtk_main_quit();
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
   platform::prepareProcess();
@@ -38,8 +71,21 @@ int main(int argc, char **argv) {
     return 1;
   }
   DicomImageDecoders decoders;
-  GtkWidget *window = openViewerWindow(openExamination(arguments));
-  g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+  // The window shows at once (and the navigator, watching for its title,
+  // stops its spinner) while a thread reads the examination: a folder without
+  // a usable DICOMDIR is scanned file by file, which on a slow disc takes long.
+  Reading reading;
+  reading.window = openViewerWindowWhileReading();
+  g_signal_connect(reading.window, "destroy", G_CALLBACK(onWindowClosed), &reading);
+  std::thread reader([&reading, arguments] {
+    Examination examination = openExamination(arguments);
+    std::lock_guard<std::mutex> hold(reading.mutex);
+    reading.read = std::move(examination);
+    g_idle_add(onExaminationRead, &reading);
+  });
   gtk_main();
+  // A scan still going stops at its next read.
+  requestQuit();
+  reader.join();
   return 0;
 }

@@ -15,6 +15,7 @@
 
 namespace {
 
+const char *const kReadingExamination = "Wczytywanie badania…";
 constexpr long kDecodedAhead = 24;
 constexpr long kDecodedBehind = 6;
 
@@ -28,6 +29,7 @@ struct Viewer {
   GtkWidget *window = nullptr, *list = nullptr, *image = nullptr, *slider = nullptr, *presets = nullptr,
             *position = nullptr, *status = nullptr, *speed = nullptr, *play = nullptr;
   guint cineSource = 0;
+  bool reading = false;  // the examination is still being read
   bool updatingControls = false;
   std::string presetsModality;
   bool presetsFilled = false;
@@ -177,6 +179,8 @@ void updateControls(Viewer &viewer) {
       for (const std::string &line : corner) spoken += ". " + line;
   else if (viewer.frame)
     spoken += ": " + viewer.frame->problem;
+  else if (viewer.reading)
+    spoken += ": " + std::string(kReadingExamination);
   atk_object_set_name(gtk_widget_get_accessible(viewer.image), spoken.c_str());
   viewer.updatingControls = false;
 }
@@ -320,7 +324,7 @@ gboolean onImageExposed(GtkWidget *widget, GdkEventExpose *, gpointer data) {
   if (viewer.frame && !viewer.frame->ok()) problem = viewer.frame->problem;
   const ExaminationSeries *series = currentSeries(viewer);
   if (series == nullptr)
-    problem = "Nie znaleziono obrazów do pokazania.";
+    problem = viewer.reading ? kReadingExamination : "Nie znaleziono obrazów do pokazania.";
   else if (!series->problem.empty())
     problem = series->problem;
   drawPicture(widget, viewer.frame && viewer.frame->ok() ? viewer.frame : nullptr, viewer.state,
@@ -411,7 +415,10 @@ std::string seriesLine(const ExaminationSeries &series) {
   return line;
 }
 
-GtkWidget *buildSeriesList(Viewer &viewer) {
+// The list's rows: patients, their studies and series, then the lines of
+// what could not be read. The first series is chosen without a signal: the
+// caller shows it.
+void fillSeriesList(Viewer &viewer) {
   GtkTreeStore *store = gtk_tree_store_new(2, G_TYPE_STRING, G_TYPE_INT);
   size_t index = 0;
   GtkTreeIter first;
@@ -439,17 +446,25 @@ GtkWidget *buildSeriesList(Viewer &viewer) {
     gtk_tree_store_append(store, &row, nullptr);
     gtk_tree_store_set(store, &row, 0, ("⚠ " + problem).c_str(), 1, -1, -1);
   }
-  GtkWidget *list = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+  GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(viewer.list));
+  g_signal_handlers_block_by_func(selection, reinterpret_cast<gpointer>(onSeriesRowActivated), &viewer);
+  gtk_tree_view_set_model(GTK_TREE_VIEW(viewer.list), GTK_TREE_MODEL(store));
   g_object_unref(store);
-  nameFor(list, "SeriesList", "Lista serii badania");
-  gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(list), FALSE);
-  gtk_tree_view_insert_column_with_attributes(GTK_TREE_VIEW(list), -1, "Seria", gtk_cell_renderer_text_new(),
-                                              "text", 0, nullptr);
-  gtk_tree_view_expand_all(GTK_TREE_VIEW(list));
-  GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(list));
+  gtk_tree_view_expand_all(GTK_TREE_VIEW(viewer.list));
   if (haveFirst) gtk_tree_selection_select_iter(selection, &first);
-  g_signal_connect(selection, "changed", G_CALLBACK(onSeriesRowActivated), &viewer);
-  return list;
+  g_signal_handlers_unblock_by_func(selection, reinterpret_cast<gpointer>(onSeriesRowActivated), &viewer);
+}
+
+GtkWidget *buildSeriesList(Viewer &viewer) {
+  viewer.list = gtk_tree_view_new();
+  nameFor(viewer.list, "SeriesList", "Lista serii badania");
+  gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(viewer.list), FALSE);
+  gtk_tree_view_insert_column_with_attributes(GTK_TREE_VIEW(viewer.list), -1, "Seria",
+                                              gtk_cell_renderer_text_new(), "text", 0, nullptr);
+  g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(viewer.list)), "changed",
+                   G_CALLBACK(onSeriesRowActivated), &viewer);
+  fillSeriesList(viewer);
+  return viewer.list;
 }
 
 }  // namespace
@@ -468,8 +483,7 @@ GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes) {
   GtkWidget *scrolled = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
   gtk_widget_set_size_request(scrolled, 260, -1);
-  v.list = buildSeriesList(v);
-  gtk_container_add(GTK_CONTAINER(scrolled), v.list);
+  gtk_container_add(GTK_CONTAINER(scrolled), buildSeriesList(v));
   gtk_paned_pack1(GTK_PANED(paned), scrolled, FALSE, TRUE);
 
   GtkWidget *right = gtk_vbox_new(FALSE, 2);
@@ -544,6 +558,25 @@ GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes) {
   showSeriesAt(v, 0);
   gtk_widget_grab_focus(v.image);
   return v.window;
+}
+
+GtkWidget *openViewerWindowWhileReading(size_t cacheBytes) {
+  GtkWidget *window = openViewerWindow(Examination(), cacheBytes);
+  viewerOf(window).reading = true;
+  updateControls(viewerOf(window));
+  return window;
+}
+
+void showExamination(GtkWidget *window, Examination examination) {
+  Viewer &viewer = viewerOf(window);
+  viewer.reading = false;
+  viewer.frame = nullptr;
+  viewer.rendering = PictureRendering();
+  viewer.examination = std::move(examination);
+  viewer.series = viewer.examination.allSeries();
+  fillSeriesList(viewer);
+  showSeriesAt(viewer, 0);
+  gtk_widget_queue_draw(viewer.image);
 }
 
 const ViewState &viewStateOf(GtkWidget *window) { return viewerOf(window).state; }

@@ -15,6 +15,12 @@
 // window owns what it shows and frees it when destroyed.
 GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes = kDefaultFrameCacheBytes);
 
+// The window at once, its examination still being read ("Wczytywanie
+// badania…" in place of the picture), so that it shows and answers while a
+// slow disc is read; showExamination gives it what was read.
+GtkWidget *openViewerWindowWhileReading(size_t cacheBytes = kDefaultFrameCacheBytes);
+void showExamination(GtkWidget *window, Examination examination);
+
 // The view state of a window made by openViewerWindow (for tests and
 // benchmarks), and its frame cache.
 const ViewState &viewStateOf(GtkWidget *window);

@@ -48,8 +48,11 @@ TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
       image.sliceLocation = i * 2.5;
       ASSERT_TRUE(writeTestImage(medium.path("S" + std::to_string(series) + "I" + std::to_string(i)), image));
     }
-  GtkWidget *window = openViewerWindow(openExamination({medium.root()}));
+  // The window shows while its examination is read, and says so.
+  GtkWidget *window = openViewerWindowWhileReading();
   GtkWidget *image = findWidget(window, "ImageView");
+  EXPECT_NE(accessibleName(image).find("Wczytywanie badania…"), std::string::npos) << accessibleName(image);
+  showExamination(window, openExamination({medium.root()}));
   ASSERT_TRUE(waitUntil([&] { return currentImageShown(window); }));
   // The first series' middle image comes first, with the file's window.
   EXPECT_EQ(labelOf(window, "ImagePosition"), "Obraz 3 z 5, położenie 7,5 mm");
