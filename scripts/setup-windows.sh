@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the navigator's Windows libraries (x86_64-w64-mingw32): GTK+ 2 and
-# what it needs, DCMTK and Boost.Filesystem, from the upstream tarballs that
+# what it needs, DCMTK, Boost.Filesystem and OpenJPEG, from the upstream tarballs that
 # Debian's source packages carry, as pinned in scripts/windows-stack.versions.
 #
 #   scripts/setup-windows.sh [--download-only]
@@ -340,6 +340,15 @@ build_boost() {
     ./b2 --user-config=user-config.jam toolset=gcc-mingw target-os=windows address-model=64 architecture=x86 \
       binary-format=pe abi=ms threading=multi threadapi=win32 link=static runtime-link=shared variant=release \
       --with-filesystem --with-system --layout=system --prefix="$prefix" -j "$jobs" -d0 install)
+}
+
+build_openjpeg() {
+  local dir
+  # The diagnostic viewer's JPEG 2000 decoder: the library alone, without its
+  # command-line codecs.
+  dir=$(unpack openjpeg)
+  cmake_build "$dir" -DBUILD_SHARED_LIBS=ON -DBUILD_STATIC_LIBS=OFF -DBUILD_CODEC=OFF -DBUILD_TESTING=OFF \
+    -DBUILD_DOC=OFF -DBUILD_PKGCONFIG_FILES=ON -DCMAKE_INSTALL_LIBDIR=lib
 }
 
 # ---- Driver ----
