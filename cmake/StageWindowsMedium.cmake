@@ -1,7 +1,8 @@
-# Stages the Windows files of the medium in MEDIUM (cmake -P): the program in
-# gtk/bin with every library it loads from PREFIX/bin, and the stand-ins in
-# Program/. make-sample-medium --windows copies this tree onto a disc.
-#   -DMEDIUM= -DPREFIX= -DRUNTIME_DIRS= -DPROGRAM= -DVIEWER= -DINSTALLER= -DOBJDUMP= -DSTRIP=
+# Stages the Windows files of the medium in MEDIUM (cmake -P): the program and
+# the disc's own diagnostic viewer in gtk/bin with every library they load from
+# PREFIX/bin, and the stand-ins in Program/. make-sample-medium --windows copies
+# this tree onto a disc.
+#   -DMEDIUM= -DPREFIX= -DRUNTIME_DIRS= -DPROGRAM= -DOWN_VIEWER= -DVIEWER= -DINSTALLER= -DOBJDUMP= -DSTRIP=
 # RUNTIME_DIRS holds the compiler's own libraries (libgcc, winpthread), which
 # the C libraries of the stack load. Everything goes on the disc stripped of
 # its debugging information.
@@ -14,6 +15,7 @@ function(stage from to)
   endif()
 endfunction()
 stage(${PROGRAM} ${MEDIUM}/gtk/bin/velmora-brelantor.exe)
+stage(${OWN_VIEWER} ${MEDIUM}/gtk/bin/velmora-viewer.exe)
 stage(${VIEWER} ${MEDIUM}/Program/DICOMViewer.exe)
 stage(${INSTALLER} ${MEDIUM}/Program/FRAMEWORK/dotnetfx.exe)
 
@@ -28,7 +30,7 @@ set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${OBJDUMP})
 file(GET_RUNTIME_DEPENDENCIES
-     EXECUTABLES ${PROGRAM} ${VIEWER} ${INSTALLER}
+     EXECUTABLES ${PROGRAM} ${OWN_VIEWER} ${VIEWER} ${INSTALLER}
      DIRECTORIES ${PREFIX}/bin ${RUNTIME_DIRS}
      RESOLVED_DEPENDENCIES_VAR libraries
      UNRESOLVED_DEPENDENCIES_VAR system
@@ -53,4 +55,4 @@ foreach(folder Program)
   endforeach()
 endforeach()
 list(LENGTH libraries count)
-message(STATUS "Windows files of the medium in ${MEDIUM}: the program and ${count} libraries")
+message(STATUS "Windows files of the medium in ${MEDIUM}: the programs and ${count} libraries")

@@ -317,19 +317,6 @@ build_gtk2() {
   make -C "$dir" install-pkgconfigDATA
 }
 
-build_dcmtk() {
-  local dir
-  dir=$(unpack dcmtk)
-  # The configuration runs test programs under wine: static, they need no DLLs.
-  # Wide file names let UTF-8 paths reach files whatever the system code page.
-  cmake_build "$dir" -DCMAKE_EXE_LINKER_FLAGS=-static -DDCMTK_WINEPREFIX="$WINEPREFIX" \
-    -DCPP_RUNTIME="$(ls /usr/lib/gcc/$host/*-posix/libstdc++-6.dll | head -n 1)" -DDCMTK_MODULES="ofstd;oflog;dcmdata" -DBUILD_APPS=OFF -DBUILD_SHARED_LIBS=OFF \
-    -DDCMTK_WITH_ZLIB=ON -DDCMTK_WITH_OPENSSL=OFF -DDCMTK_WITH_PNG=OFF -DDCMTK_WITH_TIFF=OFF \
-    -DDCMTK_WITH_XML=OFF -DDCMTK_WITH_ICONV=OFF -DDCMTK_WITH_ICU=OFF -DDCMTK_WITH_SNDFILE=OFF \
-    -DDCMTK_WITH_WRAP=OFF -DDCMTK_WITH_OPENJPEG=OFF -DDCMTK_WITH_DOXYGEN=OFF -DDCMTK_DEFAULT_DICT=builtin \
-    -DDCMTK_ENABLE_CHARSET_CONVERSION="<disabled>" -DDCMTK_WIDE_CHAR_FILE_IO_FUNCTIONS=ON -DBUILD_TESTING=OFF
-}
-
 build_boost() {
   local dir
   dir=$(unpack boost)
@@ -349,6 +336,22 @@ build_openjpeg() {
   dir=$(unpack openjpeg)
   cmake_build "$dir" -DBUILD_SHARED_LIBS=ON -DBUILD_STATIC_LIBS=OFF -DBUILD_CODEC=OFF -DBUILD_TESTING=OFF \
     -DBUILD_DOC=OFF -DBUILD_PKGCONFIG_FILES=ON -DCMAKE_INSTALL_LIBDIR=lib
+}
+
+build_dcmtk() {
+  local dir
+  dir=$(unpack dcmtk)
+  # The navigator reads files and indexes; the viewer also decodes pictures
+  # (JPEG, JPEG-LS and RLE) and maps them for display.
+  # The configuration runs test programs under wine: static, they need no DLLs.
+  # Wide file names let UTF-8 paths reach files whatever the system code page.
+  cmake_build "$dir" -DCMAKE_EXE_LINKER_FLAGS=-static -DDCMTK_WINEPREFIX="$WINEPREFIX" \
+    -DCPP_RUNTIME="$(ls /usr/lib/gcc/$host/*-posix/libstdc++-6.dll | head -n 1)" -DBUILD_APPS=OFF -DBUILD_SHARED_LIBS=OFF \
+    -DDCMTK_MODULES="ofstd;oflog;dcmdata;dcmimgle;dcmimage;dcmjpeg;dcmjpls" \
+    -DDCMTK_WITH_ZLIB=ON -DDCMTK_WITH_OPENSSL=OFF -DDCMTK_WITH_PNG=OFF -DDCMTK_WITH_TIFF=OFF \
+    -DDCMTK_WITH_XML=OFF -DDCMTK_WITH_ICONV=OFF -DDCMTK_WITH_ICU=OFF -DDCMTK_WITH_SNDFILE=OFF \
+    -DDCMTK_WITH_WRAP=OFF -DDCMTK_WITH_OPENJPEG=OFF -DDCMTK_WITH_DOXYGEN=OFF -DDCMTK_DEFAULT_DICT=builtin \
+    -DDCMTK_ENABLE_CHARSET_CONVERSION="<disabled>" -DDCMTK_WIDE_CHAR_FILE_IO_FUNCTIONS=ON -DBUILD_TESTING=OFF
 }
 
 # ---- Driver ----

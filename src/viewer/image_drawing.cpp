@@ -19,7 +19,7 @@ cairo_matrix_t pictureMatrix(const DecodedFrame &frame, const ViewState &state, 
   const double zoom = effectiveZoom(state, fitZoom(frame, state, width, height));
   cairo_matrix_scale(&matrix, zoom, zoom);
   if (state.flipped) cairo_matrix_scale(&matrix, -1, 1);
-  cairo_matrix_rotate(&matrix, state.quarterTurns * M_PI / 2);
+  cairo_matrix_rotate(&matrix, state.quarterTurns * G_PI / 2);
   cairo_matrix_translate(&matrix, -frame.width / 2.0, -frame.height / 2.0);
   return matrix;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows program on a sample disc, started under wine as autorun.inf
 # starts it and used as a user would with the mouse: the reference pictures,
-# a report handed to the handler wine's registry names for HTML, then the
-# viewer with the runtime missing: both questions answered Yes, the installer
-# stand-in writes the runtime's key, the viewer stand-in starts with the
-# DICOMDIR. Closing the program removes its working directory.
+# a report handed to the handler wine's registry names for HTML (a handler
+# that never ends, which must not hold the program), then the viewer with the
+# runtime missing: both questions answered Yes, the installer stand-in writes
+# the runtime's key, the viewer stand-in starts with the DICOMDIR. The disc's
+# own viewer from gtk\bin opens the DICOMDIR, steps and changes the window.
+# Closing the program removes its working directory.
 #   windows_disc_end_to_end.sh LINUX_TOOLS_BIN SCREEN_PROBE
 # Runs on the X display of the caller (DISPLAY), in the wine prefix WINEPREFIX.
 set -u
@@ -21,6 +23,8 @@ cleanup() {
   restore_html_handler
   wine taskkill /f /im velmora-brelantor.exe >/dev/null 2>&1
   wine taskkill /f /im DICOMViewer.exe >/dev/null 2>&1
+  wine taskkill /f /im velmora-viewer.exe >/dev/null 2>&1
+  wine taskkill /f /im ping.exe >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -64,7 +68,8 @@ press_tile_for() {
 }
 runtime_key='HKLM\SOFTWARE\Microsoft\.NETFramework\v2.0.50727'
 
-# HTML opens with a handler of the test's own that copies the page it is given.
+# HTML opens with a handler of the test's own that copies the page it is given
+# and then never ends, as a browser that hangs.
 html_default=$(wine reg query 'HKCR\.html' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 restore_html_handler() {
   wine reg delete 'HKCR\VelmoraTestPage' /f >/dev/null 2>&1
@@ -75,7 +80,7 @@ restore_html_handler() {
   fi
 }
 opened_windows=$(winepath -w "$work/opened.html" 2>/dev/null | tr -d '\r')
-printf 'REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.html]\r\n@="VelmoraTestPage"\r\n\r\n[HKEY_CLASSES_ROOT\\VelmoraTestPage\\shell\\open\\command]\r\n@="cmd.exe /c copy \\"%%1\\" \\"%s\\""\r\n' \
+printf 'REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.html]\r\n@="VelmoraTestPage"\r\n\r\n[HKEY_CLASSES_ROOT\\VelmoraTestPage\\shell\\open\\command]\r\n@="cmd.exe /c copy \\"%%1\\" \\"%s\\" & ping -n 100000 127.0.0.1"\r\n' \
   "$(printf '%s' "$opened_windows" | sed 's/\\/\\\\/g')" >"$work/handler.reg"
 wine regedit /s "$(winepath -w "$work/handler.reg" | tr -d '\r')" >/dev/null 2>&1
 
@@ -84,7 +89,8 @@ disc="$work/Płyta Łódź"
 step "making the disc"
 "$tools/make-sample-medium" "$disc" --windows --studies 1 --series 2 --images 4 --size 128 >/dev/null ||
   { echo "the disc could not be made"; exit 1; }
-for f in autorun.inf gtk/bin/velmora-brelantor.exe Program/DICOMViewer.exe Program/FRAMEWORK/dotnetfx.exe; do
+for f in autorun.inf gtk/bin/velmora-brelantor.exe gtk/bin/velmora-viewer.exe gtk/bin/libopenjp2.dll \
+  Program/DICOMViewer.exe Program/FRAMEWORK/dotnetfx.exe; do
   [ -f "$disc/$f" ] || problem "$f missing on the disc"
 done
 grep -q 'open=gtk\\bin\\velmora-brelantor.exe' "$disc/autorun.inf" || problem "autorun.inf does not start the program"
@@ -122,6 +128,11 @@ for _ in $(seq 1 150); do
 done
 grep -q "Technika badania" "$work/opened.html" 2>/dev/null || problem "the report did not reach the HTML handler"
 xdotool windowfocus --sync "$chooser" key Escape 2>/dev/null
+for _ in $(seq 1 100); do
+  xdotool search --name "^Opis Badania\$" >/dev/null 2>&1 || break
+  sleep 0.2
+done
+xdotool search --name "^Opis Badania\$" >/dev/null 2>&1 && problem "the program does not answer while the report's handler runs"
 
 step "the viewer, with the runtime missing"
 press_tile 0.83
@@ -132,6 +143,29 @@ xdotool windowfocus --sync "$standard" key Return 2>/dev/null
 window "DICOMViewerSplash" >/dev/null || problem "the viewer stand-in did not start"
 window "Przeglądarka DICOM" >/dev/null || problem "the viewer stand-in showed no DICOMDIR"
 wine reg query "$runtime_key" /reg:32 >/dev/null 2>&1 || problem "the runtime's key was not written"
+
+# Waits up to 20 s for the window titled $1 to look different from $2.
+changed() {
+  for _ in $(seq 1 100); do
+    [ "$("$probe" changed "$1" "$2" 2>/dev/null || echo 0)" -gt 0 ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+step "the disc's own viewer on the DICOMDIR"
+wine gtk/bin/velmora-viewer.exe "$(winepath -w "$disc/DICOMDIR" | tr -d '\r')" >/dev/null 2>"$work/viewer.txt" &
+viewer_title="Velmora-Brelantor DICOM"
+if viewer=$(window "$viewer_title"); then
+  for input in Down w; do
+    for _ in $(seq 1 100); do "$probe" save "$viewer_title" "$work/viewer-still" 2>/dev/null && break; sleep 0.2; done
+    xdotool windowfocus --sync "$viewer" key "$input" 2>/dev/null
+    changed "$viewer_title" "$work/viewer-still" || problem "the key $input changed nothing in the viewer"
+  done
+  wine taskkill /im velmora-viewer.exe >/dev/null 2>&1
+else
+  problem "the viewer did not open"
+  cat "$work/viewer.txt"
+fi
 
 step "closing"
 wine taskkill /im velmora-brelantor.exe >/dev/null 2>&1
