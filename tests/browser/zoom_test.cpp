@@ -3,6 +3,7 @@
 #include "browser/navigation.h"
 
 #include "browser/browser_state.h"
+#include "browser/image_view.h"
 
 #include "support/browser_session.h"
 #include "support/gui.h"
@@ -119,6 +120,8 @@ TEST_F(ZoomTest, TheViewShowsTheWholePictureScaledAtEveryStepAndScrollPosition) 
   pressTile();
   ASSERT_TRUE(waitUntil([] { return gtk_widget_get_mapped(browser.browserWindow); }));
   click(browser.nextImageButton);
+  // The thumbnail stands in until the worker has decoded the full picture.
+  ASSERT_TRUE(waitUntil([] { return gdk_pixbuf_get_width(viewedPixels()) == 300; }));
   std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> full(
       gdk_pixbuf_new_from_file(medium_.path("REFIMG/ST001/SE001/IM001.png").c_str(), nullptr),
       g_object_unref);
