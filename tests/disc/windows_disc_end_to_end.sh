@@ -141,7 +141,7 @@ xdotool windowfocus --sync "$standard" key Return 2>/dev/null
 window "DICOMViewerSplash" >/dev/null || problem "the viewer stand-in did not start"
 window "Przeglądarka DICOM" >/dev/null || problem "the viewer stand-in showed no DICOMDIR"
 wine reg query "$runtime_key" /reg:32 >/dev/null 2>&1 || problem "the runtime's key was not written"
-pgrep -f 'ping.exe -n 100000' >/dev/null || problem "the report's handler did not keep running"
+pgrep -f 'ping(\.exe)? -n 100000' >/dev/null || problem "the report's handler did not keep running"
 
 # Waits up to 20 s for the window titled $1 to look different from $2.
 changed() {
