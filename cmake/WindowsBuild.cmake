@@ -118,8 +118,8 @@ if(VELMORA_TESTS)
                    BrowserInputTest.EachKeyAndWheelTurnGivesTheStateOfItsButton
                    BrowserInputTest.TheTreeIsWalkedWithArrowsAndTabAndReadAsButtonsThatOpen)
     list(JOIN linux_only ":" linux_only)
-    set(browser_tests browser_input browser_window cine_playback full_pictures image_view key_actions navigation
-                      series_loading step_rules tree_building zoom)
+    set(browser_tests browser_input browser_window cine_playback current_position full_pictures image_view
+                      navigation rules/key_map rules/position_and_zoom_rules series_loading tree_building zoom)
     list(TRANSFORM browser_tests REPLACE "(.+)" "${tests}/browser/\\1_test.cpp")
     add_executable(velmora_windows_gui_tests ${tests}/app/main_window_test.cpp ${browser_tests}
                                              ${tests}/support/picture_bytes.cpp)
