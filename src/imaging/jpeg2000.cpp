@@ -139,6 +139,8 @@ bool decodeJpeg2000(const uint8_t *bytes, size_t length, Jpeg2000Image &image, s
 
 namespace {
 
+thread_local std::string lastFailure;
+
 // The DCMTK side: decoding only; JPEG 2000 is never written.
 class Jpeg2000Codec : public DcmCodec {
  public:
@@ -283,13 +285,22 @@ class Jpeg2000Codec : public DcmCodec {
       return EC_CorruptedData;
     std::vector<uint8_t> stream;
     OFCondition status = gather(pixels, fragment, stream);
-    if (status.bad()) return status;
+    if (status.bad()) {
+      lastFailure = status == EC_MemoryExhausted ? "strumień JPEG 2000 ramki jest zbyt duży"
+                                                 : "dane JPEG 2000 ramki są uszkodzone";
+      return status;
+    }
     Jpeg2000Image image;
     std::string error;
-    if (!decodeJpeg2000(stream.data(), stream.size(), image, error)) return EC_CorruptedData;
-    if (static_cast<unsigned long>(image.width) * static_cast<unsigned long>(image.height) != layout.pixels ||
-        image.components != layout.samples)
+    if (!decodeJpeg2000(stream.data(), stream.size(), image, error)) {
+      lastFailure = error;
       return EC_CorruptedData;
+    }
+    if (static_cast<unsigned long>(image.width) * static_cast<unsigned long>(image.height) != layout.pixels ||
+        image.components != layout.samples) {
+      lastFailure = "obraz JPEG 2000 ma inne wymiary, niż podaje plik DICOM";
+      return EC_CorruptedData;
+    }
     const size_t plane = layout.pixels;
     for (int c = 0; c < layout.samples; ++c)
       for (size_t i = 0; i < plane; ++i) {
@@ -327,6 +338,12 @@ class NoRepresentation : public DcmRepresentationParameter {
 };
 
 }  // namespace
+
+std::string takeJpeg2000Failure() {
+  std::string failure;
+  failure.swap(lastFailure);
+  return failure;
+}
 
 Jpeg2000Registration::Jpeg2000Registration() {
   std::lock_guard<std::mutex> hold(registrationLock);

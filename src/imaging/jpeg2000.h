@@ -27,6 +27,11 @@ constexpr long long kLargestJpeg2000Samples = 256LL * 1024 * 1024;
 // limit above, or has subsampled components.
 bool decodeJpeg2000(const uint8_t *bytes, size_t length, Jpeg2000Image &image, std::string &error);
 
+// Why the DCMTK codec below could not decode the last frame it was given on
+// this thread (a Polish line), cleared by the call; empty when it decoded
+// every frame since the last call. DCMTK passes on no more than a status.
+std::string takeJpeg2000Failure();
+
 // Registers the DCMTK codec for as long as it lives (nesting: the codec goes
 // with the last one). Use DicomImageDecoders rather than this alone.
 class Jpeg2000Registration {

@@ -12,6 +12,7 @@
 #include "reference_pictures.h"
 #include "support/scoped_medium.h"
 #include "support/standin_programs.h"
+#include "support/viewer_images.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcddirif.h>
@@ -31,6 +32,7 @@
 #include <gtk/gtk.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -109,16 +111,17 @@ void writeImage(const std::string &path, const Spec &spec) {
   ASSERT_TRUE(saved.good()) << path << saved.text();
 }
 
-// A JPEG 2000 file whose code stream DCMTK cannot decode here.
-void writeJpeg2000(const std::string &path, Spec spec) {
+// A JPEG 2000 file of the code stream `stream` (by default one that ends
+// after its first marker).
+void writeJpeg2000(const std::string &path, Spec spec, std::vector<Uint8> stream = {0xFF, 0x4F, 0xFF, 0x51}) {
   writeImage(path, spec);
   DcmFileFormat file;
   ASSERT_TRUE(file.loadFile(path.c_str()).good());
   auto *sequence = new DcmPixelSequence(DCM_PixelSequenceTag);
   sequence->insert(new DcmPixelItem(DCM_PixelItemTag));
   auto *fragment = new DcmPixelItem(DCM_PixelItemTag);
-  const Uint8 junk[4] = {0xFF, 0x4F, 0xFF, 0x51};
-  fragment->putUint8Array(junk, 4);
+  if (stream.size() % 2 == 1) stream.push_back(0);
+  fragment->putUint8Array(stream.data(), static_cast<unsigned long>(stream.size()));
   sequence->insert(fragment);
   auto *pixels = new DcmPixelData(DCM_PixelData);
   pixels->putOriginalRepresentation(EXS_JPEG2000LosslessOnly, nullptr, sequence);
@@ -309,14 +312,15 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
   ASSERT_EQ(summary.skipped.size(), 2u) << text;
   EXPECT_NE(summary.skipped[0].find("IMG2: named by the DICOMDIR but missing"), std::string::npos) << text;
   EXPECT_NE(summary.skipped[1].find("REFIMG/ST000001/SE000001: no pictures of 1 file ("), std::string::npos);
-  // Decoded by the viewer's JPEG 2000 codec, which refuses a code stream with no tiles.
-  EXPECT_NE(summary.skipped[1].find("j2k.dcm), JPEG 2000 (Lossless only): Invalid DICOM image"),
+  EXPECT_NE(summary.skipped[1].find("j2k.dcm), a placeholder saying why in their place; JPEG 2000 (Lossless "
+                                    "only): Invalid DICOM image (uszkodzony nagłówek JPEG 2000)"),
             std::string::npos)
       << text;
 
   // Pictures per REFIMG series, which pair with the DICOM series by position;
   // objects without pixels sit in DICOM series after them.
-  const std::vector<std::pair<std::string, int>> series = {{"ST000001/SE000001", 2},
+  EXPECT_EQ(summary.placeholders, 1) << text;
+  const std::vector<std::pair<std::string, int>> series = {{"ST000001/SE000001", 3},
                                                            {"ST000001/SE000002", 3},
                                                            {"ST000001/SE000003", 3},
                                                            {"ST000002/SE000001", 5},
@@ -407,6 +411,58 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
   DicomFileIndex.clear();
   StudyMetadataIndex.clear();
   loadedImageCount = totalImageCount = 0;
+}
+
+TEST_F(MakeDiscTest, JpegTwoThousandIsPicturedAndAFrameThatCannotBeStandsAsAPlaceholderSayingWhy) {
+  Spec plain;
+  writeImage(medium_.path("plain/IM1"), plain);
+  ASSERT_TRUE(writeJpeg2000Copy(medium_.path("plain/IM1"), medium_.path("export/coded"), medium_.root()));
+  // A code stream declaring a 60000 x 60000 image in one tile; the file says 32 x 32.
+  std::vector<Uint8> bomb = {0xFF, 0x4F, 0xFF, 0x51, 0, 41, 0, 0};
+  for (Uint32 value : {60000u, 60000u, 0u, 0u, 60000u, 60000u, 0u, 0u})
+    bomb.insert(bomb.end(), {Uint8(value >> 24), Uint8(value >> 16), Uint8(value >> 8), Uint8(value)});
+  bomb.insert(bomb.end(),
+              {0, 1, 15, 1, 1, 0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 5, 4, 4, 0, 1, 0xFF, 0x5C, 0, 19, 0x40});
+  bomb.insert(bomb.end(), 16, 0x40);
+  bomb.insert(bomb.end(), {0xFF, 0x90, 0, 10, 0, 0, 0, 0, 0, 0, 0, 1, 0xFF, 0x93, 0xFF, 0xD9});
+  Spec alone = plain;
+  alone.series += ".2", alone.seriesNumber = 2;
+  writeJpeg2000(medium_.path("export/bomb"), alone, bomb);
+  alone.series += "3", alone.seriesNumber = 3;
+  writeImage(medium_.path("export/short"), alone);
+  DcmFileFormat cut;
+  ASSERT_TRUE(cut.loadFile(medium_.path("export/short").c_str()).good());
+  cut.getDataset()->putAndInsertUint16(DCM_Rows, 4000);
+  ASSERT_TRUE(cut.saveFile(medium_.path("export/short").c_str(), EXS_LittleEndianExplicit).good());
+  makedisc::MakeDiscOptions made = options({"export"});
+  made.maxPictureSide = 256;
+  makedisc::MakeDiscSummary summary;
+  std::string error;
+  ASSERT_TRUE(makedisc::makeDisc(made, &summary, &error)) << error;
+  const std::string text = makedisc::summaryText(summary);
+  EXPECT_EQ(summary.pictures, 1) << text;
+  EXPECT_EQ(summary.placeholders, 2) << text;
+  EXPECT_NE(
+      text.find("bomb), a placeholder saying why in their place; JPEG 2000 (Lossless only): Invalid DICOM "
+                "image (obraz JPEG 2000 ma niedozwolony rozmiar)"),
+      std::string::npos)
+      << text;
+  EXPECT_NE(text.find("fewer than the 256000 its frames declare"), std::string::npos) << text;
+  // The coded picture is windowed as the plain one; each placeholder fills
+  // its series' only picture with light text on grey.
+  EXPECT_NEAR(pixelAt(disc("REFIMG/ST000001/SE000001/IM000001.jpg"), 6, 16).at(0), 0, 8);
+  EXPECT_NEAR(pixelAt(disc("REFIMG/ST000001/SE000001/IM000001.jpg"), 26, 16).at(0), 255, 8);
+  for (const char *series : {"SE000002", "SE000003"}) {
+    const std::string picture = disc(std::string("REFIMG/ST000001/") + series + "/IM000001.jpg");
+    std::unique_ptr<GdkPixbuf, decltype(&g_object_unref)> shown(
+        gdk_pixbuf_new_from_file(picture.c_str(), nullptr), g_object_unref);
+    ASSERT_TRUE(shown) << series;
+    EXPECT_EQ(gdk_pixbuf_get_width(shown.get()), 256);
+    int lightest = 0;
+    for (int x = 0; x < 256; ++x) lightest = std::max(lightest, pixelAt(picture, x, 128).at(0));
+    EXPECT_NEAR(pixelAt(picture, 2, 2).at(0), 77, 6) << series;
+    EXPECT_GT(lightest, 200) << series;
+  }
 }
 
 TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {

@@ -7,13 +7,16 @@
 #include "dicom_directory.h"
 #include "disc_plan.h"
 #include "disc_reports.h"
+#include "examination_plan.h"
 #include "export_reading.h"
+#include "placeholder_picture.h"
 #include "reference_pictures.h"
 #include "runtime_bundle.h"
 #include "viewer_side.h"
 
 #include "catalogue/worker_pool.h"
 #include "imaging/dicom_decoders.h"
+#include "imaging/jpeg2000.h"
 #include "platform/platform.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -46,6 +49,7 @@ struct JobResult {
   std::string copyFailure;  // empty: copied
   int pictures = 0;
   std::string pictureFailure;  // empty: every picture made
+  bool placeholder = false;    // the frame that failed stands as a placeholder picture
 };
 
 // A report above this is not a report.
@@ -195,13 +199,23 @@ bool choosePatient(const std::vector<ExportFile> &files, const std::string &chos
   return true;
 }
 
-// Why a file gave no pictures, naming its transfer syntax. Decoders registered.
-std::string pictureFailure(const ExportFile &file, const std::string &failure) {
+// Why a file gave no pictures, naming its transfer syntax, and in `shown` as
+// its placeholder picture tells it. Decoders registered; on the thread that
+// rendered, right after the failure.
+std::string pictureFailure(const ExportFile &file, const std::string &failure, std::string *shown) {
   const DcmXfer syntax(file.transferSyntaxUid.c_str());
   const std::string name = syntax.getXfer() == EXS_Unknown ? file.transferSyntaxUid : syntax.getXferName();
-  if (syntax.isEncapsulated() && !DcmCodecList::canChangeCoding(syntax.getXfer(), EXS_LittleEndianExplicit))
+  if (syntax.isEncapsulated() && !DcmCodecList::canChangeCoding(syntax.getXfer(), EXS_LittleEndianExplicit)) {
+    *shown = "Ten program nie odczytuje kompresji „" + name + "”.";
     return name + ": no decoder for it here";
-  return name + ": " + failure;
+  }
+  std::string codec = takeJpeg2000Failure();
+  if (codec.empty()) {
+    *shown = "Dane obrazu są uszkodzone lub zapisane w postaci, której ten program nie odczytuje.";
+    return name + ": " + failure;
+  }
+  *shown = std::string(1, static_cast<char>(g_ascii_toupper(codec[0]))) + codec.substr(1) + ".";
+  return name + ": " + failure + " (" + codec + ")";
 }
 
 // One line per series whose pictures could not all be made.
@@ -220,7 +234,8 @@ void reportPictureFailures(const DiscPlan &plan, const std::map<const ExportFile
       }
       if (failed > 0)
         summary->skipped.push_back(series.refimgFolder + ": no pictures of " + std::to_string(failed) +
-                                   (failed == 1 ? " file (" : " files (") + files + "), " + reason);
+                                   (failed == 1 ? " file (" : " files (") + files +
+                                   "), a placeholder saying why in their place; " + reason);
     }
 }
 
@@ -446,13 +461,25 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
                                         file.pixelDataLength,
                                         DcmXfer(file.transferSyntaxUid.c_str()).isEncapsulated() ||
                                             file.pixelDataLength == DCM_UndefinedLength};
-          result.pictureFailure = pixelRefusal(declared);
-          if (!result.pictureFailure.empty()) return;
-          result.pictures = renderReferencePictures(instance.file->path, instance.file->frames,
-                                                    staging + "/" + series.refimgFolder,
-                                                    instance.firstPicture, settings, &result.pictureFailure);
+          const std::string folder = staging + "/" + series.refimgFolder;
+          std::string shown;
+          result.pictureFailure = pixelRefusal(declared, &shown);
+          if (result.pictureFailure.empty()) {
+            takeJpeg2000Failure();
+            result.pictures =
+                renderReferencePictures(instance.file->path, instance.file->frames, folder,
+                                        instance.firstPicture, settings, &result.pictureFailure);
+            if (!result.pictureFailure.empty())
+              result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure, &shown);
+          }
+          // The frame that failed stands in its series as a picture saying why:
+          // the navigator never shows a series without pictures.
+          std::string unwritten;
           if (!result.pictureFailure.empty())
-            result.pictureFailure = pictureFailure(*instance.file, result.pictureFailure);
+            result.placeholder =
+                writeJpeg(folder + "/" +
+                              samplemedium::mediaName("IM", instance.firstPicture + result.pictures) + ".jpg",
+                          placeholderPicture(shown, settings.maxSide), settings.quality, &unwritten);
         },
         phase("writing"), &stop);
     // The DICOMDIR may still be at work on the last copies: a phase of its own.
@@ -476,6 +503,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   std::map<const ExportFile *, JobResult> byFile;
   for (size_t i = 0; i < jobs.size(); ++i) {
     summary->pictures += results[i].pictures;
+    summary->placeholders += results[i].placeholder ? 1 : 0;
     byFile[jobs[i]->file] = results[i];
   }
   reportPictureFailures(plan, byFile, summary);
@@ -531,7 +559,9 @@ std::string summaryText(const MakeDiscSummary &summary) {
   std::ostringstream text;
   text << "patients " << summary.patients << ", studies " << summary.studies << ", series " << summary.series
        << ", images " << summary.images << ", pictures " << summary.pictures << ", reports "
-       << summary.reports << ", other objects " << summary.others << "\n";
+       << summary.reports << ", other objects " << summary.others;
+  if (summary.placeholders > 0) text << ", placeholder pictures " << summary.placeholders;
+  text << "\n";
   if (!summary.profile.empty()) text << "DICOMDIR profile: " << summary.profile << "\n";
   if (summary.notDicom > 0) text << "not DICOM, ignored: " << summary.notDicom << " files\n";
   if (!summary.skipped.empty()) text << "skipped: " << summary.skipped.size() << "\n";

@@ -42,10 +42,11 @@ struct MakeDiscOptions {
 struct MakeDiscSummary {
   int patients = 0;
   int studies = 0;
-  int series = 0;    // image series (the ones with REFIMG folders)
-  int images = 0;    // image objects
-  int others = 0;    // objects without pixel data (reports, presentation states...)
-  int pictures = 0;  // JPEG pictures written
+  int series = 0;        // image series (the ones with REFIMG folders)
+  int images = 0;        // image objects
+  int others = 0;        // objects without pixel data (reports, presentation states...)
+  int pictures = 0;      // JPEG pictures written
+  int placeholders = 0;  // pictures saying why a frame could not be rendered
   int reports = 0;
   int notDicom = 0;  // files under the sources that are not DICOM, ignored
   std::string profile;

@@ -85,18 +85,25 @@ Raster fitRaster(const Raster &raster, double heightRatio, int maxSide) {
   return out;
 }
 
-std::string pixelRefusal(const DeclaredPixels &pixels) {
-  if (pixels.rows <= 0 || pixels.columns <= 0) return "the image declares no rows or columns";
+std::string pixelRefusal(const DeclaredPixels &pixels, std::string *shown) {
+  auto refuse = [&](const char *why, std::string reason) {
+    if (shown != nullptr) *shown = why;
+    return reason;
+  };
+  if (pixels.rows <= 0 || pixels.columns <= 0)
+    return refuse("Plik nie podaje wymiarów obrazu.", "the image declares no rows or columns");
   const double declared = static_cast<double>(pixels.rows) * pixels.columns *
                           std::max(1L, pixels.samplesPerPixel) * std::max(1L, pixels.frames) *
                           pixels.bitsAllocated / 8.0;
   if (!pixels.encapsulated && static_cast<double>(pixels.storedLength) < std::floor(declared))
-    return "the pixel data hold " + std::to_string(pixels.storedLength) + " bytes, fewer than the " +
-           std::to_string(static_cast<unsigned long long>(declared)) + " its frames declare";
+    return refuse("Plik zawiera mniej danych obrazu, niż zapowiada.",
+                  "the pixel data hold " + std::to_string(pixels.storedLength) + " bytes, fewer than the " +
+                      std::to_string(static_cast<unsigned long long>(declared)) + " its frames declare");
   if (pixels.rows > INT_MAX || pixels.columns > INT_MAX ||
       !pictureSizeWithinLimits(static_cast<int>(pixels.columns), static_cast<int>(pixels.rows)))
-    return "a frame of " + std::to_string(pixels.columns) + " x " + std::to_string(pixels.rows) +
-           " pixels is beyond the largest picture made (64 megapixels, 16384 pixels a side)";
+    return refuse("Obraz jest zbyt duży: ponad 64 megapiksele lub ponad 16384 piksele w boku.",
+                  "a frame of " + std::to_string(pixels.columns) + " x " + std::to_string(pixels.rows) +
+                      " pixels is beyond the largest picture made (64 megapixels, 16384 pixels a side)");
   return "";
 }
 

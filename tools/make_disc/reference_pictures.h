@@ -55,8 +55,9 @@ struct DeclaredPixels {
 // Why the frames must not be rendered (empty when they may): a frame beyond
 // the navigator's picture limits (a side of 16384 pixels, 64 megapixels), or
 // uncompressed pixel data shorter than the frames declare. A header can
-// declare any size, and the toolkit would set out to allocate it.
-std::string pixelRefusal(const DeclaredPixels &pixels);
+// declare any size, and the toolkit would set out to allocate it. `shown`,
+// when given, receives the reason as the placeholder picture tells it.
+std::string pixelRefusal(const DeclaredPixels &pixels, std::string *shown = nullptr);
 
 // Writes `raster` as a JPEG picture.
 bool writeJpeg(const std::string &path, const Raster &raster, int quality, std::string *error);
