@@ -76,9 +76,10 @@ Frame makeFrame(int side) {
   const std::string command = "opj_compress -i " + raw + " -o " + coded + " -F " + std::to_string(side) +
                               "," + std::to_string(side) + ",1,12,u";
   gint status = -1;
-  if (!g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr) ||
-      !g_spawn_check_exit_status(status, nullptr))
-    return Frame();
+  gchar *out = nullptr, *err = nullptr;  // its chatter stays out of the results
+  const bool ran = g_spawn_command_line_sync(command.c_str(), &out, &err, &status, nullptr);
+  g_free(out), g_free(err);
+  if (!ran || !g_spawn_check_exit_status(status, nullptr)) return Frame();
   std::ifstream in(coded, std::ios::binary);
   frame.stream.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   std::vector<Uint8> padded = frame.stream;

@@ -120,7 +120,8 @@ TEST(HostileExports, FramesClaimingMorePixelsThanTheyHoldOrTheLimitsAllowAreRefu
   ASSERT_TRUE(makedisc::makeDisc(discOptions(medium), &summary, &error));
   EXPECT_EQ(summary.skipped,
             std::vector<std::string>{"REFIMG/ST000001/SE000002: no pictures of 1 file (" +
-                                     medium.path("export/b/1") + "), the pixel data hold 128 " +
+                                     medium.path("export/b/1") +
+                                     "), a placeholder saying why in their place; the pixel data hold 128 " +
                                      "bytes, fewer than the 8589672450 its frames declare"});
   EXPECT_EQ(makedisc::pixelRefusal({8192, 8193, 1, 8, 1, 1000, true}).find("a frame of 8193 x 8192"), 0u);
 }
