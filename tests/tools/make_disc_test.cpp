@@ -6,6 +6,7 @@
 #include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
+#include "disc_image.h"
 #include "disc_plan.h"
 #include "export_reading.h"
 #include "imaging/dicom_decoders.h"
@@ -486,8 +487,9 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
        "",
        "",
        "",
-       "2 patients; a disc is for one (choose with --patient ID, or the name of one without an ID):\n  ID "
-       "80010112345: Kowalski Jan (1 file)\n  ID 90020254321: Kowalski Jan (1 file)"},
+       "2 patients; a disc is for one (choose with --patient ID, the name of one without an ID, or the "
+       "number "
+       "listed):\n  1. ID 80010112345: Kowalski Jan (1 file)\n  2. ID 90020254321: Kowalski Jan (1 file)"},
       {{"export"}, "", "123", "", "no files of patient 123"},
       {{"plain"}, "", "", "", "no DICOM file found"},
       {{"export"}, "arrow.html", "", "", "line 1: U+2192 cannot be written in Windows-1250"},
@@ -521,6 +523,38 @@ TEST_F(MakeDiscTest, RefusalsLeaveNothingBehind) {
   for (fs::directory_iterator it(medium_.root()), end; it != end; ++it)
     left.push_back(it->path().filename().string());
   EXPECT_EQ(left.size(), 9u);  // no .partial folder of the refused runs
+}
+
+TEST_F(MakeDiscTest, APatientWithoutIdOrNameIsChosenByTheListTheLabelsAgreeAndTheAcceptedSyntaxIsKept) {
+  Spec named, nameless;
+  writeImage(medium_.path("export/a"), named);
+  nameless.patient.clear(), nameless.study += ".9", nameless.series += ".9";
+  nameless.extra = {{DCM_PatientName, "^^^^"}, {DCM_SOPInstanceUID, "1.2.826.0.1.9.9.1"}};
+  writeImage(medium_.path("export/b"), nameless);
+  // The same object, found first, in a transfer syntax no general-purpose profile takes.
+  nameless.xfer = EXS_LittleEndianImplicit;
+  writeImage(medium_.path("export/a implicit"), nameless);
+  makedisc::MakeDiscSummary summary;
+  std::string error;
+  EXPECT_FALSE(makedisc::makeDisc(options({"export"}), &summary, &error));
+  EXPECT_NE(error.find("\n  2. ID (none): (no name) (2 files)"), std::string::npos) << error;
+  for (const std::string choice : {"2", "(no name)"}) {
+    makedisc::MakeDiscOptions made = options({"export"});
+    made.patientId = choice;
+    made.out = medium_.path("disc " + choice);
+    ASSERT_TRUE(makedisc::makeDisc(made, &summary, &error)) << error;
+    EXPECT_EQ(summary.images, 1) << choice;
+    EXPECT_EQ(readFile(made.out + "/DICOM/ST000001/SE000001/IM000001"), readFile(medium_.path("export/b")));
+    ASSERT_EQ(summary.skipped.size(), 1u) << choice;
+    EXPECT_EQ(summary.skipped[0],
+              medium_.path("export/a implicit") + ": the same object is already on the disc");
+    DcmFileFormat directory;
+    OFString id;
+    ASSERT_TRUE(directory.loadFile((made.out + "/DICOMDIR").c_str()).good());
+    directory.getDataset()->findAndGetOFString(DCM_FileSetID, id);
+    EXPECT_EQ(id, "VELMORA_DISC") << choice;
+    EXPECT_EQ(discimage::labelFromPatientData(made.out), "VELMORA_DISC") << choice;
+  }
 }
 
 // Names as the refusal lists them, also in the sets DCMTK cannot convert here.

@@ -194,7 +194,7 @@ std::string volumeLabel(const std::string &text) {
       label += '_';
   }
   while (!label.empty() && label.back() == '_') label.pop_back();
-  return label.empty() ? "VELMORA_BRELANTOR" : label;
+  return label.empty() ? "VELMORA_DISC" : label;
 }
 
 std::string labelFromPatientData(const std::string &discFolder) {

@@ -3,6 +3,9 @@
 
 #include "examination_plan.h"
 
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcuid.h>
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -47,6 +50,15 @@ bool studyBefore(const StudyGroup *a, const StudyGroup *b) {
          std::make_tuple(!b->images, b->date.empty(), b->date, b->time.empty(), b->time, b->uid);
 }
 
+// Whether a general-purpose media profile admits the transfer syntax `uid`.
+bool profileAccepts(const std::string &uid) {
+  for (const char *accepted : {UID_LittleEndianExplicitTransferSyntax, UID_JPEGProcess1TransferSyntax,
+                               UID_JPEGProcess2_4TransferSyntax, UID_JPEGProcess14SV1TransferSyntax,
+                               UID_JPEG2000LosslessOnlyTransferSyntax, UID_JPEG2000TransferSyntax})
+    if (uid == accepted) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string patientKey(const ExportFile &file) {
@@ -67,13 +79,21 @@ std::vector<ExportPatient> patientsOf(const std::vector<ExportFile> &files) {
 DiscPlan planDisc(const std::vector<const ExportFile *> &files) {
   DiscPlan plan;
   std::map<std::string, StudyGroup> studies;
-  std::set<std::string> instances;
   std::vector<const ExportFile *> ordered(files);
   std::sort(ordered.begin(), ordered.end(),
             [](const ExportFile *a, const ExportFile *b) { return a->path < b->path; });
+  // The same object twice (an export of two overlapping queries, or one also
+  // sent in another transfer syntax) goes on the disc once: in a syntax the
+  // general-purpose profiles accept where there is one, else the first found.
+  std::map<std::string, const ExportFile *> kept;
   for (const ExportFile *file : ordered) {
-    // The same object twice (an export of two overlapping queries) goes on the disc once.
-    if (!instances.insert(file->sopInstanceUid).second) {
+    auto found = kept.emplace(file->sopInstanceUid, file);
+    if (!found.second && profileAccepts(file->transferSyntaxUid) &&
+        !profileAccepts(found.first->second->transferSyntaxUid))
+      found.first->second = file;
+  }
+  for (const ExportFile *file : ordered) {
+    if (kept.at(file->sopInstanceUid) != file) {
       plan.duplicates.push_back(file->path);
       continue;
     }

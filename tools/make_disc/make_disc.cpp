@@ -5,6 +5,7 @@
 
 #include "child_program.h"
 #include "dicom_directory.h"
+#include "disc_image.h"
 #include "disc_plan.h"
 #include "disc_reports.h"
 #include "examination_plan.h"
@@ -165,12 +166,40 @@ bool makeStaging(const std::string &out, fs::path *target, std::string *staging,
   return true;
 }
 
+// A patient without a usable name is listed as this, and may be chosen so.
+const char *const kNoName = "(no name)";
+
+// Each patient numbered, so that one without an ID or a usable name can be
+// chosen by its number too.
 std::string patientList(const std::vector<ExportPatient> &patients) {
   std::string list;
-  for (const ExportPatient &patient : patients)
-    list += "\n  ID " + (patient.id.empty() ? std::string("(none)") : patient.id) + ": " + patient.name +
-            " (" + std::to_string(patient.files) + (patient.files == 1 ? " file)" : " files)");
+  for (size_t i = 0; i < patients.size(); ++i) {
+    const ExportPatient &patient = patients[i];
+    list += "\n  " + std::to_string(i + 1) + ". ID " +
+            (patient.id.empty() ? std::string("(none)") : patient.id) + ": " +
+            (patient.name.empty() ? kNoName : patient.name) + " (" + std::to_string(patient.files) +
+            (patient.files == 1 ? " file)" : " files)");
+  }
   return list;
+}
+
+// The patients `chosen` names: by ID; else, among those without an ID, by the
+// name listed; else by the number in the list.
+std::vector<const ExportPatient *> patientsNamed(const std::vector<ExportPatient> &patients,
+                                                 const std::string &chosen) {
+  std::vector<const ExportPatient *> named;
+  for (const ExportPatient &patient : patients)
+    if (patient.id == chosen) named.push_back(&patient);
+  if (!named.empty()) return named;
+  for (const ExportPatient &patient : patients)
+    if (patient.id.empty() && (patient.name.empty() ? kNoName : patient.name) == chosen)
+      named.push_back(&patient);
+  if (named.empty() && !chosen.empty() && chosen.size() < 6 &&
+      chosen.find_first_not_of("0123456789") == std::string::npos) {
+    const size_t number = std::stoul(chosen);
+    if (number >= 1 && number <= patients.size()) named.push_back(&patients[number - 1]);
+  }
+  return named;
 }
 
 // The files of the one patient the disc is for.
@@ -180,16 +209,21 @@ bool choosePatient(const std::vector<ExportFile> &files, const std::string &chos
   summary->patients = static_cast<int>(patients.size());
   std::string key;
   if (!chosen.empty()) {
-    // Anonymised exports may hold no IDs: such a patient goes by the name listed.
-    for (const ExportPatient &patient : patients)
-      if (patient.id == chosen || (patient.id.empty() && patient.name == chosen)) key = patient.key;
-    if (key.empty()) {
-      *error = "no files of patient " + chosen + " in the sources; they hold:" + patientList(patients);
+    // Anonymised exports may hold no IDs, nor usable names: such a patient
+    // goes by the name or the number listed.
+    const std::vector<const ExportPatient *> named = patientsNamed(patients, chosen);
+    if (named.size() != 1) {
+      *error = (named.empty()
+                    ? "no files of patient " + chosen + " in the sources"
+                    : chosen + " names " + std::to_string(named.size()) + " patients; choose by number") +
+               "; they hold:" + patientList(patients);
       return false;
     }
+    key = named.front()->key;
   } else if (patients.size() > 1) {
     *error = "the sources hold files of " + std::to_string(patients.size()) +
-             " patients; a disc is for one (choose with --patient ID, or the name of one without an ID):" +
+             " patients; a disc is for one (choose with --patient ID, the name of one without an ID, or "
+             "the number listed):" +
              patientList(patients);
     return false;
   }
@@ -311,13 +345,12 @@ bool writeClinicViewer(const std::string &root, const MakeDiscOptions &options, 
                     "[viewer]\nviewer=Program\\" + name + "\nwindowClassName=" + title + "\n", error);
 }
 
-// A DICOMDIR file-set ID: at most 16 upper-case letters, digits, blanks or underscores.
+// A DICOMDIR file-set ID (at most 16 upper-case letters, digits or
+// underscores): the start of the image's label, the same fallback included.
 std::string filesetId(const std::string &label) {
-  std::unique_ptr<gchar, decltype(&g_free)> ascii(g_str_to_ascii(label.c_str(), "C"), g_free);
-  std::string id;
-  for (const char *c = ascii.get(); *c != '\0' && id.size() < 16; ++c)
-    id += g_ascii_isalnum(*c) ? g_ascii_toupper(*c) : '_';
-  return id.empty() ? "VELMORA_DISC" : id;
+  std::string id = discimage::volumeLabel(label).substr(0, 16);
+  while (id.size() > 1 && id.back() == '_') id.pop_back();
+  return id;
 }
 
 bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::string *error) {
