@@ -139,7 +139,12 @@ bool decodeJpeg2000(const uint8_t *bytes, size_t length, Jpeg2000Image &image, s
 
 namespace {
 
-thread_local std::string lastFailure;
+// Why the codec refused the last frame on this thread: DCMTK passes on a
+// status only, and every thread decodes frames of its own.
+std::string &lastFailure() {
+  thread_local std::string text;
+  return text;
+}
 
 // The DCMTK side: decoding only; JPEG 2000 is never written.
 class Jpeg2000Codec : public DcmCodec {
@@ -286,19 +291,19 @@ class Jpeg2000Codec : public DcmCodec {
     std::vector<uint8_t> stream;
     OFCondition status = gather(pixels, fragment, stream);
     if (status.bad()) {
-      lastFailure = status == EC_MemoryExhausted ? "strumień JPEG 2000 ramki jest zbyt duży"
-                                                 : "dane JPEG 2000 ramki są uszkodzone";
+      lastFailure() = status == EC_MemoryExhausted ? "strumień JPEG 2000 ramki jest zbyt duży"
+                                                   : "dane JPEG 2000 ramki są uszkodzone";
       return status;
     }
     Jpeg2000Image image;
     std::string error;
     if (!decodeJpeg2000(stream.data(), stream.size(), image, error)) {
-      lastFailure = error;
+      lastFailure() = error;
       return EC_CorruptedData;
     }
     if (static_cast<unsigned long>(image.width) * static_cast<unsigned long>(image.height) != layout.pixels ||
         image.components != layout.samples) {
-      lastFailure = "obraz JPEG 2000 ma inne wymiary, niż podaje plik DICOM";
+      lastFailure() = "obraz JPEG 2000 ma inne wymiary, niż podaje plik DICOM";
       return EC_CorruptedData;
     }
     const size_t plane = layout.pixels;
@@ -341,7 +346,7 @@ class NoRepresentation : public DcmRepresentationParameter {
 
 std::string takeJpeg2000Failure() {
   std::string failure;
-  failure.swap(lastFailure);
+  failure.swap(lastFailure());
   return failure;
 }
 
