@@ -1,6 +1,6 @@
 // Fuzzes the information line: any attribute values must give markup that the
 // toolkit's parser accepts.
-#include "browser/information_line.h"
+#include "browser/rules/information_line.h"
 
 #include <pango/pango.h>
 
