@@ -6,6 +6,7 @@
 #include "catalogue/directory_scan.h"
 #include "catalogue/reference_catalogue.h"
 #include "catalogue/study_metadata_reader.h"
+#include "dicom_directory.h"
 #include "disc_image.h"
 #include "disc_plan.h"
 #include "export_reading.h"
@@ -28,6 +29,7 @@
 #include <dcmtk/dcmjpeg/djencode.h>
 #include <dcmtk/dcmjpls/djencode.h>
 #include <dcmtk/dcmsr/dsrdoc.h>
+#include <dcmtk/oflog/oflog.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -35,6 +37,8 @@
 #include <unistd.h>
 #include <algorithm>
 #include <memory>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -554,6 +558,96 @@ TEST_F(MakeDiscTest, APatientWithoutIdOrNameIsChosenByTheListTheLabelsAgreeAndTh
     directory.getDataset()->findAndGetOFString(DCM_FileSetID, id);
     EXPECT_EQ(id, "VELMORA_DISC") << choice;
     EXPECT_EQ(discimage::labelFromPatientData(made.out), "VELMORA_DISC") << choice;
+  }
+}
+
+// dcmdump of a DICOMDIR, less the UID each new one gets and the study times
+// DCMTK takes from its clock where a file has none.
+std::string dumped(const std::string &path) {
+  const char *argv[] = {"dcmdump", path.c_str(), nullptr};
+  gchar *out = nullptr;
+  g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out,
+               nullptr, nullptr, nullptr);
+  std::string kept, line;
+  std::istringstream lines(out ? out : "");
+  g_free(out);
+  while (std::getline(lines, line))
+    if (line.find("(0002,0003)") == std::string::npos && line.find("(0008,0030)") == std::string::npos)
+      kept += line + "\n";
+  return kept;
+}
+
+// The same DICOMDIR as DCMTK's own interface makes of the files in the same
+// order, whatever the order: patients told apart by ID or by name alone,
+// character sets, missing values invented, objects beside the images.
+TEST_F(MakeDiscTest, TheDicomDirectoryIsTheOneDcmtksInterfaceMakes) {
+  writeExport(medium_);
+  OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+  std::vector<std::pair<std::string, std::string>> sources;  // (export file, name in the set)
+  for (const char *name : {"b/rgb.dcm", "b/palette", "b/j2k.dcm", "b/cine.dcm", "b/s3/1", "b/s3/2", "b/s3/3",
+                           "a/IM1", "a/IM2", "a/IM3", "a/IM4", "a/IM5", "a/sr.dcm", "a/pdf.dcm"})
+    sources.emplace_back(medium_.path("export/") + name, "");
+  const std::vector<std::vector<std::pair<DcmTagKey, std::string>>> others = {
+      {{DCM_SpecificCharacterSet, "ISO_IR 192"}, {DCM_PatientName, "Żółć^Jan"}, {DCM_StudyID, "1"}},
+      {{DCM_SpecificCharacterSet, "ISO_IR 100"}, {DCM_PatientName, "M\xFCller^J"}, {DCM_InstanceNumber, ""}},
+      {{DCM_PatientID, ""}, {DCM_PatientName, ""}, {DCM_SeriesNumber, ""}},
+      {{DCM_PatientID, ""}, {DCM_PatientName, ""}, {DCM_StudyTime, "1010"}, {DCM_StudyID, "2"}}};
+  for (size_t i = 0; i < others.size(); ++i) {
+    Spec other = inSeries("1.2.826.0.1.7." + std::to_string(i % 2), "1.2.826.0.1.7.1", int(i));
+    other.patient = "P" + std::to_string(i / 2), other.instance = int(5 - i), other.extra = others[i];
+    sources.emplace_back(medium_.path("other" + std::to_string(i)), "");
+    writeImage(sources.back().first, other);
+  }
+  Spec beside = inSeries("1.2.826.0.1.7.0", "1.2.826.0.1.7.1", 0);
+  beside.patient = "P0";
+  sources.emplace_back(medium_.path("beside.pdf"), "");  // instance 1, in the images' series
+  writePdfObject(sources.back().first, beside, "%PDF-1.4\n%%EOF\n");
+  std::vector<makedisc::DirectoryFile> files;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const std::string name = "DICOM/F" + std::to_string(i % 3) + "/IM" + std::to_string(i);
+    fs::create_directories(medium_.path("set/" + name).substr(0, medium_.path("set/" + name).rfind('/')));
+    fs::copy_file(sources[i].first, medium_.path("set/" + name));
+    makedisc::ExportFile read;
+    bool isDirectory = false;
+    std::vector<std::string> missing;
+    ASSERT_TRUE(makedisc::readExportFile(sources[i].first, &read, &isDirectory, &missing))
+        << sources[i].first;
+    files.push_back({name, read.metaHeader, read.directoryKeys});
+  }
+  const std::string root = medium_.path("set");
+  for (int order = 0; order < 3; ++order) {
+    if (order == 1) std::reverse(files.begin(), files.end());
+    if (order == 2) std::rotate(files.begin(), files.begin() + 7, files.end());
+    const std::set<std::string> syntaxes = {order == 0 ? UID_LittleEndianExplicitTransferSyntax : "1.2.3"};
+    const makedisc::DirectoryProfile profile = makedisc::chooseProfile(syntaxes);
+    std::vector<std::string> refused, dcmtkRefused;
+    std::string error;
+    fs::remove(root + "/DICOMDIR");
+    ASSERT_TRUE(makedisc::writeDicomDirectory(root, files, profile, "SET", &refused, &error)) << error;
+    DicomDirInterface dcmtk;  // as this tool made it before
+    dcmtk.disableTransferSyntaxCheck(profile.transferSyntaxCheck);
+    dcmtk.disableConsistencyCheck();
+    fs::remove(root + "/REFDIR");
+    ASSERT_TRUE(dcmtk
+                    .createNewDicomDir(DicomDirInterface::E_ApplicationProfile(profile.profile),
+                                       (root + "/REFDIR").c_str(), "SET")
+                    .good());
+    for (size_t i = 0; i < files.size(); ++i) {
+      dcmtk.disableFileFormatCheck(files[i].metaHeader);
+      dcmtk.enableInventMode(!files[i].keys || i + 1 == files.size());
+      OFCondition added = dcmtk.addDicomFile(files[i].path.c_str(), root.c_str());
+      if (added == EC_ApplicationProfileViolated && !dcmtk.inventMode()) {
+        dcmtk.enableInventMode();
+        added = dcmtk.addDicomFile(files[i].path.c_str(), root.c_str());
+      }
+      if (added.bad()) dcmtkRefused.push_back(files[i].path + ": " + added.text());
+    }
+    ASSERT_TRUE(dcmtk.writeDicomDir().good());
+    EXPECT_EQ(refused, dcmtkRefused) << order;
+    EXPECT_EQ(refused.size(), order == 0 ? 10u : 0u) << order;  // STD-GEN-CD: Explicit VR Little Endian only
+    const std::string ours = dumped(root + "/DICOMDIR");
+    EXPECT_EQ(ours, dumped(root + "/REFDIR")) << order;
+    EXPECT_NE(ours.find("DCMTKPAT000001"), std::string::npos) << order;
   }
 }
 
