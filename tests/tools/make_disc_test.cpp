@@ -9,6 +9,7 @@
 #include "dicom_directory.h"
 #include "disc_image.h"
 #include "disc_plan.h"
+#include "disc_readme.h"
 #include "export_reading.h"
 #include "imaging/dicom_decoders.h"
 #include "reference_pictures.h"
@@ -383,6 +384,18 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
             std::string::npos);
   EXPECT_EQ(readFile(disc("dokument_20240102.pdf")), "%PDF-1.4\n%%EOF\n");
 
+  // README.TXT: what the disc holds, in ASCII, without the patient's data.
+  const std::string readme = readFile(disc("README.TXT"));
+  EXPECT_NE(readme.find("Na tej plycie: 2 badania (CT), 5 serii, 13 obrazow, 3 opisy.\r\n"),
+            std::string::npos)
+      << readme;
+  EXPECT_NE(readme.find("On this disc: 2 studies (CT), 5 series, 13 images, 3 reports.\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(std::all_of(readme.begin(), readme.end(),
+                          [](char c) { return c == '\r' || c == '\n' || (c >= 32 && c < 127); }));
+  for (const char *personal : {"Kowalski", "80010112345", "20240102"})
+    EXPECT_EQ(readme.find(personal), std::string::npos) << personal;
+
   // The DICOMDIR names every copied file, with the numbers it invents where
   // the files have none, and the navigator pairs the trees.
   DcmDicomDir directory(disc("DICOMDIR").c_str());
@@ -665,6 +678,14 @@ TEST(MakeDiscNames, ReadableInEveryCharacterSet) {
     file.patientName = std::get<1>(c);
     EXPECT_EQ(makedisc::readableName(file), std::get<2>(c)) << std::get<0>(c);
   }
+}
+
+// Polish counts in the README: the noun's form follows the number.
+TEST(MakeDiscReadme, CountsTakeTheFormTheirNumberAsks) {
+  const std::vector<std::pair<int, std::string>> cases = {
+      {0, "0 serii"},   {1, "1 seria"},   {2, "2 serie"},     {5, "5 serii"},
+      {12, "12 serii"}, {22, "22 serie"}, {114, "114 serii"}, {1003, "1003 serie"}};
+  for (const auto &c : cases) EXPECT_EQ(makedisc::counted(c.first, "seria", "serie", "serii"), c.second);
 }
 
 TEST(MakeDiscPictures, ScaledToTheLongerSideWithTheAspectKept) {

@@ -7,6 +7,7 @@
 #include "dicom_directory.h"
 #include "disc_image.h"
 #include "disc_plan.h"
+#include "disc_readme.h"
 #include "disc_reports.h"
 #include "examination_plan.h"
 #include "export_reading.h"
@@ -353,6 +354,23 @@ std::string filesetId(const std::string &label) {
   return id;
 }
 
+// The programs named as the disc carries them.
+bool writeReadme(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
+                 const MakeDiscSummary &summary, bool ownViewer, std::string *error) {
+  ReadmeContents readme;
+  readme.contents = contentsOf(plan, summary.reports);
+  readme.profile = summary.profile;
+  if (g_file_test((root + "/gtk/bin/velmora-brelantor").c_str(), G_FILE_TEST_IS_REGULAR))
+    readme.navigator = std::string("Velmora-Brelantor ") + VELMORA_VERSION;
+  readme.windowsProgram =
+      g_file_test((root + "/gtk/bin/velmora-brelantor.exe").c_str(), G_FILE_TEST_IS_REGULAR);
+  if (!options.viewerProgram.empty())
+    readme.viewer = fs::path(options.viewerProgram).filename().string() + " (Program\\)";
+  else if (ownViewer)
+    readme.viewer = std::string(samplemedium::ownViewerTitle) + " " + VELMORA_VERSION;
+  return writeBytes(root + "/README.TXT", readmeText(readme), error);
+}
+
 bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::string *error) {
   const std::string program = options.toolDirectory + "/make-disc-image";
   if (!g_file_test(program.c_str(), G_FILE_TEST_IS_EXECUTABLE)) {
@@ -554,9 +572,11 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   if (!samplemedium::writeViewerSide(staging, side, &sideSummary, error)) return false;
   summary->warnings = sideSummary.warnings;
   if (!options.viewerProgram.empty() && !writeClinicViewer(staging, options, error)) return false;
-  if (options.viewerProgram.empty() && !options.standIns &&
-      !g_file_test((staging + "/" + samplemedium::ownViewerOnDisc).c_str(), G_FILE_TEST_IS_REGULAR))
+  const bool ownViewer =
+      g_file_test((staging + "/" + samplemedium::ownViewerOnDisc).c_str(), G_FILE_TEST_IS_REGULAR);
+  if (options.viewerProgram.empty() && !options.standIns && !ownViewer)
     summary->warnings.push_back("no viewer on the disc (--viewer or --standins)");
+  if (!writeReadme(staging, options, plan, *summary, ownViewer, error)) return false;
   return !cancelled(options, error);
 }
 
