@@ -252,6 +252,11 @@ TEST(DiscStation, MakesTheDiscOfWhatTheArchiveSendsAndRefusesUnknownPeers) {
   EXPECT_EQ(mode.st_mode & 0777, 0700u);
   EXPECT_TRUE(within(10, [&] { return fs::is_empty(settings.out + "/.spool/.making"); }));
   expectDiscHolds(disc, orthanc, instances);
+  // The disc took the spool's files over: readable by all, no name left in the spool.
+  for (fs::recursive_directory_iterator it(disc + "/DICOM"), end; it != end; ++it) {
+    if (!fs::is_regular_file(it->path()) || stat(it->path().c_str(), &mode) != 0) continue;
+    EXPECT_TRUE((mode.st_mode & 0777) == 0644 && mode.st_nlink == 1) << it->path();
+  }
 }
 
 // By patient ID: both of the patient's studies, not the other patient's; by

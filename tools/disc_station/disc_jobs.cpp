@@ -170,6 +170,8 @@ JobStatus makeJob(const StationSettings &settings, const std::string &job, const
   options.threads = settings.threads;
   if (!settings.toolDirectory.empty()) options.toolDirectory = settings.toolDirectory;
   options.cancel = cancel;
+  // The spool's copy goes once the disc is made: the disc takes its files over.
+  options.linkSources = !settings.keepSpool;
   makedisc::MakeDiscSummary made;
   std::string error;
   if (!makedisc::makeDisc(options, &made, &error)) {

@@ -396,6 +396,13 @@ bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::str
   }
 }
 
+// A second name for `source` at `target`, where the file system has both.
+bool linked(const std::string &source, const std::string &target) {
+  boost::system::error_code failure;
+  fs::create_hard_link(source, target, failure);
+  return !failure;
+}
+
 bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
               std::string *error) {
   auto phase = [&](const char *name) {
@@ -494,7 +501,8 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
           std::string why;
           const std::string copy = staging + "/" + instance.dicomPath;
           // A copy keeps its source's permissions; the disc's files are for everyone to read.
-          if (!platform::copyFileNoOverwrite(instance.file->path, copy, {}, &why) ||
+          if ((!(options.linkSources && linked(instance.file->path, copy)) &&
+               !platform::copyFileNoOverwrite(instance.file->path, copy, {}, &why)) ||
               (g_chmod(copy.c_str(), 0644) != 0 && !(why = g_strerror(errno)).empty())) {
             result.copyFailure = instance.file->path + ": cannot be copied (" + why + ")";
             stop = true;

@@ -34,6 +34,11 @@ struct MakeDiscOptions {
   // The clinic accepts a disc without the folders and files that could not be
   // read; otherwise such a disc is made but reported as made with omissions.
   bool skipUnreadable = false;
+  // The sources are the caller's own files, removed once the disc is made (a
+  // disc station's spool): the disc takes each by a second name on the same
+  // file system instead of a copy, so neither the copy nor the removal moves
+  // the objects' bytes. Where no such name can be made, the file is copied.
+  bool linkSources = false;
   // Called with a phase name and its progress, one call at a time, on any thread.
   std::function<void(const std::string &, size_t, size_t)> progress;
   const std::atomic<bool> *cancel = nullptr;  // raised: stop, leave nothing behind
