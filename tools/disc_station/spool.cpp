@@ -14,12 +14,16 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-bool makeFolder(const std::string &path, std::string *error) {
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+// `made` tells whether the folder is new: its parent then has to be flushed too.
+bool makeFolder(const std::string &path, std::string *error, bool *made = nullptr) {
+  const bool fresh = ::mkdir(path.c_str(), 0700) == 0;
+  if (!fresh && errno != EEXIST) {
     *error = "Nie można utworzyć folderu „" + path + "”: " + std::strerror(errno) + ".";
     return false;
   }
-  ::chmod(path.c_str(), 0700);
+  if (made) *made = fresh;
+  // A folder the station made is its own already; one found is made so.
+  if (!made || !fresh) ::chmod(path.c_str(), 0700);
   return true;
 }
 
@@ -81,29 +85,33 @@ std::string Spool::incomingName() {
 bool Spool::place(const std::string &incoming, const std::string &patientId, const std::string &studyUid,
                   const std::string &sopUid, const std::string &jobForNew, std::string *job,
                   std::string *error) {
-  if (!syncPath(incoming)) {
-    *error = std::string("zapis na dysk nie powiódł się: ") + std::strerror(errno);
-    return false;
-  }
-  ::chmod(incoming.c_str(), 0600);
+  // The object itself is flushed by its writer; here only the names that
+  // lead to it are. Each flush waits for the disk, so a folder is flushed
+  // only when it changed: the study's always (the object's new name), the
+  // patient's and the spool's when a folder was made in them.
   const std::string patient = root_ + "/" + hex(patientId), study = patient + "/" + safeUid(studyUid);
-  const bool fresh = !fs::exists(patient);
-  if (!makeFolder(patient, error)) return false;
+  bool newPatient = false, newStudy = false;
+  if (!makeFolder(patient, error, &newPatient)) return false;
   const std::string jobFile = patient + "/job";
-  if (fresh || !fs::exists(jobFile)) {
+  if (newPatient || !fs::exists(jobFile)) {
     std::ofstream(jobFile) << jobForNew;
     ::chmod(jobFile.c_str(), 0600);
     syncPath(jobFile);
   }
   *job = jobOf(patientId);
-  if (!makeFolder(study, error)) return false;
+  if (!makeFolder(study, error, &newStudy)) return false;
   const std::string target = study + "/" + safeUid(sopUid) + ".dcm";
   if (::rename(incoming.c_str(), target.c_str()) != 0) {
     *error = std::string("nie można przenieść obiektu: ") + std::strerror(errno);
     return false;
   }
-  syncPath(study);
-  syncPath(patient);
+  if (!syncPath(study) || ((newStudy || newPatient) && !syncPath(patient)) ||
+      (newPatient && !syncPath(root_))) {
+    // Refused, so not kept: the peer sends it again.
+    *error = std::string("zapis na dysk nie powiódł się: ") + std::strerror(errno);
+    ::unlink(target.c_str());
+    return false;
+  }
   return true;
 }
 

@@ -19,8 +19,9 @@ class Spool {
   const std::string &root() const { return root_; }
   // A fresh name under .incoming for the next object.
   std::string incomingName();
-  // Flushes `incoming` and moves it into its patient's study; a new patient
-  // folder gets `jobForNew` as its job name. Returns the patient's job name.
+  // Moves `incoming`, flushed by its writer, into its patient's study and
+  // flushes the folders that changed; a new patient folder gets `jobForNew`
+  // as its job name. Returns the patient's job name.
   bool place(const std::string &incoming, const std::string &patientId, const std::string &studyUid,
              const std::string &sopUid, const std::string &jobForNew, std::string *job, std::string *error);
   // The patient IDs with a folder waiting, and the job name of one.

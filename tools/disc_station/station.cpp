@@ -17,6 +17,9 @@
 #include <boost/filesystem.hpp>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -136,6 +139,22 @@ using Association = std::unique_ptr<T_ASC_Association, AssociationDrop>;
 // A peer silent this long between its commands is dropped, so one that went
 // away without a word does not hold the station (associations are served one at a time).
 constexpr int kSilentPeerSeconds = 30;
+
+// Every answer goes out at once. With Nagle's algorithm on, as DCMTK leaves
+// it unless told otherwise, the tail of a response waits for the peer's
+// delayed acknowledgement (40 ms on Linux): each object and each association
+// would cost that, on an idle loopback too.
+// DCMTK keeps the connection's socket to its subclasses; a member pointer
+// taken through one reaches it on any connection.
+struct SocketOf : DcmTransportConnection {
+  static constexpr auto get = &SocketOf::getSocket;
+};
+
+void sendAtOnce(T_ASC_Association *association) {
+  DcmTransportConnection *connection = DUL_getTransportConnection(association->DULassociation);
+  const int on = 1;
+  if (connection) setsockopt((connection->*SocketOf::get)(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
 
 std::vector<const char *> acceptedClasses() {
   std::vector<const char *> classes;
@@ -471,7 +490,7 @@ bool Station::run(std::string *error) {
     OFCondition got = ASC_receiveAssociation(network, &received, ASC_MAXIMUMPDUSIZE, nullptr, nullptr,
                                              OFFalse, DUL_NOBLOCK, kSilentPeerSeconds);
     Association association(received);
-    if (got.good()) impl.serve(received);
+    if (got.good()) sendAtOnce(received), impl.serve(received);
   }
   listening_ = false;
   impl.wake.notify_all();
