@@ -4,25 +4,24 @@
 // - receiving every object over the loopback, against DCMTK's own storescp
 //   receiving them (at most 1.3 times; storescp does not flush its files, the
 //   station flushes each before it answers).
-// The argument is the number of CT pictures of 512 x 512 (2,000 by default:
-// `--benchmark_filter=/2000`); 200 for a quick look on a busy machine.
+// The argument is the number of CT pictures of 512 x 512 (2,000:
+// `--benchmark_filter=/2000/`); 200 for a quick look on a busy machine.
 #include "make_disc.h"
 #include "sample_medium.h"
 #include "station.h"
+#include "support/dicom_network.h"
+#include "support/standin_programs.h"
 
 #include <benchmark/benchmark.h>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
-#include <glib.h>
 #include <boost/filesystem.hpp>
 
-#include <arpa/inet.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -39,32 +38,14 @@ using Clock = std::chrono::steady_clock;
 // DCMTK's sender here and storescp without Nagle's algorithm, as the station
 // runs its own connections: otherwise every object waits for a delayed
 // acknowledgement and both receivers measure the same 40 ms. Set before any thread starts.
-const bool withoutNagle = setenv("TCP_NODELAY", "1", 1) == 0;
-
-int freePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  bind(s, reinterpret_cast<sockaddr *>(&address), size);
-  getsockname(s, reinterpret_cast<sockaddr *>(&address), &size);
-  close(s);
-  return ntohs(address.sin_port);
-}
+const bool withoutNagle = (testsupport::dicomWithoutNagle(), true);
 
 // make-disc-image and the other tools, built beside the benchmarks.
-std::string toolFolder() {
-  std::unique_ptr<gchar, decltype(&g_free)> self(g_file_read_link("/proc/self/exe", nullptr), g_free);
-  return self ? (fs::path(self.get()).parent_path().parent_path() / "tools/bin").string() : "";
-}
-
-std::string scratch(const char *name) {
-  std::unique_ptr<gchar, decltype(&g_free)> folder(g_dir_make_tmp(name, nullptr), g_free);
-  return folder ? folder.get() : "";
-}
+std::string toolFolder() { return fs::path(testsupport::toolPath("make-disc-image")).parent_path().string(); }
 
 // One CT of `count` pictures, in files and loaded, so that sending costs the same every run.
 struct Export {
+  testsupport::ScratchFolder scratch;
   std::string folder;
   std::vector<std::unique_ptr<DcmFileFormat>> objects;
 };
@@ -73,7 +54,7 @@ const Export &ctOf(int count) {
   static std::map<int, Export> made;
   Export &result = made[count];
   if (!result.folder.empty()) return result;
-  result.folder = scratch("bench-station-XXXXXX");
+  result.folder = result.scratch.root();
   samplemedium::SampleMediumOptions options;
   options.studies = 1, options.seriesPerStudy = 4, options.imagesPerSeries = count / 4;
   options.navigatorProgram.clear(), options.artwork = false;
@@ -111,7 +92,7 @@ bool sendAll(const Export &source, int port) {
 
 discstation::StationSettings settingsIn(const std::string &folder) {
   discstation::StationSettings settings;
-  settings.aet = "STATION", settings.port = freePort(), settings.out = folder + "/out";
+  settings.aet = "STATION", settings.port = testsupport::freePort(), settings.out = folder + "/out";
   settings.idleSeconds = 86400, settings.noNavigator = true, settings.artwork = false;
   settings.toolDirectory = toolFolder();
   return settings;
@@ -162,12 +143,11 @@ void timed(benchmark::State &state, Step step) {
   const Export &source = ctOf(static_cast<int>(state.range(0)));
   double cpu = 0;
   for (auto _ : state) {
-    const std::string folder = scratch("bench-station-run-XXXXXX");
+    const testsupport::ScratchFolder run;
     double seconds = -1, used = 0;
-    if (!step(source, folder, seconds, used)) state.SkipWithError("a step failed");
+    if (!step(source, run.root(), seconds, used)) state.SkipWithError("a step failed");
     state.SetIterationTime(seconds);
     cpu += used;
-    fs::remove_all(folder);
   }
   state.counters["cpu"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
 }
@@ -212,7 +192,7 @@ void stationReceives(benchmark::State &state) {
 
 void storescpReceives(benchmark::State &state) {
   timed(state, [](const Export &source, const std::string &folder, double &seconds, double &cpu) {
-    const std::string port = std::to_string(freePort());
+    const std::string port = std::to_string(testsupport::freePort());
     const char *argv[] = {"storescp", "-aet", "STATION", "-od", folder.c_str(), port.c_str(), nullptr};
     pid_t pid = -1;
     if (posix_spawnp(&pid, "storescp", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
