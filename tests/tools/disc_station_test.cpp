@@ -140,20 +140,13 @@ void expectDiscHolds(const std::string &disc, const Orthanc &orthanc,
   }
 }
 
-// What a program says on its outputs, and its exit status in `status`.
-std::string said(std::vector<std::string> command, int *status) {
-  std::vector<char *> argv;
-  for (std::string &word : command) argv.push_back(&word[0]);
-  argv.push_back(nullptr);
+// What a command line says on its outputs; 0 in `status` when it succeeded.
+std::string said(const std::string &command, int *status) {
   gchar *out = nullptr, *err = nullptr;
-  *status = -1;
-  if (!g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, &err, status,
-                    nullptr))
-    return "not started: " + command[0];
-  const std::string both = std::string(out) + err;
-  g_free(out), g_free(err);
-  *status = g_spawn_check_exit_status(*status, nullptr) ? 0 : 1;
-  return both;
+  *status = g_spawn_command_line_sync(command.c_str(), &out, &err, status, nullptr) &&
+            g_spawn_check_exit_status(*status, nullptr);
+  const std::string both = std::string(out ? out : "") + (err ? err : "");
+  return g_free(out), g_free(err), *status = !*status, both;
 }
 
 // Writes a CT object and uploads it to Orthanc; its Orthanc ID, and its patient's in `patient`.
@@ -212,13 +205,12 @@ TEST(DiscStation, MakesTheDiscOfWhatTheArchiveSendsAndRefusesUnknownPeers) {
   // (the objects kept in the archive's transfer syntax), and dicom3tools'
   // checker finds nothing to say of the DICOMDIR.
   int status = -1;
-  said({"cp", "-r", disc, work.path("check")}, &status);
-  const std::string updated = said({"dcmmkdir", "+id", work.path("check"), "+D", work.path("check/DICOMDIR"),
-                                    "+U", "-nb", "-Nxc", "+r", "DICOM"},
-                                   &status);
-  EXPECT_EQ(status, 0) << updated;
-  EXPECT_EQ(updated.find("E: "), std::string::npos) << updated;
-  EXPECT_EQ(said({"dciodvfy", disc + "/DICOMDIR"}, &status), "BasicDirectory\n");
+  const std::string check = work.path("check");
+  said("cp -r " + disc + " " + check, &status);
+  const std::string updated =
+      said("dcmmkdir +id " + check + " +D " + check + "/DICOMDIR +U -nb -Nxc +r DICOM", &status);
+  EXPECT_TRUE(status == 0 && updated.find("E: ") == std::string::npos) << updated;
+  EXPECT_EQ(said("dciodvfy " + disc + "/DICOMDIR", &status), "BasicDirectory\n");
   // The disc took the spool's files over: readable by all, no name left in the spool.
   for (fs::recursive_directory_iterator it(disc + "/DICOM"), end; it != end; ++it) {
     if (!fs::is_regular_file(it->path()) || stat(it->path().c_str(), &mode) != 0) continue;
