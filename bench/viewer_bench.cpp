@@ -4,6 +4,7 @@
 //   scroll step: one 512² CT frame decoded and rendered, against DicomImage +
 //     setWindow + getOutputData of the same file; and a step to a frame the
 //     cache decoded ahead;
+//   linked scrolling: a step of two 512² series against a step of one;
 //   window redraw at 512² and 4096²: the output lookup only;
 //   1,000 slices stepped through with the frames decoded ahead on the workers;
 //   a 5,000-slice series scrolled end to end in a child process whose address
@@ -13,6 +14,7 @@
 #include "imaging/display_mapping.h"
 #include "imaging/examination.h"
 #include "imaging/frame_cache.h"
+#include "imaging/slice_linking.h"
 
 #include <benchmark/benchmark.h>
 #include <dcmtk/config/osconfig.h>
@@ -30,6 +32,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,7 +54,7 @@ const fs::path &workFolder() {
 
 // A CT slice of `side`² with some structure, written uncompressed or as RLE.
 void writeSlice(const fs::path &path, int side, int instance, const std::string &series,
-                E_TransferSyntax syntax = EXS_LittleEndianExplicit) {
+                E_TransferSyntax syntax = EXS_LittleEndianExplicit, double height = std::nan("")) {
   fs::create_directories(path.parent_path());
   DcmFileFormat file;
   DcmDataset *d = file.getDataset();
@@ -62,6 +67,11 @@ void writeSlice(const fs::path &path, int side, int instance, const std::string 
   d->putAndInsertString(DCM_PatientName, "Test^Pacjent");
   d->putAndInsertString(DCM_PatientID, "B1");
   d->putAndInsertString(DCM_InstanceNumber, std::to_string(instance).c_str());
+  if (!std::isnan(height)) {  // an axial slice in the frame of reference all such slices share
+    d->putAndInsertString(DCM_FrameOfReferenceUID, "1.2.3.9");
+    d->putAndInsertString(DCM_ImagePositionPatient, ("-128\\-128\\" + std::to_string(height)).c_str());
+    d->putAndInsertString(DCM_ImageOrientationPatient, "1\\0\\0\\0\\1\\0");
+  }
   d->putAndInsertUint16(DCM_SamplesPerPixel, 1);
   d->putAndInsertString(DCM_PhotometricInterpretation, "MONOCHROME2");
   d->putAndInsertUint16(DCM_Rows, static_cast<Uint16>(side));
@@ -219,6 +229,53 @@ void BM_ScrollStep512_DecodedAhead(benchmark::State &state) {
   }
 }
 
+// Linked scrolling of two 512² series, 2.5 mm and 3 mm apart: a step shows
+// the next image of the first and the nearest image of the second, against a
+// step of the first alone, timed in turn in one run.
+void BM_LinkedScrollStep512(benchmark::State &state) {
+  DicomImageDecoders decoders;
+  std::array<ExaminationSeries, 2> series;
+  for (int s = 0; s < 2; ++s) {
+    const fs::path folder = workFolder() / ("linked" + std::to_string(s));
+    for (int i = 1; i <= 8; ++i) {
+      const fs::path file = folder / ("IM" + std::to_string(i));
+      if (!fs::exists(file))
+        writeSlice(file, 512, i, "1.2.7." + std::to_string(s), EXS_LittleEndianExplicit,
+                   i * (s == 0 ? 2.5 : 3.0));
+      series[s].files.push_back(file.string());
+      series[s].frameCounts.push_back(1);
+    }
+  }
+  const SeriesGeometry from = readSeriesGeometry(series[0]), to = readSeriesGeometry(series[1]);
+  std::vector<uint8_t> rgb(512 * 512 * 3);
+  auto show = [&](const ExaminationSeries &shown, long image) {
+    DecodedFrame frame = decodeImageFrame(shown.files[image], 0);
+    if (frame.width != 512) state.SkipWithError("not decoded");
+    renderFrame(frame, buildOutputLookup(frame, settingsFromFile(frame)), false, rgb.data(), 512 * 3);
+    benchmark::DoNotOptimize(rgb.data());
+  };
+  using Clock = std::chrono::steady_clock;
+  Clock::duration single{}, linked{};
+  long steps = 0;
+  for (auto _ : state) {
+    const long image = steps++ % 8;
+    const auto start = Clock::now();
+    show(series[0], image);
+    const auto middle = Clock::now();
+    show(series[0], image);
+    const SliceMatch match = matchingSlice(from, image, to);
+    if (match.link != SliceLink::linked) state.SkipWithError("not linked");
+    show(series[1], match.image);
+    single += middle - start;
+    linked += Clock::now() - middle;
+  }
+  const double singleMs = std::chrono::duration<double, std::milli>(single).count() / steps,
+               linkedMs = std::chrono::duration<double, std::milli>(linked).count() / steps;
+  state.counters["single ms"] = singleMs;
+  state.counters["linked ms"] = linkedMs;
+  state.counters["linked/single"] = linkedMs / singleMs;
+}
+
 void BM_WindowRedraw(benchmark::State &state) {
   const int side = static_cast<int>(state.range(0));
   DecodedFrame frame;
@@ -327,6 +384,7 @@ BENCHMARK(BM_ScrollStep512_BareDcmtk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep512JpegLossless_Viewer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep512JpegLossless_BareDcmtk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep512_DecodedAhead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkedScrollStep512)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowRedraw)->Arg(512)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scroll1000SlicesDecodedAhead)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LongSeriesWithin2GiB)->Iterations(1)->Unit(benchmark::kSecond);

@@ -104,6 +104,7 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   a.sopInstanceUid = textOf(dataset, DCM_SOPInstanceUID, decoder);
   a.seriesUid = textOf(dataset, DCM_SeriesInstanceUID, decoder);
   a.studyUid = textOf(dataset, DCM_StudyInstanceUID, decoder);
+  a.frameOfReferenceUid = textOf(dataset, DCM_FrameOfReferenceUID, decoder);
   a.patientName = textOf(dataset, DCM_PatientName, decoder, "\\^=");
   a.patientId = textOf(dataset, DCM_PatientID, decoder);
   a.birthDate = textOf(dataset, DCM_PatientBirthDate, decoder);

@@ -19,7 +19,7 @@ struct LookupTable {
 };
 
 struct ImageAttributes {
-  std::string sopInstanceUid, seriesUid, studyUid;
+  std::string sopInstanceUid, seriesUid, studyUid, frameOfReferenceUid;
   // Texts of the overlay and the list, in UTF-8.
   std::string patientName, patientId, birthDate, studyDate, studyDescription, seriesDescription, institution,
       modality;

@@ -176,6 +176,9 @@ bool applyViewAction(ViewState &state, ViewAction action, double fitZoom) {
     case ViewAction::windowCentreDown:
       dragWindow(state, 0, action == ViewAction::windowCentreDown ? kWindowKeyStep : -kWindowKeyStep);
       break;
+    case ViewAction::nextLayout:
+    case ViewAction::nextCell:
+    case ViewAction::toggleLink:
     case ViewAction::help:
       break;
   }

@@ -37,6 +37,10 @@ enum class ViewAction {
   windowNarrower,
   windowCentreUp,
   windowCentreDown,
+  // The window's own: its layout of cells and the link between them.
+  nextLayout,
+  nextCell,
+  toggleLink,
   help,
 };
 

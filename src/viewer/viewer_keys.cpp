@@ -41,6 +41,9 @@ const std::vector<ViewerKey> &viewerKeys() {
        "niższy środek okna (obraz jaśniejszy)"},
       {GDK_Up, GDK_SHIFT_MASK, ViewAction::windowCentreUp, "Shift+↑",
        "wyższy środek okna (obraz ciemniejszy)"},
+      {GDK_l, 0, ViewAction::nextLayout, "L", "następny układ: 1×1, 1×2 lub 2×2"},
+      {GDK_F6, 0, ViewAction::nextCell, "F6", "następne pole układu"},
+      {GDK_s, 0, ViewAction::toggleLink, "S", "powiązane przewijanie serii (włączenie lub wyłączenie)"},
       {GDK_F1, 0, ViewAction::help, "F1", "ta pomoc"},
   };
   return keys;
@@ -66,7 +69,8 @@ std::string viewerHelpText() {
       "  Ctrl i kółko – powiększenie lub pomniejszenie\n"
       "  lewy przycisk i przeciągnięcie – przesunięcie obrazu\n"
       "  prawy przycisk i przeciągnięcie – okno: w prawo szersze, w dół jaśniejsze\n"
-      "\nKliknij serię na liście, aby ją obejrzeć. Wartość piksela pod wskaźnikiem widać w wierszu stanu:\n"
+      "\nKliknij serię na liście, aby ją obejrzeć w wybranym polu, albo przeciągnij ją na pole.\n"
+      "Wartość piksela pod wskaźnikiem widać w wierszu stanu:\n"
       "zapisaną w pliku i w jednostkach modalności (na TK w jednostkach Hounsfielda, HU).\n"
       "Ctrl+Q zamyka przeglądarkę.";
   return text;

@@ -21,9 +21,16 @@ GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes = kDefaul
 GtkWidget *openViewerWindowWhileReading(size_t cacheBytes = kDefaultFrameCacheBytes);
 void showExamination(GtkWidget *window, Examination examination);
 
-// The view state of a window made by openViewerWindow (for tests and
-// benchmarks), and its frame cache.
+// The window shows one, two or four cells ("ImageView", "ImageView2" …), each
+// with a series and a view state of its own; keys and controls act on the
+// active one.
+// The view state of the active cell of a window made by openViewerWindow, or
+// of cell `cell` (for tests and benchmarks), and its frame cache.
 const ViewState &viewStateOf(GtkWidget *window);
+const ViewState &viewStateOf(GtkWidget *window, size_t cell);
+size_t activeCellOf(GtkWidget *window);
 FrameCache &frameCacheOf(GtkWidget *window);
-// Whether the picture of the current image is shown (decoded and drawn).
+// Whether the picture of the active cell's (or cell `cell`'s) current image
+// is shown (decoded and drawn).
 bool currentImageShown(GtkWidget *window);
+bool currentImageShown(GtkWidget *window, size_t cell);

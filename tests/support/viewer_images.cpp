@@ -13,6 +13,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -32,6 +33,12 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
   d->putAndInsertString(DCM_Modality, image.modality.c_str());
   d->putAndInsertString(DCM_InstanceNumber, std::to_string(image.instance).c_str());
   d->putAndInsertString(DCM_SliceLocation, std::to_string(image.sliceLocation).c_str());
+  if (!image.frameOfReference.empty())
+    d->putAndInsertString(DCM_FrameOfReferenceUID, image.frameOfReference.c_str());
+  if (!std::isnan(image.height)) {
+    d->putAndInsertString(DCM_ImagePositionPatient, ("-100\\-120\\" + std::to_string(image.height)).c_str());
+    d->putAndInsertString(DCM_ImageOrientationPatient, "1\\0\\0\\0\\1\\0");
+  }
   const bool colour = image.photometric == "RGB";
   const int samples = colour ? 3 : 1;
   d->putAndInsertUint16(DCM_SamplesPerPixel, static_cast<Uint16>(samples));

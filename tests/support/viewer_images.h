@@ -3,6 +3,7 @@
 // and OpenJPEG's own command-line tools.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct TestImage {
   std::string seriesUid = "1.2.3.4";
   int instance = 1;
   double sliceLocation = 0;
+  std::string frameOfReference;  // empty: none
+  // Image Position (Patient) of an axial slice at this height; NaN: none.
+  double height = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Writes `image` (explicit little endian) with a pattern over its value range.

@@ -116,6 +116,81 @@ TEST(ViewerWindow, KeysWheelAndDragsChangeImageZoomAndWindow) {
   gtk_widget_destroy(window);
 }
 
+TEST(ViewerWindow, TwoCellsCompareSeriesAndScrollLinkedBySlicePosition) {
+  DicomImageDecoders decoders;
+  ScratchFolder medium;
+  // Slices 2.5 mm apart, 5 mm apart in the same frame of reference, and a
+  // series of another.
+  const struct {
+    int count;
+    double spacing;
+    const char *frame;
+  } kSeries[] = {{6, 2.5, "1.2.9"}, {3, 5, "1.2.9"}, {2, 5, "1.2.8"}};
+  for (int series = 0; series < 3; ++series)
+    for (int i = 0; i < kSeries[series].count; ++i) {
+      TestImage image;
+      image.seriesUid = "1.2.3.4." + std::to_string(series);
+      image.instance = i + 1;
+      image.frameOfReference = kSeries[series].frame;
+      image.height = i * kSeries[series].spacing;
+      ASSERT_TRUE(writeTestImage(medium.path("S" + std::to_string(series) + "I" + std::to_string(i)), image));
+    }
+  GtkWidget *window = openViewerWindow(openExamination({medium.root()}));
+  GtkWidget *left = findWidget(window, "ImageView"), *right = findWidget(window, "ImageView2");
+  ASSERT_TRUE(waitUntil([&] { return currentImageShown(window); }));
+  EXPECT_FALSE(isShownOnScreen(right));
+  // The layout control shows 1×2, the new cell empty with its hint.
+  sendKey(window, GDK_l);
+  GtkWidget *layout = findWidget(window, "Layout");
+  EXPECT_EQ(accessibleName(layout).find("Układ"), 0u);
+  EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(layout)), "1×2");
+  EXPECT_TRUE(isShownOnScreen(right));
+  EXPECT_NE(accessibleName(right).find("Przeciągnij tu serię"), std::string::npos) << accessibleName(right);
+
+  struct Step {
+    const char *name;
+    std::function<void()> input;
+    const char *left, *right;  // the images each cell shows
+    const char *status;        // expected in the status line, or nullptr
+  };
+  const Step steps[] = {
+      {"the right cell chosen, the first series into it",
+       [&] {
+         sendButtonEvent(right, GDK_BUTTON_PRESS);
+         sendButtonEvent(right, GDK_BUTTON_RELEASE);
+         sendKey(window, GDK_Page_Down);
+       },
+       "Obraz 4 z 6", "Obraz 4 z 6", nullptr},
+      {"the second series into it", [&] { sendKey(window, GDK_Page_Down); }, "Obraz 4 z 6", "Obraz 2 z 3",
+       nullptr},
+      {"linked: the left cell follows to 5 mm", [&] { clickButton(findWidget(window, "BtnLink")); },
+       "Obraz 3 z 6", "Obraz 2 z 3", nullptr},
+      {"linked step to 10 mm", [&] { sendKey(window, GDK_Down); }, "Obraz 5 z 6", "Obraz 3 z 3", nullptr},
+      {"unlinked step", [&] { sendKey(window, GDK_s), sendKey(window, GDK_Home); }, "Obraz 5 z 6",
+       "Obraz 1 z 3", "nie jest powiązane"},
+      {"linked again: the left cell follows to 0 mm", [&] { sendKey(window, GDK_s); }, "Obraz 1 z 6",
+       "Obraz 1 z 3", nullptr},
+      {"another frame of reference never links",
+       [&] { sendKey(window, GDK_Page_Down), sendKey(window, GDK_End); }, "Obraz 1 z 6", "Obraz 2 z 2",
+       "różne układy odniesienia"},
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.name);
+    step.input();
+    EXPECT_TRUE(waitUntil([&] {
+      return currentImageShown(window, 0) && currentImageShown(window, 1) &&
+             accessibleName(left).find(step.left) != std::string::npos &&
+             accessibleName(right).find(step.right) != std::string::npos &&
+             (!step.status || labelOf(window, "StatusLine").find(step.status) != std::string::npos);
+    })) << accessibleName(left)
+        << "\n"
+        << accessibleName(right) << "\n"
+        << labelOf(window, "StatusLine");
+    EXPECT_EQ(activeCellOf(window), 1u);
+  }
+  gtk_widget_destroy(window);
+}
+
 TEST(ViewerKeys, EveryActionHasAKeyThatTheHelpNames) {
   const std::string help = viewerHelpText();
   for (int action = 0; action <= static_cast<int>(ViewAction::help); ++action) {
