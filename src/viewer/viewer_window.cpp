@@ -676,7 +676,7 @@ void onWindowDestroyed(GtkWidget *, gpointer data) {
 // ---- layout ----
 
 // A row of the series list, dragged within the program onto a cell.
-GtkTargetEntry kSeriesTarget = {const_cast<gchar *>("GTK_TREE_MODEL_ROW"), GTK_TARGET_SAME_APP, 0};
+const GtkTargetEntry kSeriesTarget = {const_cast<gchar *>("GTK_TREE_MODEL_ROW"), GTK_TARGET_SAME_APP, 0};
 
 void nameFor(GtkWidget *widget, const char *name, const char *spoken) {
   gtk_widget_set_name(widget, name);
