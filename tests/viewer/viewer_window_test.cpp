@@ -2,6 +2,7 @@
 // the zoom and the window as its help says, and the screen shows it.
 #include "viewer/viewer_window.h"
 #include "imaging/dicom_decoders.h"
+#include "platform/glib_owners.h"
 #include "support/gui.h"
 #include "support/scratch_folder.h"
 #include "support/viewer_images.h"
@@ -143,7 +144,7 @@ TEST(ViewerWindow, TwoCellsCompareSeriesAndScrollLinkedBySlicePosition) {
   sendKey(window, GDK_l);
   GtkWidget *layout = findWidget(window, "Layout");
   EXPECT_EQ(accessibleName(layout).find("Układ"), 0u);
-  EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(layout)), "1×2");
+  EXPECT_STREQ(UniqueString(gtk_combo_box_get_active_text(GTK_COMBO_BOX(layout))).get(), "1×2");
   EXPECT_TRUE(isShownOnScreen(right));
   EXPECT_NE(accessibleName(right).find("Przeciągnij tu serię"), std::string::npos) << accessibleName(right);
 
