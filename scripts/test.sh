@@ -4,8 +4,9 @@
 # The tsan kind builds and runs only the tests that run threads: the viewer
 # launch threads with the question box they use, the thumbnails decoded on the
 # worker pool (and jobs that throw there), the full pictures decoded there as
-# they are shown, cine playback with its pictures decoded ahead, and the
-# diagnostic viewer's frames decoded ahead.
+# they are shown, cine playback with its pictures decoded ahead, the
+# diagnostic viewer's frames decoded ahead, and the disc station's receiver
+# beside its disc maker.
 # The windows kind builds the Windows libraries when they are missing (long
 # the first time), cross-builds for Windows and runs those tests under wine.
 set -eu
@@ -22,12 +23,12 @@ case $kind in
         export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} ;;
   tsan) dir=build-tsan
         scripts/build.sh tsan velmora_tests velmora_faked_tests velmora_viewer_tests dotnetfx-standin \
-          dicomviewer-standin
+          dicomviewer-standin velmora_tool_tests disc-station make-disc-image
         export TSAN_OPTIONS=${TSAN_OPTIONS:-suppressions=$PWD/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1}
         # GLib's slice allocator shares slabs between threads under its own
         # locks; plain malloc lets the checker follow every block.
         export G_SLICE=always-malloc
-        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|PictureCache|WorkerPoolTest|Cine[A-Za-z]*Test|ViewerWindow)\.') ;;
+        select=(-R '^(ViewerLaunchTest|RealLaunchTest|QuestionBoxTest|SeriesLoadingTest|FullPicturesTest|PictureCache|WorkerPoolTest|Cine[A-Za-z]*Test|ViewerWindow|DiscStation)\.') ;;
   windows) dir=build-windows
            # The Windows disc is made and watched with the Linux tools.
            scripts/setup.sh
