@@ -44,6 +44,9 @@ check "the label is the patient's" \
 check "a given label is made valid" \
   sh -c "xorriso -indev '$work/c.iso' -pvd_info 2>&1 | grep -q \"^Volume Id *: BADANIE_GLOWY_2024\$\""
 check "nothing was written into the disc folder" test ! -e "$work/disc/SHA256SUMS"
+check "a burn onto a pseudo drive is read back and verified" \
+  sh -c "'$tools/make-disc-image' --burn 'stdio:$work/drive' '$work/a.iso' | grep -q 'files match SHA256SUMS'"
+check "a burn onto a folder is refused" sh -c "! '$tools/make-disc-image' --burn 'stdio:$work' '$work/a.iso' 2>/dev/null"
 
 mkdir -p "$mnt"
 fuseiso "$work/a.iso" "$mnt" || skip "fuseiso cannot mount here"

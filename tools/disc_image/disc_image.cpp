@@ -18,14 +18,18 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -102,14 +106,15 @@ std::string graftEscaped(const std::string &path) {
   return escaped;
 }
 
+// `stopSignal` SIGKILL where we remove its output whatever state it is in;
+// SIGTERM where it must leave a drive in order.
 bool runXorriso(const std::vector<std::string> &arguments, long long epoch, const std::atomic<bool> *cancel,
-                std::string *error) {
+                std::string *error, int stopSignal = SIGKILL) {
   ChildSettings settings;
   settings.arguments = arguments;
-  settings.environment = {{"SOURCE_DATE_EPOCH", std::to_string(epoch)}};
+  if (epoch >= 0) settings.environment = {{"SOURCE_DATE_EPOCH", std::to_string(epoch)}};
   settings.cancel = cancel;
-  // Its output is removed by us whatever state it is in.
-  settings.stopSignal = SIGKILL;
+  settings.stopSignal = stopSignal;
   std::string messages;
   switch (runChild(settings, &messages)) {
     case ChildEnd::succeeded:
@@ -177,6 +182,101 @@ bool privateFile(const std::string &base, const std::string &suffix, std::string
   if (file < 0) return fail(error, base + ": " + g_strerror(errno));
   close(file);
   made = pattern;
+  return true;
+}
+
+// The file behind a drive address: "stdio:FILE" is a file-backed pseudo drive.
+const char *const kPseudoDrive = "stdio:";
+
+std::string deviceFile(const std::string &device) {
+  return device.rfind(kPseudoDrive, 0) == 0 ? device.substr(std::strlen(kPseudoDrive)) : device;
+}
+
+// Refused before xorriso starts, so a device that cannot take the disc gets
+// no partial write. `created`: the pseudo drive's file is new, this run's own.
+bool writableDevice(const std::string &device, bool *created, std::string *error) {
+  const std::string file = deviceFile(device);
+  *created = false;
+  GStatBuf status;
+  if (file.empty()) return fail(error, "no device named");
+  if (g_stat(file.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) return fail(error, device + ": a folder, not a drive or file to write to");
+    if (access(file.c_str(), W_OK) != 0)
+      return fail(error, device + ": cannot be written (" + g_strerror(errno) + ")");
+    return true;
+  }
+  const int missing = errno;
+  if (missing != ENOENT || file == device)
+    return fail(error, device + ": no such drive (" + g_strerror(missing) + ")");
+  const std::string parent =
+      fs::path(file).parent_path().empty() ? "." : fs::path(file).parent_path().string();
+  if (!g_file_test(parent.c_str(), G_FILE_TEST_IS_DIR) || access(parent.c_str(), W_OK | X_OK) != 0)
+    return fail(error, device + ": cannot be written (its folder " + parent + " is missing or read-only)");
+  *created = true;
+  return true;
+}
+
+// A disc read back keeps the disc's read-only modes: its folders are made
+// writable again before it is removed.
+void removeReadBack(const std::string &folder) {
+  std::error_code code;
+  for (fs::recursive_directory_iterator walk(folder, code), end; !code && walk != end; walk.increment(code))
+    if (walk->is_directory(code) && !walk->is_symlink(code))
+      fs::permissions(walk->path(), fs::perms::owner_all, fs::perm_options::add, code);
+  fs::remove_all(folder, code);
+}
+
+// The file named by a SHA256SUMS line (escapes as sha256sum writes them).
+std::string nameInSumLine(const std::string &line) {
+  const size_t at = line.find("  ");
+  if (at == std::string::npos) return line;
+  std::string name = line.substr(at + 2), plain;
+  if (line.empty() || line[0] != '\\') return name;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 1 < name.size()) {
+      const char next = name[++i];
+      plain += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    } else {
+      plain += name[i];
+    }
+  }
+  return plain;
+}
+
+std::set<std::string> linesOf(const std::string &text) {
+  std::set<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.insert(line);
+  return lines;
+}
+
+// Every file of the disc read back against the SHA256SUMS found on it.
+bool verifyReadBack(const std::string &disc, size_t *verified, std::string *error,
+                    const std::atomic<bool> *cancel) {
+  gchar *bytes = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents((disc + "/" + kSumsName).c_str(), &bytes, &length, nullptr))
+    return fail(error, std::string("verification failed: the disc read back has no ") + kSumsName);
+  const std::string listed(bytes, length);
+  g_free(bytes);
+  std::string found;
+  if (!checksumList(disc, found, error, cancel)) return false;
+  const std::set<std::string> expected = linesOf(listed), actual = linesOf(found);
+  std::vector<std::string> wrong;
+  for (const std::string &line : expected)
+    if (actual.count(line) == 0)
+      wrong.push_back(nameInSumLine(line) + " differs from its checksum or is missing");
+  for (const std::string &line : actual)
+    if (expected.count(line) == 0 &&
+        std::find_if(expected.begin(), expected.end(), [&](const std::string &e) {
+          return nameInSumLine(e) == nameInSumLine(line);
+        }) == expected.end())
+      wrong.push_back(nameInSumLine(line) + " is on the disc but not in " + kSumsName);
+  if (!wrong.empty())
+    return fail(error, "verification failed: " + std::to_string(wrong.size()) +
+                           (wrong.size() == 1 ? " file does" : " files do") + " not match " + kSumsName +
+                           " (" + wrong.front() + (wrong.size() > 1 ? ", ..." : "") + ")");
+  *verified = expected.size();
   return true;
 }
 
@@ -322,6 +422,44 @@ bool makeDiscImage(const std::string &discFolder, const std::string &imagePath, 
   if (renameat2(AT_FDCWD, made.partial.c_str(), AT_FDCWD, imagePath.c_str(), RENAME_NOREPLACE) != 0)
     return fail(error, imagePath + ": the image cannot be put in place (" + g_strerror(errno) + ")");
   made.partial.clear();
+  return true;
+}
+
+bool burnImage(const std::string &imagePath, const std::string &device, size_t *verified, std::string *error,
+               const std::atomic<bool> *cancel, const std::function<void()> &afterWrite) {
+  std::string localError;
+  if (!error) error = &localError;
+  *verified = 0;
+  if (!g_file_test(imagePath.c_str(), G_FILE_TEST_IS_REGULAR))
+    return fail(error, imagePath + " is not an image");
+  bool created = false;
+  if (!writableDevice(device, &created, error)) return false;
+  // A pseudo drive left half-written by this run would pass for a disc.
+  struct PseudoDrive {
+    std::string file;
+    bool keep = false;
+    ~PseudoDrive() {
+      if (!file.empty() && !keep) g_unlink(file.c_str());
+    }
+  } drive{created ? deviceFile(device) : ""};
+  // SIGTERM: xorriso ends the write and releases the drive itself.
+  if (!runXorriso({"xorriso", "-no_rc", "-as", "cdrecord", "dev=" + device, imagePath}, -1, cancel, error,
+                  SIGTERM))
+    return fail(error, device + ": " + *error);
+  if (interrupted(cancel)) return fail(error, "interrupted");
+  if (afterWrite) afterWrite();
+  std::string folder = imagePath + ".readback-XXXXXX";
+  if (!g_mkdtemp_full(&folder[0], 0700)) return fail(error, imagePath + ": " + g_strerror(errno));
+  struct ReadBack {
+    std::string folder;
+    ~ReadBack() { removeReadBack(folder); }
+  } readBack{folder};
+  const std::string disc = folder + "/disc";
+  if (!runXorriso({"xorriso", "-no_rc", "-osirrox", "on", "-indev", device, "-extract", "/", disc}, -1,
+                  cancel, error, SIGKILL))
+    return fail(error, interrupted(cancel) ? "interrupted" : "the disc cannot be read back: " + *error);
+  if (!verifyReadBack(disc, verified, error, cancel)) return false;
+  drive.keep = true;
   return true;
 }
 

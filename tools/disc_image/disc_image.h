@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace discimage {
@@ -40,5 +41,17 @@ long long imageTime(const std::string &discFolder);
 // file of the run. False with a message in `error` on failure.
 bool makeDiscImage(const std::string &discFolder, const std::string &imagePath, const std::string &label,
                    std::string *error, const std::atomic<bool> *cancel = nullptr);
+
+// Burns `imagePath` onto `device`, an xorriso drive address ("/dev/sr0", or
+// "stdio:FILE" for a file-backed pseudo drive), then reads the disc back and
+// checks every file on it against the disc's own SHA256SUMS: a file missing,
+// added or changed fails the burn, naming it. A device that cannot be written
+// is refused before anything is written; a pseudo drive this run created is
+// removed again on failure, and the read-back copy (beside the image) always.
+// `afterWrite`, when given, runs between writing and reading back. A raised
+// `cancel` stops xorriso. False with a message on failure; `verified` is the
+// number of files checked.
+bool burnImage(const std::string &imagePath, const std::string &device, size_t *verified, std::string *error,
+               const std::atomic<bool> *cancel = nullptr, const std::function<void()> &afterWrite = {});
 
 }  // namespace discimage
