@@ -10,6 +10,7 @@
 #include "disc_image.h"
 #include "disc_plan.h"
 #include "disc_readme.h"
+#include "disc_span.h"
 #include "export_reading.h"
 #include "imaging/dicom_decoders.h"
 #include "reference_pictures.h"
@@ -661,6 +662,145 @@ TEST_F(MakeDiscTest, TheDicomDirectoryIsTheOneDcmtksInterfaceMakes) {
     const std::string ours = dumped(root + "/DICOMDIR");
     EXPECT_EQ(ours, dumped(root + "/REFDIR")) << order;
     EXPECT_NE(ours.find("DCMTKPAT000001"), std::string::npos) << order;
+  }
+}
+
+TEST_F(MakeDiscTest, AnExportLargerThanTheMediumBecomesCompleteDiscsTheNavigatorOpensOneByOne) {
+  writeExport(medium_);
+  makedisc::MakeDiscOptions made = options({"export"});
+  made.medium = "1TB", made.out = medium_.path("whole");
+  makedisc::MakeDiscSummary whole, summary;
+  std::string error;
+  ASSERT_TRUE(makedisc::makeDisc(made, &whole, &error)) << error;
+  EXPECT_EQ(whole.discs, 1);
+  EXPECT_TRUE(fs::exists(medium_.path("whole/DICOMDIR")));
+  // A medium holding half the examinations.
+  made.medium = std::to_string(whole.everyDiscBytes + whole.examinationBytes / 2) + "B";
+  made.out = disc(""), made.image = medium_.path("set.iso");
+  made.toolDirectory = fs::path(toolPath("make-disc-image")).parent_path().string();
+  ASSERT_TRUE(makedisc::makeDisc(made, &summary, &error)) << error;
+  ASSERT_EQ(summary.discs, 3) << makedisc::summaryText(summary);
+  std::set<std::string> objects;
+  for (int k = 1; k <= 3; ++k) {
+    SCOPED_TRACE(k);
+    const std::string root = disc(std::to_string(k)), number = std::to_string(k);
+    // The DICOMDIR names exactly the DICOM files of its disc.
+    std::set<std::string> onDisc, listed;
+    for (fs::recursive_directory_iterator it(root + "/DICOM"), end; it != end; ++it)
+      if (fs::is_regular_file(it->path()))
+        onDisc.insert(it->path().lexically_relative(root).generic_string());
+    DcmDicomDir directory((root + "/DICOMDIR").c_str());
+    std::function<void(DcmDirectoryRecord &)> walk = [&](DcmDirectoryRecord &record) {
+      OFString file;
+      if (record.findAndGetOFStringArray(DCM_ReferencedFileID, file).good()) {
+        std::string name = file.c_str();
+        std::replace(name.begin(), name.end(), '\\', '/');
+        listed.insert(name);
+        DcmFileFormat object;
+        OFString uid;
+        ASSERT_TRUE(object.loadFile((root + "/" + name).c_str()).good());
+        object.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
+        EXPECT_TRUE(objects.insert(uid.c_str()).second) << name << " is on two discs";
+      }
+      for (DcmDirectoryRecord *sub = record.nextSub(nullptr); sub; sub = record.nextSub(sub)) walk(*sub);
+    };
+    walk(directory.getRootRecord());
+    EXPECT_EQ(listed, onDisc);
+    const std::string readme = readFile(root + "/README.TXT");
+    EXPECT_NE(readme.find("OBRAZOWYMI " + number + "/3\r\n"), std::string::npos) << readme;
+    for (int other = 1; other <= 3; ++other)
+      EXPECT_EQ(readme.find("  " + std::to_string(other) + "/3: ") != std::string::npos, other != k)
+          << readme;
+    gchar *pvd = nullptr, *chatter = nullptr;
+    const std::string image = medium_.path("set-" + number + ".iso"),
+                      command = "xorriso -indev " + image + " -pvd_info";
+    ASSERT_TRUE(g_spawn_command_line_sync(command.c_str(), &pvd, &chatter, nullptr, nullptr));
+    EXPECT_NE(std::string(pvd).find("Volume Id    : KOWALSKI_JAN_" + number + "_3"), std::string::npos)
+        << pvd;
+    EXPECT_LE(fs::file_size(image), whole.everyDiscBytes + whole.examinationBytes / 2);
+    g_free(pvd), g_free(chatter);
+    // The navigator's catalogue pairs each disc's trees: a thumbnail per picture.
+    int pictures = 0, thumbnails = 0;
+    for (fs::recursive_directory_iterator it(root + "/REFIMG"), end; it != end; ++it)
+      pictures += fs::is_regular_file(it->path()) ? 1 : 0;
+    ASSERT_EQ(::chdir(root.c_str()), 0);
+    DicomFileIndex = scanDicomTree(fs::absolute("DICOM"));
+    StudyMetadataIndex = readStudyMetadata(DicomFileIndex);
+    BranchTree tree;
+    createTreeRoot(tree);
+    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_container_add(GTK_CONTAINER(window), treeOuterEventBox(tree));
+    testing::internal::CaptureStdout();
+    for (const auto &study : buildStudyBranches(tree, fs::absolute("REFIMG")))
+      for (const auto &series : study.second) thumbnails += static_cast<int>(series.second.size());
+    testing::internal::GetCapturedStdout();
+    gtk_widget_destroy(window);
+    EXPECT_GT(pictures, 0);
+    EXPECT_EQ(thumbnails, pictures);
+    DicomFileIndex.clear();
+    StudyMetadataIndex.clear();
+    loadedImageCount = totalImageCount = 0;
+  }
+  EXPECT_EQ(objects.size(), 15u);
+  // A medium smaller than a series: refused, nothing under the target's name.
+  made.medium = std::to_string(whole.everyDiscBytes + 4096) + "B";
+  made.out = medium_.path("refused"), made.image.clear();
+  EXPECT_FALSE(makedisc::makeDisc(made, &summary, &error));
+  EXPECT_NE(error.find("a series is never split"), std::string::npos) << error;
+  for (fs::directory_iterator it(medium_.path("")), end; it != end; ++it)
+    EXPECT_EQ(it->path().filename().string().find("refused"), std::string::npos);
+}
+
+TEST(MakeDiscMedia, SizesAreReadAndPlansSplitIntoWholeSeriesKeepingStudiesTogether) {
+  const std::pair<const char *, std::uint64_t> sizes[] = {{"cd", 737280000},
+                                                          {"DVD", 4700372992},
+                                                          {"dvd-dl", 8543666176},
+                                                          {"bd", 25025314816},
+                                                          {"650MB", 650000000},
+                                                          {"1.5GiB", 1610612736},
+                                                          {"200k", 200000},
+                                                          {"0MB", 0},
+                                                          {"0.0001B", 0},
+                                                          {"700", 0},
+                                                          {"MB", 0},
+                                                          {"7 parsecs", 0}};
+  for (const auto &size : sizes) {
+    std::uint64_t bytes = 0;
+    std::string error;
+    EXPECT_EQ(makedisc::mediumBytes(size.first, &bytes, &error), size.second != 0) << size.first;
+    EXPECT_EQ(size.second != 0 ? bytes : error.empty(), size.second) << size.first << error;
+  }
+  // Rooms per study and series, each disc's budget, and the discs ("study.series", "|" between discs).
+  struct Split {
+    std::vector<std::vector<std::uint64_t>> room;
+    std::string discs, refusal;
+  } rows[] = {
+      {{{4, 4}, {3}}, "0.0 0.1|1.0", ""},
+      {{{4}, {7}, {3}}, "0.0|1.0 2.0", ""},
+      {{{6, 6, 6}}, "0.0|0.1|0.2", ""},
+      {{{3}, {6, 6}}, "0.0 1.0|1.1", ""},
+      {{{11}}, "", "a series is never split"},
+      {std::vector<std::vector<std::uint64_t>>(99, {10}), "", ""},
+      {std::vector<std::vector<std::uint64_t>>(100, {10}), "", "more than 99 discs"},
+  };
+  for (const Split &row : rows) {
+    makedisc::DiscPlan plan;
+    for (const auto &study : row.room) {
+      plan.studies.emplace_back();
+      for (size_t i = 0; i < study.size(); ++i) plan.studies.back().series.emplace_back();
+    }
+    std::vector<makedisc::DiscShare> discs;
+    std::string error, text;
+    EXPECT_EQ(makedisc::splitPlan(plan, row.room, 10, &discs, &error), row.refusal.empty()) << error;
+    EXPECT_NE(error.find(row.refusal), std::string::npos) << error;
+    for (const makedisc::DiscShare &share : discs) {
+      text += text.empty() ? "" : "|";
+      for (const auto &one : share)
+        text += (text.empty() || text.back() == '|' ? "" : " ") + std::to_string(one.first) + "." +
+                std::to_string(one.second);
+    }
+    EXPECT_EQ(row.discs.empty() ? "" : text, row.discs);
+    EXPECT_EQ(discs.size(), row.room.size() == 99 ? 99u : discs.size());
   }
 }
 

@@ -9,6 +9,7 @@
 #include "disc_plan.h"
 #include "disc_readme.h"
 #include "disc_reports.h"
+#include "disc_span.h"
 #include "examination_plan.h"
 #include "export_reading.h"
 #include "placeholder_picture.h"
@@ -30,9 +31,12 @@
 #include <glib/gstdio.h>
 #include <boost/filesystem.hpp>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -134,6 +138,8 @@ bool validOptions(const MakeDiscOptions &options, std::string *error) {
     *error = options.viewerProgram + ": the viewer program does not exist";
     return false;
   }
+  std::uint64_t bytes = 0;
+  if (!options.medium.empty() && !mediumBytes(options.medium, &bytes, error)) return false;
   if (!options.image.empty() && (g_file_test(options.image.c_str(), G_FILE_TEST_EXISTS) ||
                                  g_file_test(options.image.c_str(), G_FILE_TEST_IS_SYMLINK))) {
     *error = options.image + " exists; the image is made under a new name only";
@@ -355,9 +361,12 @@ std::string filesetId(const std::string &label) {
 }
 
 // The programs named as the disc carries them.
+// On a disc of a set, `discNumber` ("1/3") and a line for each other disc.
 bool writeReadme(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
-                 const MakeDiscSummary &summary, bool ownViewer, std::string *error) {
+                 const MakeDiscSummary &summary, bool ownViewer, std::string *error,
+                 const std::string &discNumber = "", const std::vector<std::string> &otherDiscs = {}) {
   ReadmeContents readme;
+  readme.discNumber = discNumber, readme.otherDiscs = otherDiscs;
   readme.contents = contentsOf(plan, summary.reports);
   readme.profile = summary.profile;
   if (g_file_test((root + "/gtk/bin/velmora-brelantor").c_str(), G_FILE_TEST_IS_REGULAR))
@@ -371,15 +380,16 @@ bool writeReadme(const std::string &root, const MakeDiscOptions &options, const 
   return writeBytes(root + "/README.TXT", readmeText(readme), error);
 }
 
-bool makeImage(const MakeDiscOptions &options, const std::string &disc, std::string *error) {
+bool makeImage(const MakeDiscOptions &options, const std::string &disc, const std::string &image,
+               const std::string &label, std::string *error) {
   const std::string program = options.toolDirectory + "/make-disc-image";
   if (!g_file_test(program.c_str(), G_FILE_TEST_IS_EXECUTABLE)) {
     *error = program + " not found: no image made";
     return false;
   }
   discimage::ChildSettings child;
-  child.arguments = {program, disc, options.image};
-  if (!options.label.empty()) child.arguments.insert(child.arguments.end(), {"--label", options.label});
+  child.arguments = {program, disc, image};
+  if (!label.empty()) child.arguments.insert(child.arguments.end(), {"--label", label});
   // Stopped by SIGTERM, it stops xorriso and removes its own files.
   child.cancel = options.cancel;
   std::string messages;
@@ -402,6 +412,12 @@ bool linked(const std::string &source, const std::string &target) {
   fs::create_hard_link(source, target, failure);
   return !failure;
 }
+
+bool writeProgramSide(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
+                      bool *ownViewer, std::string *error);
+bool spanInto(const std::string &staging, const MakeDiscOptions &options, const DiscPlan &plan,
+              const DirectoryProfile &profile, const std::string &setId, MakeDiscSummary *summary,
+              std::string *error);
 
 bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
               std::string *error) {
@@ -474,11 +490,16 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
     OFLog::getLogger(module).setLogLevel(OFLogger::FATAL_LOG_LEVEL);
   {
     DicomImageDecoders decoders;
-    std::thread directory([&] {
-      directoryMade = writeDicomDirectory(
-          staging, directoryFiles, profile, setId, &refused, &directoryError,
-          [&](size_t i) { return copies.waitFor(i) && !(options.cancel && *options.cancel); });
-    });
+    // A set gets a DICOMDIR per disc once it is split, after the copies.
+    const bool oneDisc = options.medium.empty();
+    directoryMade = !oneDisc;
+    std::thread directory;
+    if (oneDisc)
+      directory = std::thread([&] {
+        directoryMade = writeDicomDirectory(
+            staging, directoryFiles, profile, setId, &refused, &directoryError,
+            [&](size_t i) { return copies.waitFor(i) && !(options.cancel && *options.cancel); });
+      });
     // The DICOMDIR's thread waits for copies: it is told that none will come
     // before anything leaves this block.
     struct EndOfCopies {
@@ -544,7 +565,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
     // The DICOMDIR may still be at work on the last copies: a phase of its own.
     if (!stop && options.progress) options.progress("DICOMDIR", 0, 1);
     copies.end();
-    directory.join();
+    if (directory.joinable()) directory.join();
     if (!stop && options.progress) options.progress("DICOMDIR", 1, 1);
   }
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
@@ -566,9 +587,16 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
     byFile[jobs[i]->file] = results[i];
   }
   reportPictureFailures(plan, byFile, summary);
+  if (!options.medium.empty()) return spanInto(staging, options, plan, profile, setId, summary, error);
 
-  if (!writeReports(staging, options, plan, summary, error)) return false;
+  bool ownViewer = false;
+  return writeReports(staging, options, plan, summary, error) &&
+         writeProgramSide(staging, options, summary, &ownViewer, error) &&
+         writeReadme(staging, options, plan, *summary, ownViewer, error) && !cancelled(options, error);
+}
 
+bool writeProgramSide(const std::string &staging, const MakeDiscOptions &options, MakeDiscSummary *summary,
+                      bool *ownViewer, std::string *error) {
   samplemedium::SampleMediumOptions side;
   side.navigatorProgram = options.navigatorProgram;
   side.toolDirectory = options.standIns ? options.toolDirectory : "";
@@ -580,11 +608,142 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   if (!samplemedium::writeViewerSide(staging, side, &sideSummary, error)) return false;
   summary->warnings = sideSummary.warnings;
   if (!options.viewerProgram.empty() && !writeClinicViewer(staging, options, error)) return false;
-  const bool ownViewer =
-      g_file_test((staging + "/" + samplemedium::ownViewerOnDisc).c_str(), G_FILE_TEST_IS_REGULAR);
-  if (options.viewerProgram.empty() && !options.standIns && !ownViewer)
+  *ownViewer = g_file_test((staging + "/" + samplemedium::ownViewerOnDisc).c_str(), G_FILE_TEST_IS_REGULAR);
+  if (options.viewerProgram.empty() && !options.standIns && !*ownViewer)
     summary->warnings.push_back("no viewer on the disc (--viewer or --standins)");
-  if (!writeReadme(staging, options, plan, *summary, ownViewer, error)) return false;
+  return true;
+}
+
+// The room a folder's files take on a disc.
+std::uint64_t folderRoom(const std::string &folder) {
+  std::uint64_t room = 0;
+  boost::system::error_code failure;
+  for (fs::recursive_directory_iterator walk(folder, failure), end; !failure && walk != end;
+       walk.increment(failure)) {
+    GStatBuf status;
+    if (g_lstat(walk->path().c_str(), &status) == 0)
+      room += S_ISDIR(status.st_mode) ? 2048 : roomOnDisc(static_cast<std::uint64_t>(status.st_size));
+  }
+  return room;
+}
+
+// The folder of disc `disc` in a set, numbered so that names sort in order.
+std::string discFolderName(int disc, int count) {
+  const std::string number = std::to_string(disc);
+  return std::string(std::to_string(count).size() - number.size(), '0') + number;
+}
+
+// The files of the pool split into complete discs: each with its series
+// (moved, never copied again), its own DICOMDIR, reports and programs.
+bool spanInto(const std::string &staging, const MakeDiscOptions &options, const DiscPlan &plan,
+              const DirectoryProfile &profile, const std::string &setId, MakeDiscSummary *summary,
+              std::string *error) {
+  std::uint64_t medium = 0;
+  if (!mediumBytes(options.medium, &medium, error)) return false;
+  // What every disc carries, measured on the first disc's own: the programs,
+  // the clinic's reports, and room for the DICOMDIR's head, the README, the
+  // description list and the image's own structures.
+  const std::string probe = staging + "/.programs";
+  bool ownViewer = false;
+  if (!makeFolder(probe, error) || !writeProgramSide(probe, options, summary, &ownViewer, error))
+    return false;
+  std::uint64_t fixed = folderRoom(probe) + (1u << 20) + (64u << 10);
+  for (const std::string &report : options.reports) {
+    GStatBuf status;
+    if (g_stat(report.c_str(), &status) == 0) fixed += roomOnDisc(static_cast<std::uint64_t>(status.st_size));
+  }
+  boost::system::error_code failure;
+  fs::remove_all(probe, failure);
+  if (fixed >= medium) {
+    *error = "the medium (" + std::to_string(medium / 1000000) +
+             " MB) is smaller than what every disc carries: " + std::to_string((fixed + 999999) / 1000000) +
+             " MB of programs, reports and disc structures";
+    return false;
+  }
+  std::vector<std::vector<std::uint64_t>> room;
+  for (const PlannedStudy &study : plan.studies) {
+    room.emplace_back();
+    for (const PlannedSeries &series : study.series) {
+      std::uint64_t bytes = folderRoom(staging + "/" + series.dicomFolder);
+      if (!series.refimgFolder.empty()) bytes += folderRoom(staging + "/" + series.refimgFolder);
+      // A report object becomes a page of about its own size as well.
+      else
+        bytes *= 2;
+      room.back().push_back(bytes);
+    }
+  }
+  summary->everyDiscBytes = fixed;
+  for (const auto &study : room)
+    for (std::uint64_t bytes : study) summary->examinationBytes += bytes;
+  std::vector<DiscShare> shares;
+  if (!splitPlan(plan, room, medium - fixed, &shares, error)) return false;
+  const int count = static_cast<int>(shares.size());
+  if (count == 1) {  // It fits: one disc, as without a medium.
+    std::vector<DirectoryFile> files;
+    for (const PlannedStudy &study : plan.studies)
+      for (const PlannedSeries &series : study.series)
+        for (const PlannedInstance &instance : series.instances)
+          files.push_back({instance.dicomPath, instance.file->metaHeader, instance.file->directoryKeys});
+    std::vector<std::string> refused;
+    if (!writeDicomDirectory(staging, files, profile, setId, &refused, error)) return false;
+    for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
+    return writeReports(staging, options, plan, summary, error) &&
+           writeProgramSide(staging, options, summary, &ownViewer, error) &&
+           writeReadme(staging, options, plan, *summary, ownViewer, error) && !cancelled(options, error);
+  }
+  // Each disc says what every other disc of the set holds.
+  std::vector<DiscPlan> plans;
+  std::vector<std::string> numbers, contents;
+  for (int disc = 1; disc <= count; ++disc) {
+    plans.push_back(planOfShare(plan, shares[disc - 1]));
+    int reports = static_cast<int>(options.reports.size());
+    for (const PlannedStudy &study : plans.back().studies)
+      for (const PlannedSeries &series : study.series)
+        for (const PlannedInstance &instance : series.instances)
+          reports += isTextReport(instance.file->sopClassUid) ||
+                     instance.file->sopClassUid == UID_EncapsulatedPDFStorage;
+    numbers.push_back(std::to_string(disc) + "/" + std::to_string(count));
+    contents.push_back(numbers.back() + ": " + describeContents(contentsOf(plans.back(), reports)));
+  }
+  int reports = 0;
+  for (int disc = 1; disc <= count; ++disc) {
+    if (cancelled(options, error)) return false;
+    if (options.progress)
+      options.progress("discs", static_cast<size_t>(disc - 1), static_cast<size_t>(count));
+    const std::string root = staging + "/" + discFolderName(disc, count);
+    const DiscPlan &own = plans[disc - 1];
+    std::vector<DirectoryFile> files;
+    for (const PlannedStudy &study : own.studies)
+      for (const PlannedSeries &series : study.series) {
+        for (const std::string *folder : {&series.dicomFolder, &series.refimgFolder}) {
+          if (folder->empty()) continue;
+          const std::string to = root + "/" + *folder;
+          if (!makeFolder(fs::path(to).parent_path().string(), error)) return false;
+          if (std::rename((staging + "/" + *folder).c_str(), to.c_str()) != 0) {
+            *error = to + ": " + g_strerror(errno);
+            return false;
+          }
+        }
+        for (const PlannedInstance &instance : series.instances)
+          files.push_back({instance.dicomPath, instance.file->metaHeader, instance.file->directoryKeys});
+      }
+    std::vector<std::string> refused;
+    if (!writeDicomDirectory(root, files, profile, setId, &refused, error)) return false;
+    for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
+    std::vector<std::string> others = contents;
+    others.erase(others.begin() + disc - 1);
+    if (!writeReports(root, options, own, summary, error) ||
+        !writeProgramSide(root, options, summary, &ownViewer, error) ||
+        !writeReadme(root, options, own, *summary, ownViewer, error, numbers[disc - 1], others))
+      return false;
+    reports += summary->reports;
+    summary->discLines.push_back(contents[disc - 1]);
+  }
+  // The pool's folders are empty now: every series moved to its disc.
+  for (const char *pool : {"DICOM", "REFIMG"}) fs::remove_all(staging + "/" + pool, failure);
+  summary->reports = reports;
+  summary->discs = count;
+  if (options.progress) options.progress("discs", static_cast<size_t>(count), static_cast<size_t>(count));
   return !cancelled(options, error);
 }
 
@@ -607,8 +766,26 @@ bool makeDisc(const MakeDiscOptions &options, MakeDiscSummary *summary, std::str
     made = false;
   }
   if (!made) fs::remove_all(staging, failure);
-  if (made && !options.image.empty()) {
-    made = makeImage(options, target.string(), error);
+  if (made && !options.image.empty() && summary->discs > 1) {
+    // Disc k of a set: its image "NAME-k.iso", labelled with its place in the set.
+    const fs::path image(options.image);
+    std::vector<std::string> images;
+    for (int disc = 1; made && disc <= summary->discs; ++disc) {
+      const std::string folder = (target / discFolderName(disc, summary->discs)).string();
+      const std::string label =
+          spanLabel(options.label.empty() ? discimage::labelFromPatientData(folder) : options.label, disc,
+                    summary->discs);
+      const std::string path = (image.parent_path() / (image.stem().string() + "-" + std::to_string(disc) +
+                                                       image.extension().string()))
+                                   .string();
+      made = makeImage(options, folder, path, label, error);
+      if (made) images.push_back(path);
+    }
+    // Part of a set's images is no set.
+    if (!made)
+      for (const std::string &path : images) g_unlink(path.c_str());
+  } else if (made && !options.image.empty()) {
+    made = makeImage(options, target.string(), options.image, options.label, error);
     // Interrupted, the run leaves nothing: the disc goes with its image.
     if (!made && options.cancel != nullptr && *options.cancel) fs::remove_all(target, failure);
   }
@@ -624,6 +801,11 @@ std::string summaryText(const MakeDiscSummary &summary) {
   if (summary.placeholders > 0) text << ", placeholder pictures " << summary.placeholders;
   text << "\n";
   if (!summary.profile.empty()) text << "DICOMDIR profile: " << summary.profile << "\n";
+  if (summary.everyDiscBytes > 0)
+    text << "on every disc " << (summary.everyDiscBytes + 999999) / 1000000 << " MB of programs, reports and "
+         << "disc structures; examinations " << (summary.examinationBytes + 999999) / 1000000 << " MB\n";
+  if (summary.discs > 1) text << "discs " << summary.discs << ", one folder each:\n";
+  for (const std::string &line : summary.discLines) text << "  " << line << "\n";
   if (summary.notDicom > 0) text << "not DICOM, ignored: " << summary.notDicom << " files\n";
   if (!summary.skipped.empty()) text << "skipped: " << summary.skipped.size() << "\n";
   for (const std::string &line : summary.skipped) text << "  " << line << "\n";

@@ -19,6 +19,11 @@ struct MakeDiscOptions {
   std::string label;                 // volume label and DICOMDIR file-set ID; empty: from the patient
   std::string image;                 // the ISO image to make; empty: none
   std::string patientId;             // the patient to take when the export holds several
+  // The medium the disc must fit ("cd", "dvd", "dvd-dl", "bd" or a size with
+  // its unit); empty: one disc of any size. An export larger than it becomes
+  // a set of complete discs in `out`/1, `out`/2, ... (`image` gets "-1",
+  // "-2", ... before its extension).
+  std::string medium;
   int maxPictureSide = 1024;
   int jpegQuality = 90;
   int threads = 0;  // 0: one per processor
@@ -55,7 +60,12 @@ struct MakeDiscSummary {
   int reports = 0;
   int notDicom = 0;  // files under the sources that are not DICOM, ignored
   std::string profile;
-  std::vector<std::string> skipped;  // one line each: what was left out, and why
+  // With a medium: the room every disc takes for its programs, reports and
+  // structures, and the room the examinations take, in bytes on a disc.
+  unsigned long long everyDiscBytes = 0, examinationBytes = 0;
+  int discs = 1;                       // more than one: a set, one folder per disc
+  std::vector<std::string> discLines;  // what each disc of a set holds
+  std::vector<std::string> skipped;    // one line each: what was left out, and why
   // Sources, folders and files (reports among them) that could not be read,
   // one line each; the disc was made without them.
   std::vector<std::string> unreadable;

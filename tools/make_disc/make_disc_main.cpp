@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
   std::setlocale(LC_ALL, "");
   makedisc::MakeDiscOptions options;
   gchar *out = nullptr, *label = nullptr, *image = nullptr, *patient = nullptr, *navigator = nullptr,
-        *tools = nullptr, *viewer = nullptr, *viewerTitle = nullptr;
+        *tools = nullptr, *viewer = nullptr, *viewerTitle = nullptr, *medium = nullptr;
   gchar **reports = nullptr, **sources = nullptr;
   gboolean standIns = FALSE, noArtwork = FALSE, windows = FALSE, skipUnreadable = FALSE;
   const GOptionEntry entries[] = {
@@ -72,6 +72,11 @@ int main(int argc, char **argv) {
       {"image", 'i', 0, G_OPTION_ARG_FILENAME, &image, "Also make a burnable ISO image", "FILE.iso"},
       {"patient", 0, 0, G_OPTION_ARG_STRING, &patient, "The patient to take when there are several",
        "ID|NAME"},
+      {"medium", 0, 0, G_OPTION_ARG_STRING, &medium,
+       "The medium to fit: cd, dvd, dvd-dl, bd or a size with its unit (650MB); a larger export becomes a "
+       "set "
+       "of discs, one folder each",
+       "MEDIUM"},
       {"max-side", 0, 0, G_OPTION_ARG_INT, &options.maxPictureSide, "Longest picture side (default 1024)",
        "PX"},
       {"quality", 0, 0, G_OPTION_ARG_INT, &options.jpegQuality, "JPEG quality (default 90)", "1-100"},
@@ -118,6 +123,7 @@ int main(int argc, char **argv) {
   if (label) options.label = label;
   if (image) options.image = image;
   if (patient) options.patientId = patient;
+  if (medium) options.medium = medium;
   if (navigator) options.navigatorProgram = navigator;
   if (tools) options.toolDirectory = tools;
   if (viewer) options.viewerProgram = viewer;
@@ -126,7 +132,8 @@ int main(int argc, char **argv) {
   options.artwork = !noArtwork;
   options.windows = windows;
   options.skipUnreadable = skipUnreadable;
-  for (gchar *text : {out, label, image, patient, navigator, tools, viewer, viewerTitle}) g_free(text);
+  for (gchar *text : {out, label, image, patient, navigator, tools, viewer, viewerTitle, medium})
+    g_free(text);
   g_strfreev(reports);
   g_strfreev(sources);
 
