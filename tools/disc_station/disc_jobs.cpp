@@ -1,5 +1,6 @@
 #include "disc_jobs.h"
 
+#include "disc_span.h"
 #include "make_disc.h"
 #include "spool.h"
 
@@ -144,7 +145,12 @@ JobStatus makeJob(const StationSettings &settings, const std::string &job, const
   status.received = 0;
   readFolder(folder, name, status.received);
   boost::system::error_code ec;
-  if (status.state == "made" && fs::exists(disc) && (image.empty() || fs::exists(image))) {
+  // The images of a set are JOB-1.iso, JOB-2.iso, ...: the first stands for them.
+  auto setImage = [&image](int disc) {
+    return image.substr(0, image.size() - 4) + "-" + std::to_string(disc) + ".iso";
+  };
+  if (status.state == "made" && fs::exists(disc) &&
+      (image.empty() || fs::exists(image) || fs::exists(setImage(1)))) {
     if (!settings.keepSpool) fs::remove_all(folder, ec);
     return status;
   }
@@ -152,6 +158,7 @@ JobStatus makeJob(const StationSettings &settings, const std::string &job, const
   // what a run ended while making left: both are made again.
   fs::remove_all(disc, ec);
   if (!image.empty()) fs::remove(image, ec);
+  for (int k = 1; !image.empty() && k <= makedisc::kMostDiscs; ++k) fs::remove(setImage(k), ec);
   status.state = "making", status.reason.clear();
   writeStatus(settings.out, status);
 
@@ -168,6 +175,7 @@ JobStatus makeJob(const StationSettings &settings, const std::string &job, const
   options.standIns = settings.standIns;
   options.viewerProgram = settings.viewerProgram;
   options.threads = settings.threads;
+  options.medium = settings.medium;
   if (!settings.toolDirectory.empty()) options.toolDirectory = settings.toolDirectory;
   options.cancel = cancel;
   // The spool's copy goes once the disc is made: the disc takes its files over.
@@ -186,6 +194,7 @@ JobStatus makeJob(const StationSettings &settings, const std::string &job, const
   }
   ::chmod(disc.c_str(), 0700);
   status.state = "made", status.disc = disc, status.image = image;
+  if (made.discs > 1 && !image.empty()) status.image = setImage(1);
   status.summary = summaryLine(status, name, made);
   writePrivateFile(disc + ".txt", status.summary + "\n");
   writeStatus(settings.out, status);

@@ -1,5 +1,7 @@
 #include "station_settings.h"
 
+#include "disc_span.h"
+
 #include <fstream>
 
 namespace discstation {
@@ -84,6 +86,10 @@ bool readSettingsFile(const std::string &path, StationSettings &s, std::string *
                                                                   << 20;
     } else if (key == "threads") {
       ok = number(value, 0, 256, s.threads);
+    } else if (key == "medium") {
+      std::uint64_t bytes = 0;
+      std::string refusal;
+      ok = makedisc::mediumBytes(value, &bytes, &refusal), s.medium = value;
     } else {
       ok = false;
     }

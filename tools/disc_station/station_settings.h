@@ -32,6 +32,9 @@ struct StationSettings {
   std::string viewerProgram;
   std::string toolDirectory;  // make-disc-image and the stand-ins; empty: beside this program
   int threads = 0;
+  // The medium each disc must fit (make-disc --medium); empty: any size. A
+  // larger job becomes a set: folders 1, 2, ... and images JOB-1.iso, JOB-2.iso, ...
+  std::string medium;
 };
 
 // Reads the file over `settings`. False with the line's problem in `error`.
