@@ -673,7 +673,6 @@ TEST_F(MakeDiscTest, AnExportLargerThanTheMediumBecomesCompleteDiscsTheNavigator
   std::string error;
   ASSERT_TRUE(makedisc::makeDisc(made, &whole, &error)) << error;
   EXPECT_EQ(whole.discs, 1);
-  EXPECT_TRUE(fs::exists(medium_.path("whole/DICOMDIR")));
   // A medium holding half the examinations.
   made.medium = std::to_string(whole.everyDiscBytes + whole.examinationBytes / 2) + "B";
   made.out = disc(""), made.image = medium_.path("set.iso");
@@ -752,23 +751,15 @@ TEST_F(MakeDiscTest, AnExportLargerThanTheMediumBecomesCompleteDiscsTheNavigator
 }
 
 TEST(MakeDiscMedia, SizesAreReadAndPlansSplitIntoWholeSeriesKeepingStudiesTogether) {
-  const std::pair<const char *, std::uint64_t> sizes[] = {{"cd", 737280000},
-                                                          {"DVD", 4700372992},
-                                                          {"dvd-dl", 8543666176},
-                                                          {"bd", 25025314816},
-                                                          {"650MB", 650000000},
-                                                          {"1.5GiB", 1610612736},
-                                                          {"200k", 200000},
-                                                          {"0MB", 0},
-                                                          {"0.0001B", 0},
-                                                          {"700", 0},
-                                                          {"MB", 0},
-                                                          {"7 parsecs", 0}};
-  for (const auto &size : sizes) {
-    std::uint64_t bytes = 0;
+  const char *names[] = {"cd",   "DVD", "dvd-dl",  "bd",  "650MB", "1.5GiB",
+                         "200k", "0MB", "0.0001B", "700", "MB",    "7 parsecs"};
+  const std::uint64_t sizes[] = {737280000, 4700372992, 8543666176, 25025314816,
+                                 650000000, 1610612736, 200000};
+  for (size_t i = 0; i < sizeof names / sizeof *names; ++i) {
+    std::uint64_t bytes = 0, size = i < 7 ? sizes[i] : 0;
     std::string error;
-    EXPECT_EQ(makedisc::mediumBytes(size.first, &bytes, &error), size.second != 0) << size.first;
-    EXPECT_EQ(size.second != 0 ? bytes : error.empty(), size.second) << size.first << error;
+    EXPECT_EQ(makedisc::mediumBytes(names[i], &bytes, &error), size != 0) << names[i];
+    EXPECT_EQ(size != 0 ? bytes : error.empty(), size) << names[i] << error;
   }
   // Rooms per study and series, each disc's budget, and the discs ("study.series", "|" between discs).
   struct Split {
