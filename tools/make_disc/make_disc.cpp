@@ -660,6 +660,8 @@ bool spanInto(const std::string &staging, const MakeDiscOptions &options, const 
              " MB of programs, reports and disc structures";
     return false;
   }
+  // A set's DICOMDIRs are written after the copies: an interrupt is looked at between their files.
+  const auto notCancelled = [&options](size_t) { return options.cancel == nullptr || !*options.cancel; };
   std::vector<std::vector<std::uint64_t>> room;
   for (const PlannedStudy &study : plan.studies) {
     room.emplace_back();
@@ -685,7 +687,8 @@ bool spanInto(const std::string &staging, const MakeDiscOptions &options, const 
         for (const PlannedInstance &instance : series.instances)
           files.push_back({instance.dicomPath, instance.file->metaHeader, instance.file->directoryKeys});
     std::vector<std::string> refused;
-    if (!writeDicomDirectory(staging, files, profile, setId, &refused, error)) return false;
+    if (!writeDicomDirectory(staging, files, profile, setId, &refused, error, notCancelled))
+      return cancelled(options, error) && false;
     for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
     return writeReports(staging, options, plan, summary, error) &&
            writeProgramSide(staging, options, summary, &ownViewer, error) &&
@@ -728,7 +731,8 @@ bool spanInto(const std::string &staging, const MakeDiscOptions &options, const 
           files.push_back({instance.dicomPath, instance.file->metaHeader, instance.file->directoryKeys});
       }
     std::vector<std::string> refused;
-    if (!writeDicomDirectory(root, files, profile, setId, &refused, error)) return false;
+    if (!writeDicomDirectory(root, files, profile, setId, &refused, error, notCancelled))
+      return cancelled(options, error) && false;
     for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
     std::vector<std::string> others = contents;
     others.erase(others.begin() + disc - 1);
