@@ -56,3 +56,8 @@ struct BrowserState {
 
 // The one browser of the process.
 extern BrowserState browser;
+
+// Forgets the browser as if it had never been opened: `browser` as made, and
+// ThumbnailIndex with its counts emptied. Does not destroy the widgets: whoever
+// ends a session destroys the window first.
+void resetBrowserState();

@@ -9,21 +9,25 @@
 #include <mutex>
 
 namespace {
-std::mutex registrationLock;
-int registrations = 0;  // DicomImageDecoders alive
+// DCMTK's decoder registry is process-wide, so is the count of its holders.
+struct DecoderRegistration {
+  std::mutex lock;
+  int holders = 0;  // DicomImageDecoders alive
+};
+DecoderRegistration registration;
 }  // namespace
 
 DicomImageDecoders::DicomImageDecoders() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (registrations++ > 0) return;
+  std::lock_guard<std::mutex> hold(registration.lock);
+  if (registration.holders++ > 0) return;
   DJDecoderRegistration::registerCodecs();
   DJLSDecoderRegistration::registerCodecs();
   DcmRLEDecoderRegistration::registerCodecs();
 }
 
 DicomImageDecoders::~DicomImageDecoders() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (--registrations > 0) return;
+  std::lock_guard<std::mutex> hold(registration.lock);
+  if (--registration.holders > 0) return;
   DcmRLEDecoderRegistration::cleanup();
   DJLSDecoderRegistration::cleanup();
   DJDecoderRegistration::cleanup();

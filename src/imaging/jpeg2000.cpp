@@ -322,11 +322,16 @@ class Jpeg2000Codec : public DcmCodec {
   }
 };
 
-std::mutex registrationLock;
-int registrations = 0;
-Jpeg2000Codec *codec = nullptr;
-DcmRepresentationParameter *parameter = nullptr;
-DcmCodecParameter *codecParameter = nullptr;
+// The codec as registered with DCMTK, whose codec list is process-wide too;
+// counted so that holders may nest.
+struct CodecRegistration {
+  std::mutex lock;
+  int holders = 0;
+  Jpeg2000Codec *codec = nullptr;
+  DcmRepresentationParameter *parameter = nullptr;
+  DcmCodecParameter *codecParameter = nullptr;
+};
+CodecRegistration registration;
 
 class NoParameter : public DcmCodecParameter {
  public:
@@ -351,20 +356,20 @@ std::string takeJpeg2000Failure() {
 }
 
 Jpeg2000Registration::Jpeg2000Registration() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (registrations++ > 0) return;
-  codec = new Jpeg2000Codec;
-  parameter = new NoRepresentation;
-  codecParameter = new NoParameter;
-  DcmCodecList::registerCodec(codec, parameter, codecParameter);
+  std::lock_guard<std::mutex> hold(registration.lock);
+  if (registration.holders++ > 0) return;
+  registration.codec = new Jpeg2000Codec;
+  registration.parameter = new NoRepresentation;
+  registration.codecParameter = new NoParameter;
+  DcmCodecList::registerCodec(registration.codec, registration.parameter, registration.codecParameter);
 }
 
 Jpeg2000Registration::~Jpeg2000Registration() {
-  std::lock_guard<std::mutex> hold(registrationLock);
-  if (--registrations > 0) return;
-  DcmCodecList::deregisterCodec(codec);
-  delete codec;
-  delete parameter;
-  delete codecParameter;
-  codec = nullptr;
+  std::lock_guard<std::mutex> hold(registration.lock);
+  if (--registration.holders > 0) return;
+  DcmCodecList::deregisterCodec(registration.codec);
+  delete registration.codec;
+  delete registration.parameter;
+  delete registration.codecParameter;
+  registration.codec = nullptr;
 }

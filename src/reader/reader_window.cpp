@@ -60,6 +60,8 @@ struct Reader {
   int baseFontSize = 0;
 };
 
+// Process-wide: opening a report finds its reader here when it is open already,
+// and a reader's destroy notification, which carries that reader only, takes it out.
 std::vector<Reader *> openReaders;
 
 void deleteReader(gpointer data) {

@@ -129,26 +129,12 @@ GtkWidget *BrowserSession::zoomOutButton() { return controlBarButton(1); }
 
 void BrowserSession::TearDown() {
   if (browser.cinePlaying && browser.browserWindow != nullptr) stopCinePlayback();
-  browser.cinePlaying = false;
   for (GtkWidget *window : windowsTitled("Obrazy referencyjne")) gtk_widget_destroy(window);
   if (browser.browserWindow != nullptr) gtk_widget_destroy(browser.browserWindow);
-  browser.browserWindow = browser.treeScroller = browser.imageScroller = browser.imageView =
-      browser.infoLabel = nullptr;
-  browser.playButton = browser.prevSeriesButton = browser.prevImageButton = browser.nextImageButton =
-      browser.nextSeriesButton = nullptr;
-  browser.browserTree.reset();
-  browser.selectedThumbnail = nullptr;
-  browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
-  browser.zoomFactor = 1.0;
-  browser.zoomFitsView = false;
-  browser.positionLabel = nullptr;
-  browser.lastTreeTarget = 0;
+  resetBrowserState();
   referenceBrowserBusy = false;
-  ThumbnailIndex.clear();
   DicomFileIndex.clear();
   StudyMetadataIndex.clear();
-  totalImageCount = loadedImageCount = 0;
-  mediumReadable = true;
   if (mainWindow != nullptr) gtk_widget_destroy(mainWindow);
   mainWindow = loadProgressBar = viewerSpinner = nullptr;
   drainEvents();

@@ -104,22 +104,11 @@ TEST(BrowserTrace, AScriptedSessionWritesTheRecordedTrace) {
   }
 
   gtk_widget_destroy(browser.browserWindow);
-  browser.browserWindow = browser.treeScroller = browser.imageScroller = browser.imageView =
-      browser.infoLabel = nullptr;
-  browser.playButton = browser.prevSeriesButton = browser.prevImageButton = browser.nextImageButton =
-      browser.nextSeriesButton = nullptr;
+  resetBrowserState();
   mainWindow = loadProgressBar = viewerSpinner = nullptr;
-  browser.browserTree.reset();
-  browser.selectedThumbnail = nullptr;
-  browser.currentStudy = browser.currentSeries = browser.currentImage = -1;
-  browser.zoomFactor = 1.0;
-  browser.lastTreeTarget = 0;
-  browser.cinePlaying = referenceBrowserBusy = false;
-  ThumbnailIndex.clear();
+  referenceBrowserBusy = false;
   DicomFileIndex.clear();
   StudyMetadataIndex.clear();
-  totalImageCount = loadedImageCount = 0;
-  mediumReadable = true;
   descriptionList.clear();
   currentPath.clear();
   fakedesktop::reset();

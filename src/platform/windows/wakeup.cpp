@@ -13,6 +13,8 @@ namespace {
 constexpr UINT kWakeMessage = WM_APP + 17;
 constexpr int kMaxWatches = 8;
 
+// Process-wide: the hidden window's procedure, run by the system without our
+// data, and any thread that wakes the loop reach them.
 void (*watches[kMaxWatches])() = {};
 std::atomic<bool> pending[kMaxWatches] = {};
 std::atomic<int> watchCount{0};

@@ -40,8 +40,11 @@ std::wstring currentUserSid() {
 }
 
 constexpr wchar_t kRunMarker[] = L"\\.velmora-run";
+// Process-wide: held open for the whole run so that another run sees this one.
 HANDLE runMarker = INVALID_HANDLE_VALUE;
 
+// Process-wide: the console handler's thread and the session window's procedure
+// reach them without data from us.
 std::atomic<void (*)(bool)> endRequested{nullptr};
 std::atomic<bool> endDone{false};
 
