@@ -1,11 +1,11 @@
-// The browser's keys, mouse wheel and drag, its position label, and its
-// screen-reader names.
+// The browser's input turned into actions, and its screen-reader names.
 #include "browser/browser_input.h"
 
 #include "base/quit_request.h"
+#include "browser/browser_actions.h"
 #include "browser/browser_state.h"
+#include "browser/full_pictures.h"
 #include "browser/image_view.h"
-#include "browser/navigation.h"
 #include "browser/position_label.h"
 #include "ui/button_accessible.h"
 #include "ui/keyboard_access.h"
@@ -30,25 +30,25 @@ static_assert(modifier::kShift == GDK_SHIFT_MASK && modifier::kControl == GDK_CO
               modifier::kMeta == GDK_META_MASK);
 constexpr guint kCommandModifiers = modifier::kCommand;
 
-// The control each action stands for: the action runs only while that control
-// is sensitive. Actions without a button of their own run `withoutButton`.
+// The control each key's action stands for: the action runs only while that
+// control is sensitive. Home, End and the double click have no button of their
+// own and go with the one named here.
 struct ActionControl {
   BrowserAction action;
   GtkWidget *const *control;
-  void (*withoutButton)();
 };
 
 const ActionControl kActionControls[] = {
-    {BrowserAction::PreviousImage, &browser.prevImageButton, nullptr},
-    {BrowserAction::NextImage, &browser.nextImageButton, nullptr},
-    {BrowserAction::PreviousSeries, &browser.prevSeriesButton, nullptr},
-    {BrowserAction::NextSeries, &browser.nextSeriesButton, nullptr},
-    {BrowserAction::FirstImage, &browser.prevImageButton, showFirstImage},
-    {BrowserAction::LastImage, &browser.nextImageButton, showLastImage},
-    {BrowserAction::ZoomIn, &browser.zoomInButton, nullptr},
-    {BrowserAction::ZoomOut, &browser.zoomOutButton, nullptr},
-    {BrowserAction::FitOrActualSize, &browser.zoomInButton, toggleFitToView},
-    {BrowserAction::PlayStop, &browser.playButton, nullptr},
+    {BrowserAction::PreviousImage, &browser.prevImageButton},
+    {BrowserAction::NextImage, &browser.nextImageButton},
+    {BrowserAction::PreviousSeries, &browser.prevSeriesButton},
+    {BrowserAction::NextSeries, &browser.nextSeriesButton},
+    {BrowserAction::FirstImage, &browser.prevImageButton},
+    {BrowserAction::LastImage, &browser.nextImageButton},
+    {BrowserAction::ZoomIn, &browser.zoomInButton},
+    {BrowserAction::ZoomOut, &browser.zoomOutButton},
+    {BrowserAction::FitOrActualSize, &browser.zoomInButton},
+    {BrowserAction::PlayStop, &browser.playButton},
 };
 
 // Where a drag with the left button began: pointer and scroll positions.
@@ -89,11 +89,6 @@ bool pictureLargerThanView(GtkAdjustment *range) {
          gtk_adjustment_get_page_size(range) + 0.5;
 }
 
-void scrollTo(GtkAdjustment *range, double value) {
-  double end = gtk_adjustment_get_upper(range) - gtk_adjustment_get_page_size(range);
-  gtk_adjustment_set_value(range, std::clamp(value, gtk_adjustment_get_lower(range), std::max(0.0, end)));
-}
-
 // Shows the pointer as a grabbing hand while a imageArea.drag pans the picture.
 void setDragCursor(GtkWidget *widget, bool dragging) {
   GdkWindow *window = gtk_widget_get_window(widget);
@@ -103,14 +98,13 @@ void setDragCursor(GtkWidget *widget, bool dragging) {
   if (cursor != nullptr) gdk_cursor_unref(cursor);
 }
 
-gboolean refitToView(gpointer) {
+gboolean onRefitDue(gpointer) {
   imageArea.refitSource = 0;
-  if (!browser.zoomFitsView) return FALSE;
-  showPendingStep();
-  showCurrentImage();
-  centreImageView();
+  applyBrowserAction(BrowserAction::RefitToView);
   return FALSE;
 }
+
+void onFullPictureArrived() { applyBrowserAction(BrowserAction::FullPictureArrived); }
 
 // The text of a tree label row, or "" for a picture branch.
 std::string branchText(GtkWidget *branch) {
@@ -188,7 +182,7 @@ void onImageAreaAllocated(GtkWidget *, GtkAllocation *allocation, gpointer) {
     return;
   imageArea.fittedWidth = allocation->width;
   imageArea.fittedHeight = allocation->height;
-  if (imageArea.refitSource == 0) imageArea.refitSource = gdk_threads_add_idle(refitToView, nullptr);
+  if (imageArea.refitSource == 0) imageArea.refitSource = gdk_threads_add_idle(onRefitDue, nullptr);
 }
 
 gboolean onImagePressed(GtkWidget *backdrop, GdkEventButton *event, gpointer) {
@@ -208,8 +202,10 @@ gboolean onImagePressed(GtkWidget *backdrop, GdkEventButton *event, gpointer) {
 
 gboolean onImageDragged(GtkWidget *, GdkEventMotion *event, gpointer) {
   if (!imageArea.drag.active || (event->state & GDK_BUTTON1_MASK) == 0) return FALSE;
-  scrollTo(adjustment(false), imageArea.drag.scrollX - (event->x_root - imageArea.drag.pointerX));
-  scrollTo(adjustment(true), imageArea.drag.scrollY - (event->y_root - imageArea.drag.pointerY));
+  ActionTarget target;
+  target.scrollX = imageArea.drag.scrollX - (event->x_root - imageArea.drag.pointerX);
+  target.scrollY = imageArea.drag.scrollY - (event->y_root - imageArea.drag.pointerY);
+  applyBrowserAction(BrowserAction::DragPicture, target);
   return TRUE;
 }
 
@@ -234,6 +230,8 @@ void connectBrowserInput() {
   g_signal_connect(backdrop, "motion-notify-event", G_CALLBACK(onImageDragged), nullptr);
   g_signal_connect(backdrop, "button-release-event", G_CALLBACK(onImageReleased), nullptr);
 
+  setFullPictureArrivalHandler(onFullPictureArrived);
+
   makeBranchesReachable(nullptr, "");
   // A thumbnail or row reached with the keyboard is scrolled into view.
   gtk_container_set_focus_vadjustment(
@@ -257,11 +255,18 @@ bool performBrowserAction(BrowserAction action) {
     if (entry.action != action) continue;
     GtkWidget *control = *entry.control;
     if (control == nullptr || !gtk_widget_is_sensitive(control)) return false;
-    if (entry.withoutButton != nullptr)
-      entry.withoutButton();
-    else
-      gtk_button_clicked(GTK_BUTTON(control));
+    applyBrowserAction(action);
     return true;
   }
   return false;
 }
+
+// ---- The control bar's "clicked" handlers ----
+
+void onPlayToggled(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::PlayStop); }
+void onPrevSeries(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::PreviousSeries); }
+void onPrevImage(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::PreviousImage); }
+void onNextImage(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::NextImage); }
+void onNextSeries(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::NextSeries); }
+void onZoomIn(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::ZoomIn); }
+void onZoomOut(GtkButton *, gpointer) { applyBrowserAction(BrowserAction::ZoomOut); }

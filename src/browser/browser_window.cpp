@@ -5,11 +5,10 @@
 #include "base/quit_request.h"
 #include "base/tmp_directory.h"
 #include "base/trace.h"
+#include "browser/browser_actions.h"
 #include "browser/browser_input.h"
 #include "browser/browser_state.h"
-#include "browser/cine_playback.h"
 #include "browser/load_progress.h"
-#include "browser/navigation.h"
 #include "browser/position_label.h"
 #include "browser/thumbnail_index.h"
 #include "browser/tree_building.h"
@@ -262,7 +261,7 @@ gboolean openReferenceBrowser(GtkWidget *, GdkEventButton *event, gpointer) {
 }
 
 gboolean onBrowserDelete(GtkWidget *, GdkEvent *, gpointer) {
-  if (browser.cinePlaying) stopCinePlayback();
+  applyBrowserAction(BrowserAction::StopPlayback);
   gtk_widget_hide(browser.browserWindow);
   return TRUE;
 }

@@ -1,20 +1,15 @@
 // Cine playback of the current series on a main-loop timer.
 #include "browser/cine_playback.h"
 
-#include "base/tmp_directory.h"
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
 #include "browser/image_view.h"
 #include "browser/navigation.h"
-#include "ui/keyboard_access.h"
-#include "ui/palette.h"
+#include "browser/playback_controls.h"
 
 #include <algorithm>
 
 namespace {
-
-const char *const kStartTooltip = " Rozpocznij odtwarzanie serii ";
-const char *const kStopTooltip = " Zatrzymaj odtwarzanie serii ";
 
 // Playback's timer and schedule.
 struct CinePlayback {
@@ -26,6 +21,8 @@ struct CinePlayback {
   // later ones back. When the pictures take longer than the interval, the loop
   // still gets this pause between two frames for everything else.
   gint64 nextFrameDue = 0;  // monotonic clock, microseconds
+  // What a frame's turn runs.
+  void (*frameDue)() = nullptr;
 };
 // Process-wide: the frame timer's callback reaches it without data.
 CinePlayback playback;
@@ -36,19 +33,6 @@ constexpr gint64 kShortestPause = 5;  // milliseconds
 void redrawNow(GtkWidget *widget) {
   gtk_widget_queue_draw(widget);
   if (GdkWindow *window = gtk_widget_get_window(widget)) gdk_window_process_updates(window, TRUE);
-}
-
-void setPlayButtonLook(const char *picture, const char *tooltip) {
-  gtk_button_set_image(GTK_BUTTON(browser.playButton), gtk_image_new_from_file(picturePath(picture).c_str()));
-  setTooltipAndName(browser.playButton, tooltip);
-}
-
-// Steps and the tree could change the series under the playback, so they are
-// disabled while it runs.
-void setSeriesControlsSensitive(bool sensitive) {
-  for (GtkWidget *control : {browser.nextImageButton, browser.nextSeriesButton, browser.prevImageButton,
-                             browser.prevSeriesButton, browser.treeScroller})
-    gtk_widget_set_sensitive(control, sensitive);
 }
 
 gboolean onCineTimer(gpointer);
@@ -62,7 +46,7 @@ void scheduleNextFrame() {
 gboolean onCineTimer(gpointer) {
   playback.cineTimer = 0;
   if (!browser.cinePlaying) return FALSE;
-  showNextCineFrame();
+  playback.frameDue();
   playback.nextFrameDue += kCineFrameInterval * 1000;
   // More than an interval behind: start the schedule afresh instead of
   // showing the missed frames in a burst.
@@ -71,14 +55,15 @@ gboolean onCineTimer(gpointer) {
   return FALSE;
 }
 
-void startCinePlayback() {
-  if (browser.selectedThumbnail != nullptr) setThumbnailFrameColour(browser.selectedThumbnail, colorBlack);
+void startCinePlayback(void (*frameDue)()) {
+  browser.cinePlaying = true;
+  showPlaybackControls();
+  showSelectionFrame();
   if (GtkWidget *start = currentThumbnail()) revealThumbnail(start);
   // The frames to come are decoded from now on, so that the first ones are
   // full pictures already.
   requestFullPictures(currentThumbnail(), currentSeriesThumbnails(), browser.currentImage);
-  browser.cinePlaying = true;
-  setPlayButtonLook("/img/stop.png", kStopTooltip);
+  playback.frameDue = frameDue;
   if (playback.cineTimer != 0) g_source_remove(playback.cineTimer);
   playback.nextFrameDue = g_get_monotonic_time() + kCineFrameInterval * 1000;
   scheduleNextFrame();
@@ -98,9 +83,8 @@ void showNextCineFrame() {
 }
 
 void stopCinePlayback() {
-  setSeriesControlsSensitive(true);
   browser.cinePlaying = false;
-  setPlayButtonLook("/img/play.png", kStartTooltip);
+  showPlaybackControls();
   if (playback.cineTimer != 0) {
     g_source_remove(playback.cineTimer);
     playback.cineTimer = 0;
@@ -114,9 +98,7 @@ void stopCinePlayback() {
   redrawNow(browser.treeScroller);
 }
 
-// ---- Play button handler ----
-
-void onPlayToggled(GtkButton *, gpointer) {
+void togglePlayback(void (*frameDue)()) {
   // Playback starts from the position the steps before it reached.
   showPendingStep();
   BrowserPosition position = currentPosition();
@@ -126,10 +108,8 @@ void onPlayToggled(GtkButton *, gpointer) {
   setCurrentPosition(position);
   if (currentSeriesThumbnails().empty()) return;
 
-  if (browser.cinePlaying) {
+  if (browser.cinePlaying)
     stopCinePlayback();
-  } else {
-    setSeriesControlsSensitive(false);
-    startCinePlayback();
-  }
+  else
+    startCinePlayback(frameDue);
 }

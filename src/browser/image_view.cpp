@@ -1,11 +1,11 @@
-// The browser's large picture and information line, and the selection frame.
+// The browser's large picture, information line and selection frame, drawn
+// from the state.
 #include "browser/image_view.h"
 
 #include "base/text.h"
 #include "browser/browser_state.h"
 #include "browser/current_position.h"
 #include "browser/full_pictures.h"
-#include "browser/position_label.h"
 #include "browser/rules/information_line.h"
 #include "browser/rules/zoom_rules.h"
 #include "catalogue/reference_catalogue.h"
@@ -40,14 +40,6 @@ void setInformationLine(const std::string &markup) {
   gtk_label_set_attributes(GTK_LABEL(browser.infoLabel), attributes.get());
 }
 
-// The factor that fits the picture into the image area as it is laid out now.
-double fittedZoomFactor(int width, int height) {
-  if (browser.imageScroller == nullptr) return browser.zoomFactor;
-  GtkAllocation view;
-  gtk_widget_get_allocation(browser.imageScroller, &view);
-  return fitViewFactor(width, height, view.width, view.height);
-}
-
 // What the view shows, and who is told when it changes.
 struct ShownPicture {
   // The full picture the view shows, scaled to the view's size request as it
@@ -59,6 +51,9 @@ struct ShownPicture {
   GtkWidget *viewedThumbnail = nullptr;
   bool viewShowsStandIn = false;
   bool noteShown = false;
+  // The thumbnail whose frame was last drawn selected; weak, so a tree taken
+  // down takes it along.
+  GtkWidget *framedThumbnail = nullptr;
 };
 // Process-wide: the view's expose callback and the arrival of pictures reach it without data.
 ShownPicture shown;
@@ -107,42 +102,35 @@ PixbufPtr standInPicture(GtkWidget *thumbnail) {
   return black;
 }
 
-// Shows selectedThumbnail's picture: the full one when the cache has it,
-// otherwise the thumbnail's, at the size of the full one. With `askWorkers`
-// the full picture (and those after it) is asked for.
-int showSelectedPicture(bool askWorkers);
-
-void onFullPictureArrived() {
-  // Not while a step waits to be shown: the line already tells of the new position.
-  if (browser.selectedThumbnail == nullptr || browser.imageView == nullptr ||
-      browser.selectedThumbnail != shown.viewedThumbnail || browser.selectedThumbnail != currentThumbnail() ||
-      !shown.viewShowsStandIn)
-    return;
-  bool arrived = static_cast<bool>(cachedFullPicture(browser.selectedThumbnail));
-  // A failed decoding is not retried from here: only showing the position again does.
-  if (arrived || (fullPictureUnreadable(browser.selectedThumbnail) && !shown.noteShown))
-    showSelectedPicture(false);
+// The picture to draw for `thumbnail`: the full one when the cache has it,
+// otherwise its thumbnail's standing in (true); null for none.
+std::pair<PixbufPtr, bool> pictureToDraw(GtkWidget *thumbnail) {
+  if (PixbufPtr cached = cachedFullPicture(thumbnail)) return {std::move(cached), false};
+  return {standInPicture(thumbnail), true};
 }
 
-int showSelectedPicture(bool askWorkers) {
+// The full picture's size, also while its thumbnail stands in for it.
+std::pair<int, int> fullSize(GtkWidget *thumbnail, GdkPixbuf *picture, bool standIn) {
+  const FullPictureSource *source = fullPictureSourceOf(thumbnail);
+  if (standIn && source != nullptr && source->width > 0 && source->height > 0)
+    return {source->width, source->height};
+  return {gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
+}
+
+}  // namespace
+
+std::pair<int, int> fullPictureSizeOf(GtkWidget *thumbnail) {
+  if (thumbnail == nullptr) return {0, 0};
+  auto [picture, standIn] = pictureToDraw(thumbnail);
+  if (!picture) return {0, 0};
+  return fullSize(thumbnail, picture.get(), standIn);
+}
+
+int showPicture() {
   if (browser.selectedThumbnail == nullptr) return 0;
-  setFullPictureArrivalHandler(onFullPictureArrived);
-  PixbufPtr picture = cachedFullPicture(browser.selectedThumbnail);
-  if (askWorkers)
-    requestFullPictures(browser.selectedThumbnail, currentSeriesThumbnails(), browser.currentImage);
-  const FullPictureSource *source = fullPictureSourceOf(browser.selectedThumbnail);
-  bool standIn = !picture;
-  if (standIn) picture = standInPicture(browser.selectedThumbnail);
+  auto [picture, standIn] = pictureToDraw(browser.selectedThumbnail);
   if (!picture) return 0;
-  // The full picture's size, also while its thumbnail stands in for it.
-  int originalWidth = gdk_pixbuf_get_width(picture.get());
-  int originalHeight = gdk_pixbuf_get_height(picture.get());
-  if (standIn && source != nullptr && source->width > 0 && source->height > 0) {
-    originalWidth = source->width;
-    originalHeight = source->height;
-  }
-  if (browser.zoomFitsView) browser.zoomFactor = fittedZoomFactor(originalWidth, originalHeight);
-  browser.zoomFactor = std::min(browser.zoomFactor, largestUsefulZoom(originalWidth, originalHeight));
+  auto [originalWidth, originalHeight] = fullSize(browser.selectedThumbnail, picture.get(), standIn);
   auto [width, height] = shownPictureSize(originalWidth, originalHeight, browser.zoomFactor);
   if (g_object_get_data(G_OBJECT(browser.imageView), "draws-visible-part") == nullptr) {
     g_signal_connect(browser.imageView, "expose-event", G_CALLBACK(drawVisiblePart), nullptr);
@@ -151,33 +139,18 @@ int showSelectedPicture(bool askWorkers) {
   shown.viewedPicture = std::move(picture);
   shown.viewedThumbnail = browser.selectedThumbnail;
   shown.viewShowsStandIn = standIn;
+  // Never a picture under the wrong line: the line says so when the picture
+  // shown is only the thumbnail of an unreadable one.
+  shown.noteShown = standIn && (fullPictureSourceOf(browser.selectedThumbnail) == nullptr ||
+                                fullPictureUnreadable(browser.selectedThumbnail));
   if (gtk_image_get_storage_type(GTK_IMAGE(browser.imageView)) != GTK_IMAGE_EMPTY)
     gtk_image_clear(GTK_IMAGE(browser.imageView));
   // The view takes the place of the whole scaled picture; only what is exposed
   // of it is ever scaled.
   gtk_widget_set_size_request(browser.imageView, width, height);
   gtk_widget_queue_draw(browser.imageView);
-
-  // Never a picture under the wrong line: the line follows the position, and
-  // says so when the picture shown is only the thumbnail of an unreadable one.
-  shown.noteShown = standIn && (source == nullptr || fullPictureUnreadable(browser.selectedThumbnail));
-  StudyMetadata displayed = recordForDisplay(currentRecord());
-  setInformationLine(informationLineMarkup(displayed) +
-                     (shown.noteShown ? unreadablePictureNoteMarkup() : ""));
-  gtk_widget_set_tooltip_text(browser.infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
-  showPositionLabel(true);
-  if (askWorkers && shown.pictureShownObserver) shown.pictureShownObserver();
   return std::min(width, height);
 }
-
-}  // namespace
-
-void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
-  GtkWidget *frame = gtk_widget_get_parent(thumbnail);
-  if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
-}
-
-int showCurrentImage() { return showSelectedPicture(true); }
 
 void clearShownPicture() {
   shown.viewedPicture.reset();
@@ -185,6 +158,46 @@ void clearShownPicture() {
   shown.viewShowsStandIn = shown.noteShown = false;
   gtk_widget_set_size_request(browser.imageView, -1, -1);
   gtk_widget_queue_draw(browser.imageView);
+}
+
+void showInformationLine() {
+  if (!shown.viewedPicture) {
+    gtk_label_set_text(GTK_LABEL(browser.infoLabel), "");
+    return;
+  }
+  StudyMetadata displayed = recordForDisplay(currentRecord());
+  setInformationLine(informationLineMarkup(displayed) +
+                     (shown.noteShown ? unreadablePictureNoteMarkup() : ""));
+  gtk_widget_set_tooltip_text(browser.infoLabel, makeValidUtf8(examinationText(displayed)).c_str());
+}
+
+void showSelectionFrame() {
+  GtkWidget *framed =
+      browser.cinePlaying || currentSeriesThumbnails().empty() ? nullptr : browser.selectedThumbnail;
+  if (shown.framedThumbnail != nullptr && shown.framedThumbnail != framed) {
+    setThumbnailFrameColour(shown.framedThumbnail, colorBlack);
+    g_object_remove_weak_pointer(G_OBJECT(shown.framedThumbnail),
+                                 reinterpret_cast<gpointer *>(&shown.framedThumbnail));
+    shown.framedThumbnail = nullptr;
+  }
+  if (framed == nullptr) return;
+  setThumbnailFrameColour(framed, colorDarkRed);
+  if (shown.framedThumbnail == nullptr) {
+    shown.framedThumbnail = framed;
+    g_object_add_weak_pointer(G_OBJECT(framed), reinterpret_cast<gpointer *>(&shown.framedThumbnail));
+  }
+}
+
+bool viewAwaitsFullPicture(GtkWidget *thumbnail) {
+  if (thumbnail == nullptr || thumbnail != shown.viewedThumbnail || !shown.viewShowsStandIn) return false;
+  // A failed decoding is not retried from here: only showing the position again does.
+  return static_cast<bool>(cachedFullPicture(thumbnail)) ||
+         (fullPictureUnreadable(thumbnail) && !shown.noteShown);
+}
+
+void setThumbnailFrameColour(GtkWidget *thumbnail, const GdkColor &colour) {
+  GtkWidget *frame = gtk_widget_get_parent(thumbnail);
+  if (frame != nullptr) gtk_widget_modify_bg(frame, GTK_STATE_NORMAL, &colour);
 }
 
 GdkPixbuf *viewedPixels() { return shown.viewedPicture.get(); }
@@ -200,8 +213,6 @@ void setPictureShownObserver(std::function<void()> observer) {
   shown.pictureShownObserver = std::move(observer);
 }
 
-void selectThumbnail(GtkWidget *thumbnail) {
-  if (browser.selectedThumbnail != nullptr) setThumbnailFrameColour(browser.selectedThumbnail, colorBlack);
-  setThumbnailFrameColour(thumbnail, colorDarkRed);
-  browser.selectedThumbnail = thumbnail;
+void notifyPictureShown() {
+  if (shown.pictureShownObserver) shown.pictureShownObserver();
 }

@@ -1,5 +1,5 @@
-// Stepping through images and series, keeping the shown thumbnail in view,
-// and zooming the large picture.
+// The browser's actions: stepping, thumbnails, zoom, fit and drag, and the
+// tree and image-area scrolling that goes with them.
 #include "browser/navigation.h"
 
 #include "base/quit_request.h"
@@ -7,8 +7,10 @@
 #include "browser/full_pictures.h"
 #include "browser/image_view.h"
 #include "browser/position_label.h"
+#include "browser/thumbnail_index.h"
 #include "tree/branch_tree.h"
-#include "ui/palette.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -70,8 +72,8 @@ void clearImageView() {
     stepShow.pendingShow = 0;
   }
   clearShownPicture();
-  gtk_label_set_text(GTK_LABEL(browser.infoLabel), "");
-  if (browser.selectedThumbnail != nullptr) setThumbnailFrameColour(browser.selectedThumbnail, colorBlack);
+  showInformationLine();
+  showSelectionFrame();
   showPositionLabel(false);
 }
 
@@ -87,6 +89,52 @@ bool zoomApplies() {
   return browser.currentStudy != -1 && browser.currentSeries != -1 && !currentSeriesThumbnails().empty();
 }
 
+// The factor that fits the picture into the image area as it is laid out now.
+double fittedZoomFactor(int width, int height) {
+  if (browser.imageScroller == nullptr) return browser.zoomFactor;
+  GtkAllocation view;
+  gtk_widget_get_allocation(browser.imageScroller, &view);
+  return fitViewFactor(width, height, view.width, view.height);
+}
+
+// The zoom the selected picture is drawn at: fitted to the view while the fit
+// holds, and never past the picture's largest useful zoom.
+void settleZoom() {
+  auto [width, height] = fullPictureSizeOf(browser.selectedThumbnail);
+  if (width == 0) return;
+  if (browser.zoomFitsView) browser.zoomFactor = fittedZoomFactor(width, height);
+  browser.zoomFactor = std::min(browser.zoomFactor, largestUsefulZoom(width, height));
+}
+
+// Draws the selected picture with its line and position label.
+int drawSelectedPicture() {
+  settleZoom();
+  int side = showPicture();
+  if (side == 0) return 0;
+  showInformationLine();
+  showPositionLabel(true);
+  return side;
+}
+
+// Sets the position to where `thumbnail` stands in ThumbnailIndex; a thumbnail
+// that is not there leaves the position as it was.
+void takePositionOf(GtkWidget *thumbnail) {
+  for (const auto &study : ThumbnailIndex)
+    for (const auto &series : study.second)
+      for (size_t position = 0; position < series.second.size(); ++position)
+        if (series.second[position] == thumbnail) {
+          setCurrentPosition({study.first, series.first, static_cast<int>(position)});
+          return;
+        }
+}
+
+// Sets the adjustment's value, kept between its lower end and its upper end
+// less a page.
+void scrollWithin(GtkAdjustment *range, double value) {
+  double end = gtk_adjustment_get_upper(range) - gtk_adjustment_get_page_size(range);
+  gtk_adjustment_set_value(range, std::clamp(value, gtk_adjustment_get_lower(range), std::max(0.0, end)));
+}
+
 void centreAdjustment(GtkAdjustment *adjustment, int pictureSide, int viewSide) {
   // A negative value (a picture smaller than the view) is clamped to the
   // start, where the centring alignment already centres the picture.
@@ -99,6 +147,19 @@ void centreAdjustment(GtkAdjustment *adjustment, int pictureSide, int viewSide) 
 
 void showPendingStep() {
   if (stepShow.pendingShow != 0) showPositionNow();
+}
+
+int showCurrentImage() {
+  if (browser.selectedThumbnail == nullptr) return 0;
+  requestFullPictures(browser.selectedThumbnail, currentSeriesThumbnails(), browser.currentImage);
+  int side = drawSelectedPicture();
+  if (side != 0) notifyPictureShown();
+  return side;
+}
+
+void selectThumbnail(GtkWidget *thumbnail) {
+  browser.selectedThumbnail = thumbnail;
+  showSelectionFrame();
 }
 
 void revealThumbnail(GtkWidget *thumbnail) {
@@ -125,29 +186,29 @@ void centreImageView() {
   centreAdjustment(gtk_scrolled_window_get_hadjustment(scroller), width, view.width);
 }
 
-// ---- Step and zoom button handlers ----
+// ---- Step and zoom actions of the control bar's buttons ----
 
-void onPrevImage(GtkButton *, gpointer) {
+void showPreviousImage() {
   setCurrentPosition(previousImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
   showPosition();
 }
 
-void onNextImage(GtkButton *, gpointer) {
+void showNextImage() {
   setCurrentPosition(nextImagePosition(currentPosition(), catalogueShape(ThumbnailIndex)));
   showPosition();
 }
 
-void onPrevSeries(GtkButton *, gpointer) {
+void showPreviousSeries() {
   setCurrentPosition(previousSeriesPosition(currentPosition(), catalogueShape(ThumbnailIndex)));
   showSeriesStart();
 }
 
-void onNextSeries(GtkButton *, gpointer) {
+void showNextSeries() {
   setCurrentPosition(nextSeriesPosition(currentPosition(), catalogueShape(ThumbnailIndex)));
   showSeriesStart();
 }
 
-void onZoomIn(GtkButton *, gpointer) {
+void zoomIn() {
   showPendingStep();
   if (!zoomApplies()) return;
   const FullPictureSource *original = fullPictureSourceOf(browser.selectedThumbnail);
@@ -161,7 +222,7 @@ void onZoomIn(GtkButton *, gpointer) {
   centreImageView();
 }
 
-void onZoomOut(GtkButton *, gpointer) {
+void zoomOut() {
   showPendingStep();
   if (!zoomApplies()) return;
   browser.zoomFitsView = false;
@@ -197,4 +258,34 @@ void toggleFitToView() {
   }
   showCurrentImage();
   centreImageView();
+}
+
+// ---- Actions of the pointer, the layout and the workers ----
+
+void showPressedThumbnail(GtkWidget *thumbnail) {
+  takePositionOf(thumbnail);
+  if (thumbnail == browser.selectedThumbnail) return;
+  selectThumbnail(thumbnail);
+  showCurrentImage();
+}
+
+void scrollPictureTo(double x, double y) {
+  GtkScrolledWindow *scroller = GTK_SCROLLED_WINDOW(browser.imageScroller);
+  scrollWithin(gtk_scrolled_window_get_hadjustment(scroller), x);
+  scrollWithin(gtk_scrolled_window_get_vadjustment(scroller), y);
+}
+
+void refitToView() {
+  if (!browser.zoomFitsView) return;
+  showPendingStep();
+  showCurrentImage();
+  centreImageView();
+}
+
+void showArrivedPicture() {
+  // Not while a step waits to be shown: the line already tells of the new position.
+  if (browser.imageView == nullptr || browser.selectedThumbnail != currentThumbnail() ||
+      !viewAwaitsFullPicture(browser.selectedThumbnail))
+    return;
+  drawSelectedPicture();
 }

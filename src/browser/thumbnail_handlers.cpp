@@ -1,29 +1,11 @@
-// Pointer handlers of the thumbnails in the browser's tree.
+// Pointer handlers of the thumbnails in the browser's tree: hovering changes
+// only the frame's colour, a press is the action of showing the thumbnail.
 #include "browser/thumbnail_handlers.h"
 
+#include "browser/browser_actions.h"
 #include "browser/browser_state.h"
 #include "browser/image_view.h"
-#include "browser/thumbnail_index.h"
-#include "catalogue/reference_catalogue.h"
 #include "ui/palette.h"
-
-namespace {
-
-// Sets the position to where `thumbnail` stands in ThumbnailIndex; a thumbnail
-// that is not there leaves the position as it was.
-void takePositionOf(GtkWidget *thumbnail) {
-  for (const auto &study : ThumbnailIndex)
-    for (const auto &series : study.second)
-      for (size_t position = 0; position < series.second.size(); ++position)
-        if (series.second[position] == thumbnail) {
-          browser.currentStudy = study.first;
-          browser.currentSeries = series.first;
-          browser.currentImage = static_cast<int>(position);
-          return;
-        }
-}
-
-}  // namespace
 
 // ---- Thumbnail frame handlers ----
 
@@ -39,9 +21,8 @@ gboolean onThumbnailLeave(GtkWidget *thumbnail, GdkEventCrossing *, GtkWidget *)
 }
 
 gboolean onThumbnailPressed(GtkWidget *thumbnail, GdkEventButton *, GtkWidget *) {
-  takePositionOf(thumbnail);
-  if (thumbnail == browser.selectedThumbnail) return FALSE;
-  selectThumbnail(thumbnail);
-  showCurrentImage();
+  ActionTarget target;
+  target.thumbnail = thumbnail;
+  applyBrowserAction(BrowserAction::ShowThumbnail, target);
   return FALSE;
 }

@@ -3,6 +3,7 @@
 
 #include "browser/browser_state.h"
 #include "browser/full_pictures.h"
+#include "browser/navigation.h"
 #include "browser/rules/information_line.h"
 #include "browser/thumbnail_handlers.h"
 #include "browser/thumbnail_index.h"

@@ -19,6 +19,15 @@ enum class BrowserAction {
   FitOrActualSize,
   PlayStop,
   Close,
+  // Actions of the browser's other input: a thumbnail pressed, a cine frame
+  // due, playback stopped as the window closes, the picture dragged, the image
+  // area resized under a fitted picture, a full picture decoded.
+  ShowThumbnail,
+  CineFrame,
+  StopPlayback,
+  DragPicture,
+  RefitToView,
+  FullPictureArrived,
 };
 
 // Key codes and modifier bits as the X protocol numbers them, which is what the
