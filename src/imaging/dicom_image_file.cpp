@@ -98,6 +98,37 @@ std::optional<LookupTable> lookupTableOf(DcmDataset &dataset, const DcmTagKey &s
   return lut;
 }
 
+// Frame Time Vector gives the time from each frame to the next, the first
+// value 0: its mean interval, when the values are in reach and make sense.
+std::optional<double> meanFrameInterval(DcmDataset &dataset) {
+  DcmElement *element = nullptr;
+  if (!valueWithinLength(dataset, DCM_FrameTimeVector, 1 << 20) ||
+      dataset.findAndGetElement(DCM_FrameTimeVector, element).bad() || element == nullptr)
+    return std::nullopt;
+  double sum = 0;
+  unsigned long counted = 0;
+  for (unsigned long i = 0; i < element->getVM(); ++i) {
+    Float64 interval = 0;
+    if (element->getFloat64(interval, i).good() && interval > 0) sum += interval, ++counted;
+  }
+  return counted > 0 ? std::optional<double>(sum / counted) : std::nullopt;
+}
+
+// A whole number (IS) as DCMTK gives it, which it will not as a decimal.
+std::optional<double> wholeNumberOf(DcmDataset &dataset, const DcmTagKey &tag) {
+  Sint32 value = 0;
+  return dataset.findAndGetSint32(tag, value).good() ? std::optional<double>(value) : std::nullopt;
+}
+
+std::optional<double> framesPerSecondOf(DcmDataset &dataset) {
+  auto positive = [](std::optional<double> value) { return value && *value > 0 ? value : std::nullopt; };
+  std::optional<double> interval = positive(numberOf(dataset, DCM_FrameTime));
+  if (!interval) interval = meanFrameInterval(dataset);
+  if (interval) return 1000 / *interval;
+  if (auto rate = positive(wholeNumberOf(dataset, DCM_RecommendedDisplayFrameRate))) return rate;
+  return positive(wholeNumberOf(dataset, DCM_CineRate));
+}
+
 bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &problem) {
   DicomTextDecoder decoder;
   decoder.selectFor(dataset);
@@ -164,6 +195,7 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   a.sliceThickness = numberOf(dataset, DCM_SliceThickness);
   a.orientation = numbersOf<6>(dataset, DCM_ImageOrientationPatient);
   a.position = numbersOf<3>(dataset, DCM_ImagePositionPatient);
+  a.framesPerSecond = framesPerSecondOf(dataset);
 
   if (!pictureSizeWithinLimits(a.columns, a.rows)) {
     problem = "obraz " + std::to_string(a.columns) + " × " + std::to_string(a.rows) + " jest zbyt duży";
@@ -189,8 +221,10 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   }
   DcmXfer syntax(dataset.getOriginalXfer());
   if (!syntax.isEncapsulated()) {
+    // Horizontally subsampled colour stores two chroma values per two pixels.
+    const bool subsampled = a.photometric == "YBR_FULL_422" || a.photometric == "YBR_PARTIAL_422";
     const unsigned long long needed = static_cast<unsigned long long>(a.rows) * a.columns *
-                                      a.samplesPerPixel * (a.bitsAllocated / 8) *
+                                      (subsampled ? 2 : a.samplesPerPixel) * (a.bitsAllocated / 8) *
                                       static_cast<unsigned long long>(a.frames);
     if (pixels->getLength() < needed) {
       problem = "dane obrazu są krótsze, niż podaje nagłówek (" + std::to_string(pixels->getLength()) +

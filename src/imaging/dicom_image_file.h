@@ -45,7 +45,13 @@ struct ImageAttributes {
   std::optional<double> sliceLocation, sliceThickness;
   std::optional<std::array<double, 6>> orientation;  // row then column direction cosines
   std::optional<std::array<double, 3>> position;
+  // The rate a cine of the file's frames is meant to play at: from Frame
+  // Time, else Frame Time Vector, else Recommended Display Frame Rate, else
+  // Cine Rate.
+  std::optional<double> framesPerSecond;
   bool monochrome() const { return photometric == "MONOCHROME1" || photometric == "MONOCHROME2"; }
+  // Grey values with no rescale or Modality LUT: stored values, no units.
+  bool withoutModalityUnits() const { return monochrome() && !hasRescale && !modalityLut; }
 };
 
 // The largest frame decoded: sides up to 16384 and 64 megapixels, the frames of

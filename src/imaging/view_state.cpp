@@ -219,6 +219,8 @@ std::string imagePositionText(const ImageAttributes &attributes, const ViewState
   return text;
 }
 
+const char *const kWithoutModalityUnits = "Obraz bez przeliczenia na jednostki modalności";
+
 std::array<std::vector<std::string>, 4> overlayLines(const ImageAttributes &a, const ViewState &state,
                                                      double zoom) {
   std::array<std::vector<std::string>, 4> lines;
@@ -227,6 +229,7 @@ std::array<std::vector<std::string>, 4> overlayLines(const ImageAttributes &a, c
   lines[1] = {a.institution, readableDate(a.studyDate), a.studyDescription,
               "Seria " + std::to_string(a.seriesNumber) + ": " + a.seriesDescription};
   lines[2] = {imagePositionText(a, state), "Okno: " + windowText(state.display)};
+  if (a.withoutModalityUnits()) lines[2].push_back(kWithoutModalityUnits);
   lines[3] = {"Powiększenie: " + std::to_string(static_cast<int>(std::lround(zoom * 100))) + "%"};
   return lines;
 }

@@ -94,8 +94,10 @@ double effectiveZoom(const ViewState &state, double fitZoom);
 std::array<std::string, 4> orientationLetters(const ImageAttributes &attributes, int quarterTurns,
                                               bool flipped);
 
+// Said of a grey image whose values the file gives no units for.
+extern const char *const kWithoutModalityUnits;
 // The overlay's lines: top left (patient), top right (study), bottom left
-// (image and window), bottom right (zoom).
+// (image, window and, without units, kWithoutModalityUnits), bottom right (zoom).
 std::array<std::vector<std::string>, 4> overlayLines(const ImageAttributes &attributes,
                                                      const ViewState &state, double zoom);
 // "Obraz N z M", and the slice location and thickness when the file gives them.

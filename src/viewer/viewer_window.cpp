@@ -37,7 +37,8 @@ struct Cell {
   GtkWidget *view = nullptr;  // the drawing area
   ViewState state;
   PictureRendering rendering;
-  SharedFrame frame;  // the current image's, once decoded
+  SharedFrame frame;           // the current image's, once decoded
+  bool cineRateTaken = false;  // the file's cine rate, once per series shown
   // A drag in progress: its button and where it was last.
   guint dragButton = 0;
   double dragX = 0, dragY = 0;
@@ -108,6 +109,7 @@ FrameKey keyOf(const ExaminationSeries &series, long image) {
 
 void updateControls(Viewer &viewer);
 void followActive(Viewer &viewer);
+void restartCine(Viewer &viewer);
 
 // The frames around each shown cell's image, in the order they are wanted:
 // the images shown first, then those next to them, the active cell's first.
@@ -148,6 +150,12 @@ void lookUpFrame(Viewer &viewer, Cell &cell) {
   cell.frame = viewer.cache.find(key);
   if (!cell.frame || !cell.frame->ok()) return;
   learnFrameCount(viewer, cell, *cell.frame, key);
+  if (!cell.cineRateTaken && cell.frame->attributes.framesPerSecond) {
+    cell.state.cineFramesPerSecond = std::clamp(
+        static_cast<int>(std::lround(*cell.frame->attributes.framesPerSecond)), kSlowestCine, kFastestCine);
+    if (cell.state.cine) restartCine(viewer);
+  }
+  cell.cineRateTaken = true;
   if (!cell.state.windowChosen) {
     const auto presets = windowPresetsFor(cell.frame->attributes.modality);
     const WindowPreset &preset = presets[cell.state.preset % presets.size()];
@@ -201,6 +209,7 @@ void showSeriesAt(Viewer &viewer, size_t index) {
   cell.state.overlay = overlay;
   cell.state.cineFramesPerSecond = speed;
   cell.state.seriesCount = viewer.series.size();
+  cell.cineRateTaken = false;
   selectActiveSeriesInList(viewer);
   showActiveImage(viewer);
 }
@@ -288,8 +297,6 @@ void followActive(Viewer &viewer) {
 }
 
 // ---- cells ----
-
-void restartCine(Viewer &viewer);
 
 void setActiveCell(Viewer &viewer, size_t index) {
   if (index == viewer.active || index >= shownCells(viewer)) return;

@@ -3,6 +3,7 @@
 #include "imaging/examination.h"
 #include "imaging/dicom_decoders.h"
 #include "imaging/dicom_image_file.h"
+#include "imaging/view_state.h"
 #include "support/scratch_folder.h"
 #include "support/viewer_images.h"
 
@@ -12,6 +13,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -144,5 +146,37 @@ TEST(Examination, HostileImagesGiveAPolishLineInsteadOfAFrame) {
     EXPECT_FALSE(frame.ok());
     EXPECT_NE(frame.problem.find(row.problem), std::string::npos) << frame.problem;
     EXPECT_TRUE(frame.levels.empty() && frame.rgb.empty());
+  }
+}
+
+TEST(ImageAttributes, CineRateAndTheNoteOnImagesWithoutModalityUnits) {
+  struct Case {
+    const char *name;
+    std::vector<std::tuple<unsigned, unsigned, std::string>> more;
+    double framesPerSecond;  // 0: none
+    bool note;
+  };
+  const unsigned time = 0x1063, vector = 0x1065, recommended = 0x2144, cine = 0x0040, intercept = 0x1052;
+  const Case cases[] = {
+      {"Frame Time", {{0x18, time, "33.3"}}, 1000 / 33.3, true},
+      {"Frame Time Vector", {{0x18, vector, "0\\40\\40\\40"}}, 25, true},
+      {"Frame Time first", {{0x18, time, "100"}, {0x08, recommended, "30"}}, 10, true},
+      {"Recommended Display Frame Rate", {{0x08, recommended, "15"}, {0x18, cine, "5"}}, 15, true},
+      {"Cine Rate, Frame Time 0 passed over", {{0x18, time, "0"}, {0x18, cine, "8"}}, 8, true},
+      {"rescaled: in modality units", {{0x28, intercept, "-1024"}}, 0, false},
+  };
+  ScratchFolder scratch;
+  for (const Case &row : cases) {
+    SCOPED_TRACE(row.name);
+    TestImage image;
+    image.frames = 3;
+    image.more = row.more;
+    ASSERT_TRUE(writeTestImage(scratch.path("IM"), image));
+    ImageAttributes attributes;
+    std::string problem;
+    ASSERT_TRUE(readImageAttributes(scratch.path("IM"), attributes, problem)) << problem;
+    EXPECT_NEAR(attributes.framesPerSecond.value_or(0), row.framesPerSecond, 1e-6);
+    const auto lines = overlayLines(attributes, ViewState(), 1)[2];
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kWithoutModalityUnits), row.note ? 1 : 0);
   }
 }

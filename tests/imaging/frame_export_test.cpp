@@ -37,6 +37,10 @@ TestImage unsignedValues(TestImage image) {
   image.isSigned = false;
   return image;
 }
+TestImage planar(TestImage image) {
+  image.planar = 1;
+  return image;
+}
 TestImage frames(TestImage image, int count) {
   image.frames = count;
   return image;
@@ -71,6 +75,11 @@ const ExportCase kCases[] = {
     {"RGB as JPEG (YBR)", with(ct(), "RGB", 8), "dcmcjpeg +eb IN OUT", "", 1},
     {"RGB as RLE", with(ct(), "RGB", 8), "dcmcrle IN OUT", "", 1},
     {"palette colour", with(ct(), "PALETTE COLOR", 8), "", "", 1},
+    {"RGB, planar", planar(with(ct(), "RGB", 8)), "", "", 1},
+    {"YBR_FULL", with(ct(), "YBR_FULL", 8), "", "", 1},
+    {"YBR_FULL, planar", planar(with(ct(), "YBR_FULL", 8)), "", "", 1},
+    {"YBR_FULL_422", with(ct(), "YBR_FULL_422", 8), "", "", 1},
+    {"multi-frame RGB cine, fourth frame", frames(with(ct(), "RGB", 8), 6), "", "", 4},
     {"multi-frame, third frame", frames(ct(), 5), "", "40,400", 3},
     {"values in the high bits", deep(ct(), 16, 12, 15, 0), "", "40,400", 1},
     {"values in the high bits, big endian", deep(ct(), 16, 12, 13, 0), "dcmconv +tb IN OUT", "40,400", 1},

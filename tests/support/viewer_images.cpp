@@ -39,7 +39,11 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
     d->putAndInsertString(DCM_ImagePositionPatient, ("-100\\-120\\" + std::to_string(image.height)).c_str());
     d->putAndInsertString(DCM_ImageOrientationPatient, "1\\0\\0\\0\\1\\0");
   }
-  const bool colour = image.photometric == "RGB";
+  for (const auto &[group, element, value] : image.more)
+    d->putAndInsertString(DcmTag(static_cast<Uint16>(group), static_cast<Uint16>(element)), value.c_str());
+  const bool colour = image.photometric == "RGB" || image.photometric.rfind("YBR", 0) == 0;
+  // 4:2:2 stores Y Y Cb Cr for each two pixels: two values a pixel.
+  const bool subsampled = image.photometric == "YBR_FULL_422";
   const int samples = colour ? 3 : 1;
   d->putAndInsertUint16(DCM_SamplesPerPixel, static_cast<Uint16>(samples));
   d->putAndInsertString(DCM_PhotometricInterpretation, image.photometric.c_str());
@@ -50,7 +54,7 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
   const int highBit = image.highBit >= 0 ? image.highBit : image.bitsStored - 1;
   d->putAndInsertUint16(DCM_HighBit, static_cast<Uint16>(highBit));
   d->putAndInsertUint16(DCM_PixelRepresentation, image.isSigned ? 1 : 0);
-  if (colour) d->putAndInsertUint16(DCM_PlanarConfiguration, 0);
+  if (colour) d->putAndInsertUint16(DCM_PlanarConfiguration, static_cast<Uint16>(image.planar));
   if (image.frames > 1) d->putAndInsertString(DCM_NumberOfFrames, std::to_string(image.frames).c_str());
   if (image.slope != 1 || image.intercept != 0) {
     d->putAndInsertString(DCM_RescaleSlope, std::to_string(image.slope).c_str());
@@ -89,7 +93,8 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
     d->putAndInsertUint16Array(DCM_GreenPaletteColorLookupTableData, green.data(), 256);
     d->putAndInsertUint16Array(DCM_BluePaletteColorLookupTableData, blue.data(), 256);
   }
-  const size_t count = static_cast<size_t>(image.side) * image.side * samples * image.frames;
+  const size_t count =
+      static_cast<size_t>(image.side) * image.side * (subsampled ? 2 : samples) * image.frames;
   // A diagonal ramp over the whole value range, shifted per frame and channel.
   auto valueAt = [&](size_t i) {
     const size_t pixel = i / samples;
@@ -102,6 +107,12 @@ bool writeTestImage(const std::string &path, const TestImage &image) {
   if (image.bitsAllocated == 8) {
     std::vector<Uint8> pixels(count);
     for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<Uint8>(valueAt(i));
+    // Planar: every red value of a frame, then every green, then every blue.
+    const size_t plane = static_cast<size_t>(image.side) * image.side;
+    if (image.planar == 1 && !subsampled)
+      for (size_t i = 0; i < count; ++i)
+        pixels[i] = static_cast<Uint8>(
+            valueAt(i / (3 * plane) * 3 * plane + i % plane * 3 + i % (3 * plane) / plane));
     d->putAndInsertUint8Array(DCM_PixelData, pixels.data(), static_cast<unsigned long>(count));
   } else if (image.bitsAllocated == 32) {  // little endian words, as the file holds them on this machine
     std::vector<Uint32> pixels(count);

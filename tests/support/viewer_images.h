@@ -5,12 +5,14 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace testsupport {
 
 struct TestImage {
-  std::string photometric = "MONOCHROME2";  // or MONOCHROME1, RGB, PALETTE COLOR
+  std::string photometric = "MONOCHROME2";  // or MONOCHROME1, RGB, YBR_FULL(_422), PALETTE COLOR
+  int planar = 0;                           // Planar Configuration of three samples
   int side = 64;
   int frames = 1;
   int bitsAllocated = 16;
@@ -28,6 +30,8 @@ struct TestImage {
   std::string frameOfReference;  // empty: none
   // Image Position (Patient) of an axial slice at this height; NaN: none.
   double height = std::numeric_limits<double>::quiet_NaN();
+  // More attributes as text: group, element, value.
+  std::vector<std::tuple<unsigned, unsigned, std::string>> more;
 };
 
 // Writes `image` (explicit little endian) with a pattern over its value range.
