@@ -164,7 +164,10 @@ int main(int argc, char **argv) {
         options.out.c_str(), summary.unreadable.size());
     return status;
   }
-  std::printf("%s: the disc is ready%s\n", options.out.c_str(),
+  const std::string what =
+      summary.discs > 1 ? "the set of " + std::to_string(summary.discs) + " discs is ready (one folder each)"
+                        : "the disc is ready";
+  std::printf("%s: %s%s\n", options.out.c_str(), what.c_str(),
               summary.unreadable.empty() ? "" : ", without what could not be read");
   return 0;
 }
