@@ -1,5 +1,6 @@
 // Drawn with cairo and pango into a grey raster. Every function here may run
-// on any thread: each call owns its surface and layout.
+// on any thread: each call owns its surface and layout, and the text is drawn
+// by one thread at a time.
 #include "placeholder_picture.h"
 
 #include <cairo.h>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 namespace makedisc {
 
@@ -30,6 +32,11 @@ Raster placeholderPicture(const std::string &why, int side) {
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
   cairo_set_source_rgb(cr.get(), 0.3, 0.3, 0.3);
   cairo_paint(cr.get());
+  // Fontconfig's and HarfBuzz's caches behind pango are shared between the
+  // threads' font maps, and the thread checker finds races in them; a
+  // placeholder is rare, so they are drawn one at a time.
+  static std::mutex drawing;
+  const std::lock_guard<std::mutex> hold(drawing);
   std::unique_ptr<PangoLayout, LayoutDeleter> layout(pango_cairo_create_layout(cr.get()));
   std::unique_ptr<PangoFontDescription, FontDeleter> font(pango_font_description_from_string("Sans"));
   pango_font_description_set_absolute_size(font.get(), side / 24.0 * PANGO_SCALE);
