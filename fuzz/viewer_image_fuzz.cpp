@@ -1,6 +1,7 @@
 // Fuzzes the viewer's opening and decoding path: any bytes, read as an image
 // file and as a DICOMDIR, give a frame or a Polish line, and a decoded frame
-// renders within its own bounds.
+// renders within its own bounds; its attribute listing is valid UTF-8.
+#include "imaging/attribute_listing.h"
 #include "imaging/dicom_decoders.h"
 #include "imaging/display_mapping.h"
 #include "imaging/examination.h"
@@ -59,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else if (frame.problem.empty() || !g_utf8_validate(frame.problem.c_str(), -1, nullptr)) {
     std::abort();
   }
+  for (const AttributeRow &row : listAttributes(image))
+    if (!g_utf8_validate(row.name.c_str(), -1, nullptr) || !g_utf8_validate(row.value.c_str(), -1, nullptr))
+      std::abort();
   Examination examination;
   if (readDicomDirectory(directory, examination))
     for (const ExaminationSeries *series : examination.allSeries())

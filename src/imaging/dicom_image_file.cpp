@@ -196,6 +196,8 @@ bool readAttributes(DcmDataset &dataset, ImageAttributes &a, std::string &proble
   a.orientation = numbersOf<6>(dataset, DCM_ImageOrientationPatient);
   a.position = numbersOf<3>(dataset, DCM_ImagePositionPatient);
   a.framesPerSecond = framesPerSecondOf(dataset);
+  a.pixelSpacing = numbersOf<2>(dataset, DCM_PixelSpacing);
+  a.imagerPixelSpacing = numbersOf<2>(dataset, DCM_ImagerPixelSpacing);
 
   if (!pictureSizeWithinLimits(a.columns, a.rows)) {
     problem = "obraz " + std::to_string(a.columns) + " × " + std::to_string(a.rows) + " jest zbyt duży";

@@ -49,6 +49,8 @@ struct ImageAttributes {
   // Time, else Frame Time Vector, else Recommended Display Frame Rate, else
   // Cine Rate.
   std::optional<double> framesPerSecond;
+  // Row spacing then column spacing, in mm, as the file gives them.
+  std::optional<std::array<double, 2>> pixelSpacing, imagerPixelSpacing;
   bool monochrome() const { return photometric == "MONOCHROME1" || photometric == "MONOCHROME2"; }
   // Grey values with no rescale or Modality LUT: stored values, no units.
   bool withoutModalityUnits() const { return monochrome() && !hasRescale && !modalityLut; }

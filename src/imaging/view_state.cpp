@@ -179,6 +179,10 @@ bool applyViewAction(ViewState &state, ViewAction action, double fitZoom) {
     case ViewAction::nextLayout:
     case ViewAction::nextCell:
     case ViewAction::toggleLink:
+    case ViewAction::showAttributes:
+    case ViewAction::savePicture:
+    case ViewAction::copyPicture:
+    case ViewAction::printPicture:
     case ViewAction::help:
       break;
   }

@@ -41,6 +41,11 @@ enum class ViewAction {
   nextLayout,
   nextCell,
   toggleLink,
+  // Run by the window, not on the view state.
+  showAttributes,
+  savePicture,
+  copyPicture,
+  printPicture,
   help,
 };
 

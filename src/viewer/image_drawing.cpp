@@ -3,8 +3,11 @@
 
 #include <pango/pangocairo.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -124,6 +127,62 @@ void drawPicture(GtkWidget *widget, const SharedFrame &frame, const ViewState &s
   cairo_fill(cairo.get());
   cairo_restore(cairo.get());
   if (state.overlay) drawOverlays(cairo.get(), *frame, state, width, height);
+}
+
+UniqueObject<GdkPixbuf> shownPicture(const SharedFrame &frame, const ViewState &state, bool overlays,
+                                     const std::function<void(cairo_t *)> &extra) {
+  PictureRendering rendering;
+  renderPicture(rendering, frame, state.display);
+  if (!rendering.picture) return nullptr;
+  const bool turned = state.quarterTurns % 2 == 1;
+  // As it is, the picture is the rendering itself: a large one is saved
+  // without a copy.
+  if (!overlays && state.quarterTurns % 4 == 0 && !state.flipped) return std::move(rendering.picture);
+  const int width = turned ? frame->height : frame->width, height = turned ? frame->width : frame->height;
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t *)> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), cairo_surface_destroy);
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  {
+    std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(surface.get()));
+    cairo_matrix_t matrix;
+    cairo_matrix_init_translate(&matrix, width / 2.0, height / 2.0);
+    if (state.flipped) cairo_matrix_scale(&matrix, -1, 1);
+    cairo_matrix_rotate(&matrix, state.quarterTurns * G_PI / 2);
+    cairo_matrix_translate(&matrix, -frame->width / 2.0, -frame->height / 2.0);
+    cairo_save(cairo.get());
+    cairo_transform(cairo.get(), &matrix);
+    gdk_cairo_set_source_pixbuf(cairo.get(), rendering.picture.get(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cairo.get()), CAIRO_FILTER_NEAREST);
+    cairo_paint(cairo.get());
+    if (overlays && extra) extra(cairo.get());
+    cairo_restore(cairo.get());
+    if (overlays) {
+      // Text as large against the picture as on a view some 512 pixels wide.
+      const double scale = std::max(1.0, std::min(width, height) / 512.0);
+      ViewState shown = state;
+      shown.zoom = 1 / scale;
+      cairo_scale(cairo.get(), scale, scale);
+      drawOverlays(cairo.get(), *frame, shown, static_cast<int>(width / scale),
+                   static_cast<int>(height / scale));
+    }
+  }
+  cairo_surface_flush(surface.get());
+  UniqueObject<GdkPixbuf> picture(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
+  if (!picture) return nullptr;
+  const unsigned char *source = cairo_image_surface_get_data(surface.get());
+  const int sourceStride = cairo_image_surface_get_stride(surface.get());
+  guchar *target = gdk_pixbuf_get_pixels(picture.get());
+  const int targetStride = gdk_pixbuf_get_rowstride(picture.get());
+  for (int y = 0; y < height; ++y) {
+    const auto *in = reinterpret_cast<const uint32_t *>(source + static_cast<size_t>(y) * sourceStride);
+    guchar *out = target + static_cast<size_t>(y) * targetStride;
+    for (int x = 0; x < width; ++x) {
+      out[3 * x] = static_cast<guchar>(in[x] >> 16);
+      out[3 * x + 1] = static_cast<guchar>(in[x] >> 8);
+      out[3 * x + 2] = static_cast<guchar>(in[x]);
+    }
+  }
+  return picture;
 }
 
 std::string valueUnderPointerText(const DecodedFrame &frame, const ViewState &state, int width, int height,

@@ -10,6 +10,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ double fitZoom(const DecodedFrame &frame, const ViewState &state, int width, int
 // yet, or `problem`, a Polish line, in its place) with the overlays.
 void drawPicture(GtkWidget *widget, const SharedFrame &frame, const ViewState &state,
                  PictureRendering &rendering, const std::string &problem);
+
+// The picture as the view shows it (window, negative, turns and flip) at the
+// frame's own size, for saving, copying and printing: no detail lost to the
+// screen's zoom. With `overlays`, the overlays over it and what `extra` draws
+// in picture coordinates (the measurements). Null when it cannot be made.
+UniqueObject<GdkPixbuf> shownPicture(const SharedFrame &frame, const ViewState &state, bool overlays,
+                                     const std::function<void(cairo_t *)> &extra = {});
 
 // The status line for the pointer at `x`, `y` of a view of `width` × `height`:
 // the pixel and its value stored and in modality units (HU on CT).

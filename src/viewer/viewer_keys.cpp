@@ -44,6 +44,10 @@ const std::vector<ViewerKey> &viewerKeys() {
       {GDK_l, 0, ViewAction::nextLayout, "L", "następny układ: 1×1, 1×2 lub 2×2"},
       {GDK_F6, 0, ViewAction::nextCell, "F6", "następne pole układu"},
       {GDK_s, 0, ViewAction::toggleLink, "S", "powiązane przewijanie serii (włączenie lub wyłączenie)"},
+      {GDK_a, 0, ViewAction::showAttributes, "A", "atrybuty DICOM obrazu"},
+      {GDK_s, GDK_CONTROL_MASK, ViewAction::savePicture, "Ctrl+S", "zapisanie obrazu jako PNG"},
+      {GDK_c, GDK_CONTROL_MASK, ViewAction::copyPicture, "Ctrl+C", "skopiowanie obrazu do schowka"},
+      {GDK_p, GDK_CONTROL_MASK, ViewAction::printPicture, "Ctrl+P", "wydrukowanie obrazu"},
       {GDK_F1, 0, ViewAction::help, "F1", "ta pomoc"},
   };
   return keys;

@@ -5,6 +5,7 @@
 #include "imaging/dicom_decoders.h"
 #include "imaging/examination.h"
 #include "imaging/frame_export.h"
+#include "platform/glib_owners.h"
 #include "platform/platform.h"
 #include "viewer/viewer_window.h"
 
@@ -55,6 +56,14 @@ int main(int argc, char **argv) {
   // viewer says in its own words what it cannot show.
   OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
   std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+  // The medium the viewer runs from: its own folder and what it was given to
+  // show (the current folder when nothing), which pictures are not saved into.
+  std::vector<std::string> mediumFolders;
+  for (const std::string &argument : arguments)
+    mediumFolders.push_back(g_file_test(argument.c_str(), G_FILE_TEST_IS_DIR)
+                                ? argument
+                                : UniqueString(g_path_get_dirname(argument.c_str())).get());
+  if (arguments.size() <= 1) mediumFolders.push_back(platform::currentDirectory());
   if (!arguments.empty()) arguments.erase(arguments.begin());
   for (const std::string &argument : arguments)
     if (argument == "--export-png") {
@@ -76,6 +85,7 @@ int main(int argc, char **argv) {
   // a usable DICOMDIR is scanned file by file, which on a slow disc takes long.
   Reading reading;
   reading.window = openViewerWindowWhileReading();
+  setRefusedSavingFolders(reading.window, mediumFolders, platform::currentDirectory());
   g_signal_connect(reading.window, "destroy", G_CALLBACK(onWindowClosed), &reading);
   std::thread reader([&reading, arguments] {
     Examination examination = openExamination(arguments);

@@ -6,7 +6,10 @@
 #include "catalogue/worker_pool.h"
 #include "imaging/dicom_decoders.h"
 #include "imaging/slice_linking.h"
+#include "platform/platform.h"
+#include "viewer/attribute_window.h"
 #include "viewer/image_drawing.h"
+#include "viewer/picture_keeping.h"
 #include "viewer/viewer_keys.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -81,6 +84,9 @@ struct Viewer {
   bool updatingControls = false;
   std::string presetsModality;
   bool presetsFilled = false;
+  std::vector<std::string> mediumFolders;
+  std::string workingDirectory = platform::currentDirectory();
+  std::string saveFolder;  // where the last picture was saved
 
   Viewer(Examination opened, size_t cacheBytes) : examination(std::move(opened)), cache(cacheBytes) {
     series = examination.allSeries();
@@ -108,6 +114,7 @@ FrameKey keyOf(const ExaminationSeries &series, long image) {
 }
 
 void updateControls(Viewer &viewer);
+void nameFor(GtkWidget *widget, const char *name, const char *spoken);
 void followActive(Viewer &viewer);
 void restartCine(Viewer &viewer);
 
@@ -435,10 +442,154 @@ double fitZoomOf(const Cell &cell) {
   return fitZoom(*cell.frame, cell.state, cell.view->allocation.width, cell.view->allocation.height);
 }
 
+// The attributes of the file of the image shown, or of the one being read.
+void showAttributes(Viewer &viewer) {
+  const Cell &cell = activeCell(viewer);
+  const ExaminationSeries *series = seriesOf(viewer, cell);
+  if (series == nullptr || cell.state.imageCount == 0) return;
+  const SeriesSlice slice = series->slice(cell.state.image);
+  const std::string label = (series->description.empty() ? "(bez opisu)" : series->description) + ", obraz " +
+                            std::to_string(cell.state.image + 1);
+  openAttributeWindow(GTK_WINDOW(viewer.window), slice.path, label);
+}
+
+void showMessage(Viewer &viewer, GtkMessageType type, const std::string &text) {
+  GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(viewer.window), GTK_DIALOG_DESTROY_WITH_PARENT, type,
+                                             GTK_BUTTONS_CLOSE, "%s", text.c_str());
+  gtk_widget_set_name(dialog, "ViewerMessage");
+  gtk_window_set_title(GTK_WINDOW(dialog), "Obraz");
+  g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  gtk_widget_show(dialog);
+}
+
+// The picture shown, with the overlays when asked; null (and said) when no
+// picture is shown yet.
+UniqueObject<GdkPixbuf> pictureToKeep(Viewer &viewer, bool overlays) {
+  const Cell &cell = activeCell(viewer);
+  if (!cell.frame || !cell.frame->ok()) {
+    showMessage(viewer, GTK_MESSAGE_INFO, "Obraz nie jest jeszcze pokazany. Poczekaj, aż się wczyta.");
+    return nullptr;
+  }
+  UniqueObject<GdkPixbuf> picture = shownPicture(cell.frame, cell.state, overlays);
+  if (!picture) showMessage(viewer, GTK_MESSAGE_ERROR, "Brak pamięci na kopię obrazu.");
+  return picture;
+}
+
+void onSaveChosen(GtkDialog *dialog, gint response, gpointer data) {
+  Viewer &viewer = *static_cast<Viewer *>(data);
+  if (response != GTK_RESPONSE_ACCEPT) {
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+    return;
+  }
+  GtkWidget *entry = GTK_WIDGET(g_object_get_data(G_OBJECT(dialog), "folder"));
+  const std::string folder = gtk_entry_get_text(GTK_ENTRY(entry));
+  // A refused folder leaves the dialog open for another choice.
+  const std::string refusal = savingRefusal(folder, viewer.mediumFolders, viewer.workingDirectory);
+  if (!refusal.empty()) {
+    showMessage(viewer, GTK_MESSAGE_WARNING, refusal);
+    return;
+  }
+  GtkWidget *overlays = GTK_WIDGET(g_object_get_data(G_OBJECT(dialog), "overlays"));
+  UniqueObject<GdkPixbuf> picture =
+      pictureToKeep(viewer, gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(overlays)));
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+  if (!picture) return;
+  const ImageAttributes &attributes = activeCell(viewer).frame->attributes;
+  std::string error;
+  const std::string saved = savePicture(
+      picture.get(), folder,
+      "obraz-" + std::to_string(attributes.seriesNumber) + "-" + std::to_string(attributes.instanceNumber),
+      error);
+  if (saved.empty()) {
+    showMessage(viewer, GTK_MESSAGE_ERROR, error);
+  } else {
+    viewer.saveFolder = folder;
+    updateStatus(viewer, "Zapisano obraz: " + saved);
+  }
+}
+
+// The toolkit's folder chooser, for the folder box of the dialog.
+void onChooseFolder(GtkButton *, gpointer data) {
+  auto *entry = static_cast<GtkWidget *>(data);
+  GtkWidget *chooser = gtk_file_chooser_dialog_new(
+      "Wybierz folder", GTK_WINDOW(gtk_widget_get_toplevel(entry)), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+      "Anuluj", GTK_RESPONSE_CANCEL, "Wybierz", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), gtk_entry_get_text(GTK_ENTRY(entry)));
+  if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    UniqueString chosen(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser)));
+    if (chosen) gtk_entry_set_text(GTK_ENTRY(entry), chosen.get());
+  }
+  gtk_widget_destroy(chooser);
+}
+
+// A folder typed or chosen, and whether the overlays go with the picture.
+void askWhereToSave(Viewer &viewer) {
+  GtkWidget *dialog =
+      gtk_dialog_new_with_buttons("Zapisz obraz", GTK_WINDOW(viewer.window), GTK_DIALOG_DESTROY_WITH_PARENT,
+                                  "Anuluj", GTK_RESPONSE_CANCEL, "Zapisz", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_widget_set_name(dialog, "SavePictureDialog");
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+  GtkWidget *box = gtk_vbox_new(FALSE, 6);
+  gtk_container_set_border_width(GTK_CONTAINER(box), 8);
+  gtk_box_pack_start(GTK_BOX(GTK_DIALOG(dialog)->vbox), box, TRUE, TRUE, 0);
+  GtkWidget *prompt = gtk_label_new("Obraz zostanie zapisany jako plik PNG w folderze:");
+  gtk_misc_set_alignment(GTK_MISC(prompt), 0, 0.5);
+  gtk_box_pack_start(GTK_BOX(box), prompt, FALSE, FALSE, 0);
+  GtkWidget *row = gtk_hbox_new(FALSE, 6);
+  gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 0);
+  GtkWidget *entry = gtk_entry_new();
+  nameFor(entry, "SaveFolder", "Folder, w którym zapisać obraz");
+  gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+  gtk_entry_set_width_chars(GTK_ENTRY(entry), 48);
+  const char *documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+  gtk_entry_set_text(GTK_ENTRY(entry), !viewer.saveFolder.empty() ? viewer.saveFolder.c_str()
+                                       : documents != nullptr     ? documents
+                                                                  : g_get_home_dir());
+  gtk_box_pack_start(GTK_BOX(row), entry, TRUE, TRUE, 0);
+  GtkWidget *choose = gtk_button_new_with_label("Wybierz…");
+  nameFor(choose, "BtnChooseFolder", "Wybierz folder");
+  gtk_widget_set_tooltip_text(choose, "Wybór folderu z listy");
+  g_signal_connect(choose, "clicked", G_CALLBACK(onChooseFolder), entry);
+  gtk_box_pack_start(GTK_BOX(row), choose, FALSE, FALSE, 0);
+  GtkWidget *overlays = gtk_check_button_new_with_label("Z opisami i pomiarami na obrazie");
+  gtk_widget_set_name(overlays, "SaveWithOverlays");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(overlays), activeCell(viewer).state.overlay);
+  gtk_box_pack_start(GTK_BOX(box), overlays, FALSE, FALSE, 0);
+  g_object_set_data(G_OBJECT(dialog), "folder", entry);
+  g_object_set_data(G_OBJECT(dialog), "overlays", overlays);
+  g_signal_connect(dialog, "response", G_CALLBACK(onSaveChosen), &viewer);
+  gtk_widget_show_all(dialog);
+  gtk_widget_grab_focus(entry);
+}
+
+bool printShown(Viewer &viewer, const std::string &pdf) {
+  UniqueObject<GdkPixbuf> picture = pictureToKeep(viewer, activeCell(viewer).state.overlay);
+  if (!picture) return false;
+  std::string error;
+  if (printPicture(GTK_WINDOW(viewer.window), picture.get(), pdf, error)) return true;
+  showMessage(viewer, GTK_MESSAGE_ERROR, error);
+  return false;
+}
+
 void runAction(Viewer &viewer, ViewAction action) {
   switch (action) {
     case ViewAction::help:
       showHelp(viewer);
+      return;
+    case ViewAction::showAttributes:
+      showAttributes(viewer);
+      return;
+    case ViewAction::savePicture:
+      askWhereToSave(viewer);
+      return;
+    case ViewAction::copyPicture:
+      if (UniqueObject<GdkPixbuf> picture = pictureToKeep(viewer, activeCell(viewer).state.overlay)) {
+        copyPicture(picture.get());
+        updateStatus(viewer, "Obraz skopiowano do schowka.");
+      }
+      return;
+    case ViewAction::printPicture:
+      printShown(viewer, {});
       return;
     case ViewAction::nextLayout:
       setLayout(viewer, viewer.layout + 1);
@@ -690,10 +841,11 @@ void nameFor(GtkWidget *widget, const char *name, const char *spoken) {
   atk_object_set_name(gtk_widget_get_accessible(widget), spoken);
 }
 
+// `spoken`: the name a screen reader says, when not the tooltip.
 GtkWidget *actionButton(Viewer &viewer, const char *name, const char *label, const char *tip,
-                        ViewAction action, bool toggle = false) {
+                        ViewAction action, bool toggle = false, const char *spoken = nullptr) {
   GtkWidget *button = toggle ? gtk_toggle_button_new_with_label(label) : gtk_button_new_with_label(label);
-  nameFor(button, name, tip);
+  nameFor(button, name, spoken != nullptr ? spoken : tip);
   gtk_widget_set_tooltip_text(button, tip);
   gtk_button_set_focus_on_click(GTK_BUTTON(button), FALSE);
   g_object_set_data(G_OBJECT(button), "action", GINT_TO_POINTER(static_cast<int>(action)));
@@ -864,6 +1016,26 @@ GtkWidget *openViewerWindow(Examination examination, size_t cacheBytes) {
   gtk_box_pack_start(GTK_BOX(controls), actionButton(v, "BtnHelp", "Pomoc", "Pomoc (F1)", ViewAction::help),
                      FALSE, FALSE, 0);
 
+  // What is done with the image: its data, keeping it, measuring on it.
+  GtkWidget *tools = gtk_hbox_new(FALSE, 4);
+  gtk_box_pack_start(GTK_BOX(right), tools, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(tools),
+                     actionButton(v, "BtnAttributes", "Atrybuty DICOM", "Wszystkie atrybuty DICOM obrazu (A)",
+                                  ViewAction::showAttributes, false, "Atrybuty DICOM"),
+                     FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(tools),
+                     actionButton(v, "BtnSave", "Zapisz obraz", "Zapisanie obrazu jako PNG (Ctrl+S)",
+                                  ViewAction::savePicture, false, "Zapisz obraz"),
+                     FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(tools),
+                     actionButton(v, "BtnCopy", "Kopiuj", "Skopiowanie obrazu do schowka (Ctrl+C)",
+                                  ViewAction::copyPicture, false, "Kopiuj obraz"),
+                     FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(tools),
+                     actionButton(v, "BtnPrint", "Drukuj", "Wydrukowanie obrazu (Ctrl+P)",
+                                  ViewAction::printPicture, false, "Drukuj"),
+                     FALSE, FALSE, 0);
+
   GtkWidget *lines = gtk_hbox_new(FALSE, 12);
   gtk_box_pack_start(GTK_BOX(right), lines, FALSE, FALSE, 2);
   v.position = gtk_label_new("");
@@ -916,6 +1088,16 @@ void showExamination(GtkWidget *window, Examination examination) {
 }
 
 const ViewState &viewStateOf(GtkWidget *window, size_t cell) { return viewerOf(window).cells.at(cell).state; }
+void setRefusedSavingFolders(GtkWidget *window, std::vector<std::string> mediumFolders,
+                             std::string workingDirectory) {
+  viewerOf(window).mediumFolders = std::move(mediumFolders);
+  viewerOf(window).workingDirectory = std::move(workingDirectory);
+}
+
+bool printShownPictureTo(GtkWidget *window, const std::string &pdf) {
+  return printShown(viewerOf(window), pdf);
+}
+
 const ViewState &viewStateOf(GtkWidget *window) { return activeCell(viewerOf(window)).state; }
 FrameCache &frameCacheOf(GtkWidget *window) { return viewerOf(window).cache; }
 bool currentImageShown(GtkWidget *window, size_t cell) {

@@ -9,6 +9,8 @@
 #include <gtk/gtk.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // Builds and shows the window for `examination`, its frames held by a cache
 // of `cacheBytes`; the first series' middle image is asked for at once. The
@@ -34,3 +36,12 @@ FrameCache &frameCacheOf(GtkWidget *window);
 // is shown (decoded and drawn).
 bool currentImageShown(GtkWidget *window);
 bool currentImageShown(GtkWidget *window, size_t cell);
+
+// Where "Zapisz obraz" refuses to save: the folders of the medium the viewer
+// runs from (and below) and the working directory (the current one unless
+// set).
+void setRefusedSavingFolders(GtkWidget *window, std::vector<std::string> mediumFolders,
+                             std::string workingDirectory);
+// Prints the picture shown into the PDF file `pdf` as "Drukuj" prints it,
+// without the print dialog. False with a Polish message shown when it fails.
+bool printShownPictureTo(GtkWidget *window, const std::string &pdf);
