@@ -4,7 +4,9 @@
 // The exports (the benchmark's argument): the DICOM files of a generated
 // sample disc, 0: 2 x 2 series of 25 pictures of 512 x 512 (100 files),
 // 1: 2 x 4 series of 125 (1,000 files), 2: 2 x 4 series of 25 of 1024 x 1024,
-// 3: the files of 0 in JPEG lossless, as archives often export them.
+// 3: the files of 0 in JPEG lossless, as archives often export them,
+// 4: 2 x 4 series of 250 (2,000 files), 5: 2 x 5 series of 1,000 (10,000
+// files), both 512 x 512; these two only where named, since they take minutes.
 // Every run writes new files into a new folder, as a disc is made: creating
 // files costs far more than rewriting old ones. TMPDIR chooses the file system.
 #include "dicom_directory.h"
@@ -74,9 +76,9 @@ struct ExportShape {
   int seriesPerStudy, imagesPerSeries, pictureSize;
   bool jpegLossless;
 };
-const ExportShape kShapes[] = {
-    {2, 25, 512, false}, {4, 125, 512, false}, {4, 25, 1024, false}, {2, 25, 512, true}};
-const int kShapeCount = 4;
+const ExportShape kShapes[] = {{2, 25, 512, false}, {4, 125, 512, false}, {4, 25, 1024, false},
+                               {2, 25, 512, true},  {4, 250, 512, false}, {5, 1000, 512, false}};
+const int kShapeCount = 4;  // the ones every benchmark runs on
 
 // Rewrites `file` in JPEG lossless (process 14, first-order prediction).
 bool compressLossless(const std::string &file) {
@@ -127,11 +129,14 @@ std::map<int, Export> &exports() {
   return made;
 }
 
-const Export &sampleExport(const benchmark::State &state) {
-  const int shape = static_cast<int>(state.range(0));
+const Export &exportOfShape(int shape) {
   auto found = exports().find(shape);
   if (found == exports().end()) found = exports().emplace(shape, makeExport(kShapes[shape])).first;
   return found->second;
+}
+
+const Export &sampleExport(const benchmark::State &state) {
+  return exportOfShape(static_cast<int>(state.range(0)));
 }
 
 // A new folder for each run's output, removed after the run with the clock
@@ -220,7 +225,7 @@ double median(std::vector<double> values) {
 void pairedWithTheBareLoop(benchmark::State &state) {
   const Export &source = sampleExport(state);
   DicomImageDecoders decoders;
-  std::vector<double> disc, copying;
+  std::vector<double> disc, copying, withCopies;
   // Seconds of one run into a new folder, which is removed afterwards.
   auto timed = [&](const char *kind, bool create, const std::function<void(const std::string &)> &run) {
     const RunFolder out(state, source, kind, create);
@@ -237,9 +242,31 @@ void pairedWithTheBareLoop(benchmark::State &state) {
     if (!error.empty()) state.SkipWithError(error.c_str());
     disc.push_back(whole / loop);
     copying.push_back(copied / loop);
+    withCopies.push_back(whole / copied);
   }
   state.counters["disc_over_loop"] = median(disc);
   state.counters["loop_with_copies_over_loop"] = median(copying);
+  state.counters["disc_over_loop_with_copies"] = median(withCopies);
+}
+
+// The whole run of 10,000 files against the run of 2,000, in turn: the work
+// per file must not grow with the disc (the target is at most 5.5 times).
+void tenThousandOverTwoThousand(benchmark::State &state) {
+  const Export &small = exportOfShape(4), &large = exportOfShape(5);
+  DicomImageDecoders decoders;
+  std::vector<double> ratios;
+  auto timed = [&](const Export &source) {
+    const RunFolder out(state, source, "disc", false);
+    std::string error;
+    const gint64 start = g_get_monotonic_time();
+    if (!makeDiscOnce(source, out.path(), &error)) state.SkipWithError(error.c_str());
+    return static_cast<double>(g_get_monotonic_time() - start) / 1e6;
+  };
+  for (auto _ : state) {
+    const double two = timed(small);
+    ratios.push_back(timed(large) / two);
+  }
+  state.counters["ten_thousand_over_two_thousand"] = median(ratios);
 }
 
 // The tool's own rendering of the same files, without the rest of the disc.
@@ -330,6 +357,8 @@ BENCHMARK(pairedWithTheBareLoop)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(9);
+BENCHMARK(pairedWithTheBareLoop)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(tenThousandOverTwoThousand)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(picturesOnBothCores)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 BENCHMARK(readingTheExport)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(copyingTheExportOnBothCores)->Apply(exportShapes)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -39,6 +39,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -340,7 +341,19 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
   }
   EXPECT_FALSE(fs::exists(disc("REFIMG/ST000002/SE000003")));
   EXPECT_EQ(readFile(disc("DICOM/ST000002/SE000001/IM000002")), readFile(medium_.path("export/a/IM4")));
-  EXPECT_EQ(readFile(disc("DICOM/ST000002/SE000001/IM000005")), readFile(medium_.path("export/a/IM1")));
+  // A dataset without file meta information gets it on the disc; its values stay.
+  DcmFileFormat bare, partTen;
+  ASSERT_TRUE(bare.loadFile(medium_.path("export/a/IM1").c_str()).good());
+  ASSERT_TRUE(partTen
+                  .loadFile(disc("DICOM/ST000002/SE000001/IM000005").c_str(), EXS_Unknown, EGL_noChange,
+                            DCM_MaxReadLength, ERM_fileOnly)
+                  .good());
+  OFString bareUid, partTenUid;
+  bare.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, bareUid);
+  partTen.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, partTenUid);
+  EXPECT_EQ(partTenUid, bareUid);
+  EXPECT_FALSE(bareUid.empty());
+  EXPECT_EQ(partTen.getDataset()->getOriginalXfer(), EXS_LittleEndianImplicit);
   EXPECT_TRUE(fs::exists(disc("DICOM/ST000002/SE000004/IM000001")));
 
   // Windowing: (left, right) grey levels of each picture.
@@ -396,6 +409,51 @@ TEST_F(MakeDiscTest, ExportBecomesAPairedWindowedDiscTheNavigatorReads) {
                           [](char c) { return c == '\r' || c == '\n' || (c >= 32 && c < 127); }));
   for (const char *personal : {"Kowalski", "80010112345", "20240102"})
     EXPECT_EQ(readme.find(personal), std::string::npos) << personal;
+
+  // The web pages open from the disc: every link and picture is there, no script.
+  for (const std::string page : {"INDEX.HTM", "IHE_PDI/INDEX.HTM", "IHE_PDI/OPIS0002.HTM"}) {
+    const std::string html = readFile(disc(page));
+    EXPECT_EQ(html.find("<script"), std::string::npos) << page;
+    int links = 0;
+    const std::regex link("(href|src)=\"([^\"]+)\"");
+    for (std::sregex_iterator it(html.begin(), html.end(), link), end; it != end; ++it, ++links) {
+      std::unique_ptr<char, decltype(&g_free)> target(g_uri_unescape_string((*it)[2].str().c_str(), nullptr),
+                                                      g_free);
+      EXPECT_TRUE(fs::exists(fs::path(disc(page)).parent_path() / target.get()))
+          << page << ": " << target.get();
+    }
+    EXPECT_GT(links, 0) << page;
+  }
+  const std::string studies = readFile(disc("IHE_PDI/INDEX.HTM"));
+  for (const char *shown :
+       {"Pacjent: Kowalski Jan", "Badanie 1: 2024-01-01, CT", "Serie: 3, obrazy: 7", "opis kliniki.html",
+        "href=\"../dokument_20240102.pdf\"", "ST000002/SE000002/IM000001.jpg"})
+    EXPECT_NE(studies.find(shown), std::string::npos) << shown << "\n" << studies;
+  EXPECT_NE(readFile(disc("IHE_PDI/OPIS0002.HTM")).find("Zmiany zwyrodnieniowe \xB3\xB9kotki"),
+            std::string::npos);
+  // DICOM's own checkers find no error in the DICOMDIR.
+  gchar *checked = nullptr;
+  const char *check[] = {"dciodvfy", "DICOMDIR", nullptr};
+  ASSERT_TRUE(g_spawn_sync(disc("").c_str(), const_cast<gchar **>(check), nullptr,
+                           GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr, nullptr,
+                           nullptr, &checked, nullptr, nullptr));
+  const std::string verdict = checked;
+  g_free(checked);
+  EXPECT_EQ(verdict.find("Error"), std::string::npos) << verdict;
+  EXPECT_NE(verdict.find("Warning"), std::string::npos) << verdict;
+  // dcmmkdir's update checks each file against its record; it replaces the
+  // file it checks, so it checks a copy. Its errors do not change its status.
+  fs::copy_file(disc("DICOMDIR"), disc("CHECKDIR"));
+  const char *update[] = {"dcmmkdir", "-nb",      "--update", "--discard", "--invent", "--no-xfer-check",
+                          "+D",       "CHECKDIR", "+r",       "DICOM",     nullptr};
+  ASSERT_TRUE(g_spawn_sync(disc("").c_str(), const_cast<gchar **>(update), nullptr,
+                           GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr, nullptr,
+                           nullptr, &checked, nullptr, nullptr));
+  const std::string updated = checked;
+  g_free(checked);
+  EXPECT_EQ(updated.find("E: "), std::string::npos) << updated;
+  EXPECT_EQ(updated.find("cannot be added"), std::string::npos) << updated;
+  fs::remove(disc("CHECKDIR"));
 
   // The DICOMDIR names every copied file, with the numbers it invents where
   // the files have none, and the navigator pairs the trees.

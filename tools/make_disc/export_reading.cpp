@@ -137,6 +137,7 @@ bool readExportFile(const std::string &path, ExportFile *file, bool *isDirectory
   file->patientName = text(dataset, DCM_PatientName);
   file->studyDate = text(dataset, DCM_StudyDate);
   file->studyTime = text(dataset, DCM_StudyTime);
+  file->studyDescription = text(dataset, DCM_StudyDescription);
   file->seriesUid = text(dataset, DCM_SeriesInstanceUID);
   file->hasSeriesNumber = number(dataset, DCM_SeriesNumber, &file->seriesNumber);
   file->modality = text(dataset, DCM_Modality);

@@ -22,6 +22,7 @@ struct ExportFile {
   std::string studyUid;
   std::string studyDate;
   std::string studyTime;
+  std::string studyDescription;
   std::string seriesUid;
   bool hasSeriesNumber = false;
   long seriesNumber = 0;

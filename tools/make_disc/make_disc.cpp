@@ -16,6 +16,7 @@
 #include "reference_pictures.h"
 #include "runtime_bundle.h"
 #include "viewer_side.h"
+#include "web_pages.h"
 
 #include "catalogue/worker_pool.h"
 #include "imaging/dicom_decoders.h"
@@ -24,6 +25,7 @@
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dccodec.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/oflog/oflog.h>
@@ -106,6 +108,20 @@ class FinishedCopies {
   std::vector<bool> finished_;
   bool ended_ = false;
 };
+
+// A dataset stored without file meta information goes onto the disc with it,
+// its own bytes in its own transfer syntax after: media readers, DICOMDIR
+// checkers among them, refuse a file without it.
+bool copyAsPartTen(const std::string &from, const std::string &to, std::string *why) {
+  DcmFileFormat format;
+  OFCondition status = format.loadFile(from.c_str());
+  if (status.good())
+    status = format.saveFile(to.c_str(), EXS_Unknown, EET_UndefinedLength, EGL_noChange, EPD_noChange, 0, 0,
+                             EWM_createNewMeta);
+  if (status.good()) return true;
+  *why = status.text();
+  return false;
+}
 
 bool makeFolder(const std::string &path, std::string *error) {
   if (g_mkdir_with_parents(path.c_str(), 0755) == 0) return true;
@@ -287,9 +303,9 @@ bool cancelled(const MakeDiscOptions &options, std::string *error) {
   return true;
 }
 
+// The reports' file names in `names`, in the navigator's order.
 bool writeReports(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
-                  MakeDiscSummary *summary, std::string *error) {
-  std::vector<std::string> names;
+                  MakeDiscSummary *summary, std::vector<std::string> &names, std::string *error) {
   for (const std::string &report : options.reports) {
     if (cancelled(options, error)) return false;
     // Read whole or not at all: a read error never leaves a report cut short.
@@ -340,6 +356,15 @@ bool writeReports(const std::string &root, const MakeDiscOptions &options, const
   return writeBytes(root + "/descrlist.js", descriptionListText(names), error);
 }
 
+// The reports, then the web pages that list them with the studies.
+bool writeReportsAndPages(const std::string &root, const MakeDiscOptions &options, const DiscPlan &plan,
+                          MakeDiscSummary *summary, std::string *error) {
+  std::vector<std::string> names;
+  if (!writeReports(root, options, plan, summary, names, error)) return false;
+  const ExportFile &first = *plan.studies.front().series.front().instances.front().file;
+  return writeWebPages(root, plan, {readableName(first), names}, error);
+}
+
 // The clinic's viewer goes into Program/ and viewer.ini names it.
 bool writeClinicViewer(const std::string &root, const MakeDiscOptions &options, std::string *error) {
   const std::string name = fs::path(options.viewerProgram).filename().string();
@@ -369,6 +394,7 @@ bool writeReadme(const std::string &root, const MakeDiscOptions &options, const 
   readme.discNumber = discNumber, readme.otherDiscs = otherDiscs;
   readme.contents = contentsOf(plan, summary.reports);
   readme.profile = summary.profile;
+  readme.webPages = true;
   if (g_file_test((root + "/gtk/bin/velmora-brelantor").c_str(), G_FILE_TEST_IS_REGULAR))
     readme.navigator = std::string("Velmora-Brelantor ") + VELMORA_VERSION;
   readme.windowsProgram =
@@ -468,7 +494,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   std::vector<DirectoryFile> directoryFiles;
   for (const PlannedInstance *job : jobs) {
     transferSyntaxes.insert(job->file->transferSyntaxUid);
-    directoryFiles.push_back({job->dicomPath, job->file->metaHeader, job->file->directoryKeys});
+    directoryFiles.push_back({job->dicomPath, true, job->file->directoryKeys});
   }
   const DirectoryProfile profile = chooseProfile(transferSyntaxes);
   summary->profile = profile.name;
@@ -522,9 +548,12 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
           std::string why;
           const std::string copy = staging + "/" + instance.dicomPath;
           // A copy keeps its source's permissions; the disc's files are for everyone to read.
-          if ((!(options.linkSources && linked(instance.file->path, copy)) &&
-               !platform::copyFileNoOverwrite(instance.file->path, copy, {}, &why)) ||
-              (g_chmod(copy.c_str(), 0644) != 0 && !(why = g_strerror(errno)).empty())) {
+          // A dataset without file meta information is rewritten with it, never linked.
+          const bool copied = instance.file->metaHeader
+                                  ? (options.linkSources && linked(instance.file->path, copy)) ||
+                                        platform::copyFileNoOverwrite(instance.file->path, copy, {}, &why)
+                                  : copyAsPartTen(instance.file->path, copy, &why);
+          if (!copied || (g_chmod(copy.c_str(), 0644) != 0 && !(why = g_strerror(errno)).empty())) {
             result.copyFailure = instance.file->path + ": cannot be copied (" + why + ")";
             stop = true;
             return;
@@ -590,7 +619,7 @@ bool makeInto(const std::string &staging, const MakeDiscOptions &options, MakeDi
   if (!options.medium.empty()) return spanInto(staging, options, plan, profile, setId, summary, error);
 
   bool ownViewer = false;
-  return writeReports(staging, options, plan, summary, error) &&
+  return writeReportsAndPages(staging, options, plan, summary, error) &&
          writeProgramSide(staging, options, summary, &ownViewer, error) &&
          writeReadme(staging, options, plan, *summary, ownViewer, error) && !cancelled(options, error);
 }
@@ -690,7 +719,7 @@ bool spanInto(const std::string &staging, const MakeDiscOptions &options, const 
     if (!writeDicomDirectory(staging, files, profile, setId, &refused, error, notCancelled))
       return cancelled(options, error) && false;
     for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
-    return writeReports(staging, options, plan, summary, error) &&
+    return writeReportsAndPages(staging, options, plan, summary, error) &&
            writeProgramSide(staging, options, summary, &ownViewer, error) &&
            writeReadme(staging, options, plan, *summary, ownViewer, error) && !cancelled(options, error);
   }
@@ -736,7 +765,7 @@ bool spanInto(const std::string &staging, const MakeDiscOptions &options, const 
     for (const std::string &file : refused) summary->skipped.push_back(file + ": not in the DICOMDIR");
     std::vector<std::string> others = contents;
     others.erase(others.begin() + disc - 1);
-    if (!writeReports(root, options, own, summary, error) ||
+    if (!writeReportsAndPages(root, options, own, summary, error) ||
         !writeProgramSide(root, options, summary, &ownViewer, error) ||
         !writeReadme(root, options, own, *summary, ownViewer, error, numbers[disc - 1], others))
       return false;

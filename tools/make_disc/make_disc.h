@@ -1,6 +1,7 @@
 // Makes a patient's disc from a clinic's DICOM export: DICOM/ and DICOMDIR,
 // REFIMG/ pictures that pair with them, the reports and descrlist.js, the
-// navigator side, and on request a burnable image.
+// navigator side, README.TXT, INDEX.HTM with the pages of IHE_PDI/ for a web
+// browser, and on request a burnable image.
 #pragma once
 
 #include "sample_medium.h"
