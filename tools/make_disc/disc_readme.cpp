@@ -107,8 +107,9 @@ std::string readmeText(const ReadmeContents &readme) {
   line("  gtk\\, Program\\, img\\  programy plyty");
   line("");
   line("Uwagi dla programow sprawdzajacych DICOMDIR");
-  line("  Rekordy obrazow zawieraja Image Type (0008,0008), ktorego wymaga profil");
-  line("  nosnika, a nie modul katalogu; sprawdzarka zglasza go jako ostrzezenie.");
+  line("  Rekordy DICOMDIR zawieraja klucze, ktorych wymaga profil nosnika (np.");
+  line("  Image Type, Rows, Columns, Institution Name, Patient's Sex), a ktorych nie");
+  line("  wymienia sam modul katalogu; dciodvfy zglasza je jako ostrzezenia, nie bledy.");
   if (readme.profile.find("relaxed") != std::string::npos) {
     line("  Eksport zawieral kodowania spoza profili ogolnych; pliki skopiowano bez");
     line("  zmian, wiec program trzymajacy sie scisle profilu moze ich nie otworzyc.");
@@ -129,8 +130,9 @@ std::string readmeText(const ReadmeContents &readme) {
        " any DICOM program at DICOMDIR.");
   line("Navigator: " + (navigator.empty() ? std::string("none") : navigator) +
        "; diagnostic viewer: " + (viewer.empty() ? std::string("none") : viewer) + ".");
-  line("DICOMDIR profile: " + ascii(readme.profile) + ". Its image records carry Image Type");
-  line("(0008,0008), required by the media profile; DICOMDIR checkers warn of it.");
+  line("DICOMDIR profile: " + ascii(readme.profile) + ". Its records carry the keys the media");
+  line("profile requires (Image Type, Rows, Columns, Institution Name, Patient's Sex...),");
+  line("which the directory module does not list: dciodvfy warns of them; they are no errors.");
   line("This file holds no patient data.");
   return text;
 }
