@@ -151,12 +151,7 @@ if(VELMORA_TESTS)
     target_link_libraries(velmora_windows_gui_faked_tests PRIVATE velmora_windows_test_support velmora_core)
     set_target_properties(velmora_windows_gui_faked_tests PROPERTIES CROSSCOMPILING_EMULATOR "sh;${wine_with_toolkit}")
     velmora_warnings(velmora_windows_gui_faked_tests)
-    # Left out until mended: the chooser kept within the screen with the main
-    # window in its corner; under wine it ends past the screen's edge there
-    # (Windows places a window by the frame it adds, which the placement does
-    # not count).
     gtest_discover_tests(velmora_windows_gui_faked_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         TEST_FILTER "-DescriptionChooserTest.ChooserOpensOverTheMainWindowWithinTheScreen"
                          PROPERTIES TIMEOUT 120)
 
     # The suite's tests that need no window system of their own, in one wine

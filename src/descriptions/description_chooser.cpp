@@ -104,19 +104,33 @@ GtkWidget *buildColumn(const DescriptionEntry &entry, GtkWidget *chooserWindow, 
 // The window has no parent for the toolkit to centre it on, and a window
 // manager left to itself may put it anywhere, even partly off the screen:
 // it is centred over the main window, within the monitor the main window is on.
-void placeOverMainWindow(GtkWidget *window, int width, int height) {
+// A window is placed by the frame the system draws around it (Windows always
+// draws one), so the frames are centred and kept within the monitor. The
+// chooser's own frame is known once it is realized, where the system frames a
+// window before it is shown; elsewhere it is taken as the main window's.
+void placeOverMainWindow(GtkWidget *window) {
   if (mainWindow == nullptr || !gtk_widget_get_realized(mainWindow)) return;
-  int mainX = 0, mainY = 0, mainWidth = 0, mainHeight = 0;
-  gtk_window_get_position(GTK_WINDOW(mainWindow), &mainX, &mainY);
-  gtk_window_get_size(GTK_WINDOW(mainWindow), &mainWidth, &mainHeight);
+  auto frameOf = [](GtkWidget *widget, int *extraWidth, int *extraHeight) {
+    GdkWindow *inner = gtk_widget_get_window(widget);
+    GdkRectangle frame;
+    gdk_window_get_frame_extents(inner, &frame);
+    *extraWidth = std::max(*extraWidth, frame.width - gdk_window_get_width(inner));
+    *extraHeight = std::max(*extraHeight, frame.height - gdk_window_get_height(inner));
+    return frame;
+  };
+  int outerWidth = 0, outerHeight = 0;
+  GdkRectangle home = frameOf(mainWindow, &outerWidth, &outerHeight);
+  frameOf(window, &outerWidth, &outerHeight);
+  outerWidth += gdk_window_get_width(gtk_widget_get_window(window));
+  outerHeight += gdk_window_get_height(gtk_widget_get_window(window));
   GdkScreen *screen = gtk_widget_get_screen(mainWindow);
   GdkRectangle monitor;
   gdk_screen_get_monitor_geometry(
       screen, gdk_screen_get_monitor_at_window(screen, gtk_widget_get_window(mainWindow)), &monitor);
-  int x = mainX + (mainWidth - width) / 2;
-  int y = mainY + (mainHeight - height) / 2;
-  x = std::max(monitor.x, std::min(x, monitor.x + monitor.width - width));
-  y = std::max(monitor.y, std::min(y, monitor.y + monitor.height - height));
+  int x = home.x + (home.width - outerWidth) / 2;
+  int y = home.y + (home.height - outerHeight) / 2;
+  x = std::max(monitor.x, std::min(x, monitor.x + monitor.width - outerWidth));
+  y = std::max(monitor.y, std::min(y, monitor.y + monitor.height - outerHeight));
   gtk_window_move(GTK_WINDOW(window), x, y);
 }
 
@@ -167,12 +181,15 @@ void buildChooserWindow(const DescriptionList &list) {
   orderFocus(columns, rows);
   GtkWidget *firstRow = rows.empty() ? nullptr : rows.front();
 
-  placeOverMainWindow(window, width, kWindowHeight);
+  // Its final size and frame before it is placed: a window that cannot be
+  // resized gets a frame of its own on Windows.
+  gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+  gtk_widget_set_size_request(window, width, kWindowHeight);
+  gtk_widget_realize(window);
+  placeOverMainWindow(window);
   gtk_widget_show_all(window);
   // Opened from the keyboard, the chooser answers Enter at once, on the first report.
   if (firstRow != nullptr) gtk_widget_grab_focus(firstRow);
-  gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-  gtk_widget_set_size_request(window, width, kWindowHeight);
 }
 
 }  // namespace

@@ -259,24 +259,30 @@ TEST_F(DescriptionChooserTest, ChooserOpensOverTheMainWindowWithinTheScreen) {
   medium_.writeFile("descrlist.js", "[\"a.html\",\"b.pdf\",\"c.html\",\"d.html\",\"e.html\"]");
   startRun();
   buildMainWindow();
+  // What the user sees of a window: its frame, where the system draws one.
+  auto frameOf = [](GtkWidget *window) {
+    GdkRectangle frame = {0, 0, 0, 0};
+    if (gtk_widget_get_mapped(window)) gdk_window_get_frame_extents(gtk_widget_get_window(window), &frame);
+    return frame;
+  };
   GdkRectangle home = {0, 0, 0, 0}, screen = {0, 0, gdk_screen_width(), gdk_screen_height()};
-  gtk_window_get_size(GTK_WINDOW(mainWindow), &home.width, &home.height);
+  ASSERT_TRUE(waitUntil([&] { return (home = frameOf(mainWindow)).width > 0; }));
   // The main window in the middle (the chooser centred on it) and in the far corner.
   const std::pair<int, int> places[] = {{(screen.width - home.width) / 2, (screen.height - home.height) / 2},
                                         {screen.width - home.width, screen.height - home.height}};
   for (const auto &place : places) {
     gtk_window_move(GTK_WINDOW(mainWindow), place.first, place.second);
     ASSERT_TRUE(waitUntil([&] {
-      gtk_window_get_position(GTK_WINDOW(mainWindow), &home.x, &home.y);
+      home = frameOf(mainWindow);
       return home.x == place.first && home.y == place.second;
     }));
     sendButtonEvent(gtk_widget_get_parent(findWidget(mainWindow, "ObrazOpis")));
     GtkWidget *chooser = descriptionChooserWindow;
     GdkRectangle shown = {0, 0, 0, 0}, overlap;
     ASSERT_TRUE(chooser != nullptr && waitUntil([&] {
-                  gtk_window_get_position(GTK_WINDOW(chooser), &shown.x, &shown.y);
-                  gtk_window_get_size(GTK_WINDOW(chooser), &shown.width, &shown.height);
-                  return gtk_widget_get_mapped(chooser) && shown.width == descriptionChooserWidth(5);
+                  shown = frameOf(chooser);
+                  return shown.width > 0 &&
+                         gdk_window_get_width(gtk_widget_get_window(chooser)) == descriptionChooserWidth(5);
                 }));
     EXPECT_TRUE(gdk_rectangle_intersect(&shown, &home, &overlap)) << place.first;
     EXPECT_TRUE(place != places[0] || std::abs(2 * shown.x + shown.width - 2 * home.x - home.width) <= 2);
