@@ -52,8 +52,12 @@ if [ "$kind" = windows ]; then
   run+=(--repeat until-pass:2)
   # Wine's server and desktop are started once, with no output: started by a
   # test, they would hold that test's output open, and ctest would wait for
-  # them until its time ran out.
-  run=(sh -c 'wineserver -p </dev/null >/dev/null 2>&1 && wine wineboot </dev/null >/dev/null 2>&1; "$@"; status=$?; wineserver -k; exit $status'
+  # them until its time ran out. The desktop process ends once no program uses
+  # it and the next window starts it again, from whichever test opens one: a
+  # console program that waits until the end keeps it for the whole run.
+  run=(sh -c 'wineserver -p </dev/null >/dev/null 2>&1 && wine wineboot </dev/null >/dev/null 2>&1
+              wine ping -n 1000000 127.0.0.1 </dev/null >/dev/null 2>&1 &
+              "$@"; status=$?; wineserver -k; exit $status'
        sh "${run[@]}")
 fi
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "${run[@]}"
