@@ -23,7 +23,8 @@ std::string tooltipOf(GtkWidget *widget) {
   return result;
 }
 
-// Counts the pictures put into the image view, with the time of each.
+// Counts the pictures put into the image view, with the time of each and what
+// it showed: on a busy machine two frames may come in one turn of the loop.
 class CinePlaybackTest : public BrowserSession {
  protected:
   void TearDown() override {
@@ -31,7 +32,10 @@ class CinePlaybackTest : public BrowserSession {
     BrowserSession::TearDown();
   }
   void watchFrames() {
-    setPictureShownObserver([this] { frameTimes_.push_back(g_get_monotonic_time()); });
+    setPictureShownObserver([this] {
+      frameTimes_.push_back(g_get_monotonic_time());
+      shownFrames_.push_back({currentPosition(), browser.selectedThumbnail, shownSize()});
+    });
   }
   int frames() const { return static_cast<int>(frameTimes_.size()); }
   bool waitForFrames(int count) {
@@ -52,7 +56,13 @@ class CinePlaybackTest : public BrowserSession {
       EXPECT_TRUE(gtk_widget_is_sensitive(control));
   }
 
+  struct Shown {
+    BrowserPosition position;
+    GtkWidget *selected;
+    std::pair<int, int> size;
+  };
   std::vector<gint64> frameTimes_;
+  std::vector<Shown> shownFrames_;
 };
 
 TEST_F(CinePlaybackTest, PlayLoopsTheSeriesWithTheControlsDisabledAndStopFramesTheLastPicture) {
@@ -69,12 +79,11 @@ TEST_F(CinePlaybackTest, PlayLoopsTheSeriesWithTheControlsDisabledAndStopFramesT
     EXPECT_TRUE(gtk_widget_is_sensitive(control));
   EXPECT_TRUE(gtk_widget_get_mapped(thumbnail(0, 0, 0)));  // the tree shows where playback begins
 
-  ASSERT_TRUE(waitForFrames(1));
-  EXPECT_EQ(currentPosition(), (BrowserPosition{0, 0, 1}));  // the first frame is the next picture
-  EXPECT_EQ(browser.selectedThumbnail, thumbnail(0, 0, 1));
-  EXPECT_EQ(shownSize(), std::make_pair(101, 90));
   ASSERT_TRUE(waitForFrames(3));
-  EXPECT_EQ(browser.currentImage, 0);  // round again
+  EXPECT_EQ(shownFrames_[0].position, (BrowserPosition{0, 0, 1}));  // the first frame is the next picture
+  EXPECT_EQ(shownFrames_[0].selected, thumbnail(0, 0, 1));
+  EXPECT_EQ(shownFrames_[0].size, std::make_pair(101, 90));
+  EXPECT_EQ(shownFrames_[2].position, (BrowserPosition{0, 0, 0}));  // round again
   for (int image = 0; image < 3; ++image) EXPECT_EQ(frameColour(thumbnail(0, 0, image)), "#000000");
 
   // The disabled steps and tree ignore the pointer; zoom works at once.
