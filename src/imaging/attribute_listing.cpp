@@ -79,7 +79,7 @@ const char *textDelimiters(DcmEVR vr) {
 
 std::string valueText(DcmElement &element, DicomTextDecoder &decoder) {
   const DcmEVR vr = element.ident();
-  const Uint32 length = element.getLength();
+  const Uint32 length = element.getLengthField();
   if (vr == EVR_PixelData || vr == EVR_pixelSQ)
     return "(dane obrazu" + (length == DCM_UndefinedLength ? std::string() : ", " + byteCount(length)) + ")";
   if (length == 0) return "";
